@@ -1,0 +1,73 @@
+#pragma once
+
+// EBUMM6: the EBU R128 loudness engine for up to six input slots (ITU-R BS.1770 K-weighting).
+//
+// Per sample frame the driver calls Process_M (true peak and peak followers) and then Process
+// (K-weighting, 400 ms and 3 s windows, gated integration, loudness range). Results are read from the
+// public members:
+//   mTruePeak[k].mTruePeakMax          true-peak maximum of slot k, linear magnitude
+//   mFollower[k].mHeld / .mFollower    slot k's held true peak and decaying follower, linear
+//   mMomentary.mResult / .mMaxResult   momentary (400 ms) mean square and its maximum, linear;
+//                                      valid once mMomentary.mFull is 1
+//   mShortTerm.mResult / .mMaxResult   short-term (3 s) mean square and its maximum, linear;
+//                                      valid once mShortTerm.mFull is 1
+//   mIntegrator.mIntegratedLufs        integrated loudness, LUFS; valid once mIntegrator.mCount >= 1
+//   mLra.mRangeLu                      loudness range, LU; valid once mLra.mCount >= 1
+// Mean squares become LUFS through meters::LoudnessLufs (meters/Levels.h).
+//
+// Channel configurations (`config`): 0 "2.0 Stereo" slots 1-2; 1 "4.0 Surround" slots 1-4;
+// 2 "4.1 Surround" slots 1-5 with weights 1.41 on slots 4 and 5, 0 on slot 6; 3 "5.1 Surround"
+// slots 1-6 with weight 0 on slot 4 (LFE: true peak only) and 1.41 on slots 5 and 6.
+//
+// Threads: everything runs on the audio thread under the plug-in mutex, or during construction.
+// Init allocates (and may be called again for a new rate); Reset, Process_M and Process never
+// allocate, lock or take a logarithm per sample. Non-finite samples give non-finite or meaningless
+// results but never undefined behaviour; Reset restores correct measuring.
+
+#include "meters/ISPD_ITU.h"
+#include "meters/KFilter.h"
+#include "meters/LRA.h"
+#include "meters/PeakFollower.h"
+#include "meters/RMSInt.h"
+#include "meters/RMS_MS.h"
+
+class EBUMM6
+{
+public:
+  static constexpr int kSlots = 6;
+  static constexpr double kMomentaryOverlap = 0.75;
+  static constexpr double kShortTermOverlap = 2.0 / 3.0; // 0.6666666666666666
+  static constexpr int kLraCapacity = 3600;
+
+  // Sets filters, detectors and followers up for sampleRate (Hz), allocates the two rings (400 ms and
+  // 3 s), the integrator store and the loudness-range arrays, then resets. A non-finite or
+  // non-positive rate counts as 44100 Hz. Returns false if an allocation failed; the engine then
+  // measures nothing until a later Init succeeds.
+  bool Init(double sampleRate);
+
+  // Clears every measurement; keeps coefficients, window lengths and the table choice.
+  void Reset();
+
+  // Per-sample peak section: true peak and follower for the active slots of `config`.
+  void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config);
+
+  // Per-sample loudness section. With integrate == 0 the windows run but no block reaches the
+  // integrator or the loudness range, which then stand still.
+  void Process(double s1, double s2, double s3, double s4, double s5, double s6, int config,
+               int integrate);
+
+  double SampleRate() const { return mSampleRate; }
+
+  ISPD_ITU mTruePeak[kSlots];
+  KFilter mPreFilter[kSlots];
+  KFilter mRlbFilter[kSlots];
+  RMS_MS mMomentary;
+  RMS_MS mShortTerm;
+  RMSInt mIntegrator;
+  LRA mLra;
+  PeakFollower mFollower[kSlots];
+
+private:
+  double mSampleRate = 0.0;
+  bool mReady = false; // every array allocated by the last Init
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+// ISPD_ITU: inter-sample ("true") peak detector for one input slot.
+//
+// Oversamples every input four times with a 49-tap polyphase interpolator and keeps the largest
+// interpolated magnitude: per sample (mPeak) and since the last reset (mTruePeakMax). Both are linear
+// magnitudes (1.0 = full scale). The interpolated value of phase p for input n is
+// (4 / N) * sum_m table[48 - p - 4m] * x[n - m], so phase 0 is the input itself six samples late,
+// scaled by 4 / N (N = the active normaliser).
+//
+// A plain value type with no allocation: the engines hold arrays of six.
+// Threads: Init, Reset and ProcessSample run on the audio thread under the plug-in mutex (or during
+// construction); results are read there too. ProcessSample allocates nothing and cannot fail.
+
+class ISPD_ITU
+{
+public:
+  static constexpr int kTaps = 49;
+  // Each normaliser is its table's coefficient sum rounded to ten significant digits.
+  static constexpr double kNormaliserA = 3.968955297;
+  static constexpr double kNormaliserB = 3.991122427;
+
+  // Chooses the table for the rate truncated to whole Hz: table B for whole multiples of 48000 that
+  // are not multiples of 44100, table A otherwise (including rates that are multiples of neither).
+  // Then clears all state. A non-finite rate uses table A.
+  void Init(double sampleRate);
+
+  // Clears history, write index, per-sample peak and maximum; keeps the table choice.
+  void Reset();
+
+  // Per-sample step: four interpolated values for input x; updates mPeak and mTruePeakMax.
+  void ProcessSample(double x);
+
+  // The table in use (49 coefficients) and its normaliser; fixed by Init.
+  const double* ActiveTable() const { return mTable; }
+  double ActiveNormaliser() const { return mNormaliser; }
+
+  static const double kTableA[kTaps]; // rates that are whole multiples of 44100 Hz, and the fallback
+  static const double kTableB[kTaps]; // rates that are whole multiples of 48000 Hz
+
+  // Results, linear magnitudes.
+  double mPeak = 0.0;        // largest |interpolated value| of the latest sample
+  double mTruePeakMax = 0.0; // largest mPeak since the last reset
+
+private:
+  const double* mTable = kTableA;
+  double mNormaliser = kNormaliserA;
+  double mHistory[kTaps] = {};   // ring of scaled inputs, each written four times in a row
+  int mWriteIndex = 0;           // next history entry, 0 .. 48
+  double mAccumulator = 0.0;     // working value of the current phase
+  double mScaledInput = 0.0;     // latest input * 4.0 / normaliser
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+// Safe conversion of a duration in samples (a double such as 0.4 * fs) to an int count.
+//
+// Truncates toward zero like a plain cast, but a NaN gives `lo` and values outside [lo, hi] are
+// clamped, so a bad sample rate or window can never make a float-to-int conversion undefined or size
+// an array below one entry. Any thread; no allocation.
+
+#include <cmath>
+
+namespace meters
+{
+
+// Largest ring any engine allocates: 2^24 doubles (128 MiB), far above 3 s at 768 kHz.
+constexpr int kMaxRingSamples = 1 << 24;
+
+inline int TruncToCount(double samples, int lo, int hi)
+{
+  if (!(samples >= static_cast<double>(lo))) return lo; // also catches NaN
+  if (samples >= static_cast<double>(hi)) return hi;
+  return static_cast<int>(samples);
+}
+
+// A sample rate the engines can work with: NaN, infinities and rates <= 0 become 44100 Hz, the
+// rate a plug-in instance starts with before the host tells it the real one.
+inline double UsableSampleRate(double sampleRate)
+{
+  return (std::isfinite(sampleRate) && sampleRate > 0.0) ? sampleRate : 44100.0;
+}
+
+} // namespace meters
