@@ -6,7 +6,8 @@
 // becomes an alpha channel (0 where the key matches, 255 elsewhere), 16-bit channels are cut to
 // their high 8 bits, and images without alpha get alpha 255. Interlaced images are supported.
 // No gamma or colour-profile correction is applied: the stored values are used as they stand.
-// Images wider or taller than LICE_MAX_DIMENSION, and damaged or truncated data, are refused.
+// Images wider or taller than LICE_MAX_DIMENSION or larger than 64 megapixels, and damaged or
+// truncated data, are refused.
 //
 // Thread: any thread; calls on different rasters may run concurrently.
 
