@@ -1,0 +1,181 @@
+// The channel model of IPlugBase: connections, scratch buffers and the float block flow.
+
+#include <cstring>
+
+#include "framework/IPlugBase.h"
+
+namespace {
+
+// End (exclusive) of the channel range [idx, idx + n) clipped to [0, count); the start is
+// max(idx, 0). Never overflows.
+int RangeEnd(int idx, int n, int count) {
+    const long long e = static_cast<long long>(idx) + (n > 0 ? n : 0);
+    return static_cast<int>(e < count ? e : count);
+}
+
+}  // namespace
+
+void IPlugBase::SetBlockSize(int blockSize) {
+    if (blockSize < 0) blockSize = 0;
+    if (blockSize == mBlockSize) return;
+    bool ok = true;
+    for (int i = 0; i < NInChannels(); ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        if (blockSize > 0 && !ch->mScratchBuf.Resize(blockSize)) ok = false;
+        if (blockSize == 0) ch->mScratchBuf.Resize(0);
+    }
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        if (blockSize > 0 && !ch->mScratchBuf.Resize(blockSize)) ok = false;
+        if (blockSize == 0) ch->mScratchBuf.Resize(0);
+    }
+    // Without room for a whole block in every channel, no block may run: size 0 blocks all
+    // entry points rather than letting them write past a short buffer.
+    mBlockSize = ok ? blockSize : 0;
+    if (!ok) {
+        for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.Resize(0);
+        for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mScratchBuf.Resize(0);
+    }
+    ZeroScratchBuffers();
+    // Resizing may have moved the scratch buffers: every entry must point at the new ones,
+    // including those of disconnected channels, which are read without being attached.
+    for (int i = 0; i < NInChannels(); ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        *ch->mSrc = ch->mScratchBuf.Get();
+        ch->mFSrc = nullptr;
+    }
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        *ch->mDest = ch->mScratchBuf.Get();
+        ch->mFDest = nullptr;
+    }
+    mAttachedFrames = 0;
+}
+
+void IPlugBase::ZeroScratchBuffers() {
+    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.ZeroFill();
+    for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mScratchBuf.ZeroFill();
+}
+
+void IPlugBase::SetInputChannelConnections(int idx, int n, bool connected) {
+    const int end = RangeEnd(idx, n, NInChannels());
+    for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        ch->mConnected = connected;
+        if (!connected) {
+            *ch->mSrc = ch->mScratchBuf.Get();
+            ch->mFSrc = nullptr;
+        }
+    }
+}
+
+void IPlugBase::SetOutputChannelConnections(int idx, int n, bool connected) {
+    const int end = RangeEnd(idx, n, NOutChannels());
+    for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        ch->mConnected = connected;
+        if (!connected) {
+            *ch->mDest = ch->mScratchBuf.Get();
+            ch->mFDest = nullptr;
+        }
+    }
+}
+
+void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames) {
+    if (mBlockSize <= 0 || nFrames <= 0 || !ppData) return;
+    const int end = RangeEnd(idx, n, NInChannels());
+    // Host pointers belong to this call only; channels outside the range must not keep last
+    // call's pointers.
+    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mFSrc = nullptr;
+    float** next = ppData;
+    for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        if (!ch->mConnected) continue;
+        ch->mFSrc = *next++;
+        *ch->mSrc = ch->mScratchBuf.Get();
+    }
+    mAttachedFrames = nFrames;
+    ConvertInputs(0, nFrames < mBlockSize ? nFrames : mBlockSize);
+}
+
+void IPlugBase::AttachOutputBuffers(int idx, int n, float** ppData) {
+    if (mBlockSize <= 0 || !ppData) return;
+    const int end = RangeEnd(idx, n, NOutChannels());
+    for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mFDest = nullptr;
+    float** next = ppData;
+    for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        if (!ch->mConnected) continue;
+        *ch->mDest = ch->mScratchBuf.Get();
+        ch->mFDest = *next++;
+    }
+}
+
+void IPlugBase::ConvertInputs(int offset, int nFrames) {
+    for (int i = 0; i < NInChannels(); ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        if (!ch->mConnected || !ch->mFSrc) continue;
+        double* dest = ch->mScratchBuf.Get();
+        // Frames the caller did not attach read as silence.
+        int avail = mAttachedFrames - offset;
+        if (avail > nFrames) avail = nFrames;
+        if (avail < 0) avail = 0;
+        const float* src = ch->mFSrc + offset;
+        for (int s = 0; s < avail; ++s) dest[s] = src[s];
+        for (int s = avail; s < nFrames; ++s) dest[s] = 0.0;
+    }
+}
+
+void IPlugBase::ConvertOutputs(int offset, int nFrames) {
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        if (!ch->mConnected || !ch->mFDest) continue;
+        const double* src = ch->mScratchBuf.Get();
+        float* dest = ch->mFDest + offset;
+        for (int s = 0; s < nFrames; ++s) dest[s] = static_cast<float>(src[s]);
+    }
+}
+
+void IPlugBase::ProcessBuffers(float /*sampleType*/, int nFrames) {
+    if (mBlockSize <= 0 || nFrames <= 0) return;
+    for (int offset = 0; offset < nFrames; offset += mBlockSize) {
+        const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
+        if (offset > 0) ConvertInputs(offset, piece);
+        ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), piece);
+        ConvertOutputs(offset, piece);
+    }
+}
+
+void IPlugBase::PassThroughBuffers(float /*sampleType*/, int nFrames) {
+    if (mBlockSize <= 0 || nFrames <= 0) return;
+    for (int offset = 0; offset < nFrames; offset += mBlockSize) {
+        const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
+        if (offset > 0) ConvertInputs(offset, piece);
+        PassThroughPiece(piece);
+        ConvertOutputs(offset, piece);
+    }
+}
+
+void IPlugBase::PassThroughBuffers(double /*sampleType*/, int nFrames) {
+    if (mBlockSize <= 0 || nFrames <= 0) return;
+    PassThroughPiece(nFrames < mBlockSize ? nFrames : mBlockSize);
+}
+
+void IPlugBase::PassThroughPiece(int nFrames) {
+    double** in = mInData.Get();
+    double** out = mOutData.Get();
+    const int nIn = NInChannels();
+    const int nOut = NOutChannels();
+    const size_t bytes = static_cast<size_t>(nFrames) * sizeof(double);
+    const bool delayed = mLatency > 0 && mDelay && mDelay->GetDelay() > 0;
+    if (delayed) mDelay->Process(in, out, nIn, nOut, nFrames);
+    for (int c = 0; c < nOut; ++c) {
+        if (!out[c]) continue;
+        if (c < nIn && in[c]) {
+            if (!delayed && in[c] != out[c]) std::memmove(out[c], in[c], bytes);
+        } else {
+            // No input for this output: silence, never what a previous block left there.
+            std::memset(out[c], 0, bytes);
+        }
+    }
+}
