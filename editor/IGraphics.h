@@ -1,0 +1,197 @@
+// The platform-neutral editor: an ordered list of controls, an off-screen raster of the editor's size,
+// dirty collection and drawing, and the routing of mouse and key events to controls. A window-system
+// binding derives from it and supplies the pure operations (screen output, images, menus, text fields,
+// windows) and drives it from a repeating timer.
+//
+// Threads.
+// - UI thread (the window system's timer and event callbacks): input routing, IsDirty, Draw, the drawing
+//   helpers, LoadIBitmap, CacheFont, prompts, Resize.
+// - Plug-in side (audio thread or host threads, with the plug-in mutex held): SetParameterFromPlug,
+//   SetControlFromPlug, SetTextFromPlug, HideControl, SetAllControlsDirty. These only store atomics and
+//   texts in fixed buffers inside the controls; they never allocate, block or draw, and the UI thread
+//   picks the changes up on its next tick.
+// - Construction (before the editor is handed to the plug-in base): the constructor, AttachControl,
+//   AttachPanelBackground. The control list does not change afterwards (except through Resize).
+#pragma once
+
+#include <atomic>
+
+#include "editor/IGraphicsStructs.h"
+#include "framework/IEditorLink.h"
+#include "framework/WDL_Mutex.h"
+#include "framework/WDL_PtrList.h"
+#include "framework/WDL_String.h"
+
+class IControl;
+class IParam;
+class IPlugBase;
+class IPopupMenu;
+class LICE_IBitmap;
+class LICE_IFont;
+class LICE_MemBitmap;
+class LICE_SysBitmap;
+
+enum EFileAction { kFileOpen = 0, kFileSave = 1 };
+
+class IGraphics : public IEditorLink {
+public:
+    // Message box types and results.
+    enum { kMB_OK = 0, kMB_OKCANCEL = 1, kMB_YESNOCANCEL = 3, kMB_YESNO = 4 };
+    enum { kIDOK = 1, kIDCANCEL = 2, kIDNO = 7 };
+
+    // fps <= 0 selects 25 frames per second. plug may be null (an editor without a plug-in).
+    IGraphics(IPlugBase* plug, int w, int h, int fps = 0);
+    // Deletes the key catcher, every control (last to first) and both rasters.
+    ~IGraphics() override;
+    IGraphics(const IGraphics&) = delete;
+    IGraphics& operator=(const IGraphics&) = delete;
+
+    // ---- Window-system operations ----
+    // UI thread: puts the off-screen raster on screen; false when there is nothing to draw into.
+    virtual bool DrawScreen(IRECT* r) = 0;
+    virtual bool MeasureIText(IText* text, char* str, IRECT* destRect);
+    // Closes an open text entry without applying it.
+    virtual void ForceEndUserEdit() = 0;
+    virtual void Resize(int w, int h);
+    virtual bool WindowIsOpen();
+    virtual const char* GetGUIAPI();
+    virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
+    // Shows the menu at r and waits; returns the menu (top level or submenu) holding the chosen item,
+    // with its chosen index set, or null when nothing was chosen.
+    virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) = 0;
+    // Opens a text field over r and returns at once; the result arrives through
+    // SetFromStringAfterPrompt (with a parameter) or the control's TextFromTextEntry (without).
+    virtual void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) = 0;
+    virtual void HostPath(WDL_String* path) = 0;
+    virtual void PluginPath(WDL_String* path) = 0;
+    virtual void DesktopPath(WDL_String* path) = 0;
+    virtual void AppSupportPath(WDL_String* path) = 0;
+    virtual void PromptForFile(WDL_String* file, EFileAction action, WDL_String* dir, char* extensions) = 0;
+    virtual bool PromptForColor(IColor* color, char* prompt) = 0;
+    virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+                         const char* errMsgOnFailure = nullptr) = 0;
+    virtual void* OpenWindow(void* parentView) = 0;
+    virtual void* OpenWindow(void* window, void* control, short leftOffset = 0, short topOffset = 0);
+    virtual void AttachSubWindow(void* hostWindow);
+    virtual void RemoveSubWindow();
+    virtual void CloseWindow() = 0;
+    virtual void* GetWindow() = 0;
+    virtual void HideMouseCursor() {}
+    virtual void ShowMouseCursor() {}
+    virtual void UpdateTooltips() = 0;
+    // Decodes the image resource called name (a path ending in ".png"); null when it cannot.
+    // The caller (the bitmap cache) owns the result.
+    virtual LICE_IBitmap* OSLoadBitmap(int ID, const char* name) = 0;
+
+    // ---- Construction ----
+    // Appends c (the editor takes ownership) and returns its index. A null control is not added (-1).
+    int AttachControl(IControl* c);
+    // Inserts an opaque panel of this colour covering the whole editor at index 0.
+    void AttachPanelBackground(const IColor* color);
+    // Plug-in side: Hide(hide) on every control bound to the parameter paramIdx.
+    void HideControl(int paramIdx, bool hide);
+    // Plug-in side: GrayOut(gray) on every control bound to the parameter paramIdx.
+    void GrayOutControl(int paramIdx, bool gray);
+    // Creates the off-screen raster and the scratch raster (called by the plug-in base, and by Resize).
+    void PrepDraw() override;
+
+    // ---- Values from the plug-in side (any thread, see above) ----
+    // value is normalised when normalized is set, else converted with the parameter's GetNormalized.
+    void SetParameterFromPlug(int paramIdx, double value, bool normalized) override;
+    // An index outside the control list is ignored.
+    void SetControlFromPlug(int controlIdx, double normalizedValue);
+    // Replaces the text of the read-out at controlIdx; ignored when that control is not a read-out.
+    void SetTextFromPlug(int controlIdx, const char* text);
+    void SetAllControlsDirty();
+
+    // ---- Drawing (UI thread) ----
+    // r must be empty on entry; becomes the union of the dirty controls' rectangles. True when any
+    // control is dirty (hidden ones included). Clears nothing.
+    bool IsDirty(IRECT* r);
+    // Draws the visible controls meeting r into the off-screen raster, cleans them, then DrawScreen(r).
+    bool Draw(IRECT* r);
+    // Frame (1-based) of a strip; the frame's pixels are blitted into dest, clipped to the draw area.
+    bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
+    bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend);
+    // Fills r (not clipped to the draw area).
+    bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+    // Draws str into r, or with measure set rewrites r to the text's box. False only when no font can
+    // be had for the style.
+    bool DrawIText(IText* text, char* str, IRECT* r, bool measure = false);
+    // The font for a style from the process-wide font cache, created on first use; null on failure.
+    LICE_IFont* CacheFont(IText* text);
+    // The image for resource ID from the process-wide bitmap cache, decoded by OSLoadBitmap the first
+    // time. A missing image gives a handle with null data and zero size.
+    IBitmap LoadIBitmap(int ID, const char* name, int nStates = 1, bool framesAreHorizontal = false);
+
+    // ---- Input (UI thread, editor coordinates) ----
+    void OnMouseDown(int x, int y, IMouseMod* mod);
+    void OnMouseUp(int x, int y, IMouseMod* mod);
+    void OnMouseDrag(int x, int y, IMouseMod* mod);
+    // True when the click started a capture (double-click-as-single-click controls).
+    bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+    void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+    bool OnMouseOver(int x, int y, IMouseMod* mod);
+    void OnMouseOut();
+    // True when a control (or the key catcher) took the key.
+    bool OnKeyDown(int x, int y, int key);
+    void ReleaseMouseCapture();
+    // The parameter bound to the control under the point (-1 for the background, none, or an unbound
+    // control); remembered for GetLastClickedParamForPTAutomation.
+    int GetParamIdxForPTAutomation(int x, int y);
+    // Any thread: the remembered parameter, then -1 until the next hit test.
+    int GetLastClickedParamForPTAutomation();
+
+    // ---- Prompts (UI thread) ----
+    void PromptUserInput(IControl* control, IParam* param, IRECT* r);
+    void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
+
+    // ---- Queries ----
+    IPlugBase* GetPlug() const { return mPlug; }
+    int Width() const { return mWidth; }
+    int Height() const { return mHeight; }
+    int FPS() const { return mFPS; }
+    int NControls() const { return mControls.GetSize(); }
+    IControl* GetControl(int idx) const { return mControls.Get(idx); }
+    // Any thread: true between a mouse press and its release.
+    bool IsMouseDown() const { return mMouseDown.load(std::memory_order_acquire); }
+    int GetMouseCapture() const { return mMouseCapture; }
+    int GetMouseX() const { return mMouseX; }
+    int GetMouseY() const { return mMouseY; }
+    bool GetStrict() const { return mStrict; }
+    void SetStrict(bool strict) { mStrict = strict; }
+    void HandleMouseOver(bool handle) { mHandleMouseOver = handle; }
+    bool TooltipsEnabled() const { return mEnableTooltips; }
+    void EnableTooltips(bool enable) { mEnableTooltips = enable; }
+    // Owned from then on; receives keys no control takes.
+    void SetKeyCatcher(IControl* c);
+    const IRECT* GetDrawRECT() const { return &mDrawRECT; }
+    // UI thread: the off-screen raster (null before PrepDraw).
+    LICE_IBitmap* GetDrawBitmap() const;
+
+protected:
+    // Index of the frontmost visible, enabled control hit at (x, y), or -1. With mouseOver a greyed
+    // control that allows mouse-over counts too.
+    int GetMouseControlIdx(int x, int y, bool mouseOver = false);
+    void DeleteControls();
+
+    WDL_Mutex mMutex;
+    WDL_PtrList<IControl> mControls;
+    IPlugBase* mPlug;
+    IRECT mDrawRECT;
+    bool mCursorHidden = false;
+    int mHiddenCursorX = -1, mHiddenCursorY = -1;
+    LICE_SysBitmap* mDrawBitmap = nullptr;
+    LICE_MemBitmap* mTmpBitmap = nullptr;
+    int mWidth, mHeight;
+    int mFPS;
+    int mMouseCapture = -1;
+    int mMouseOver = -1;
+    int mMouseX = 0, mMouseY = 0;
+    std::atomic<int> mLastClickedParam{-1};
+    bool mHandleMouseOver = false;
+    bool mStrict = true;
+    bool mEnableTooltips = false;
+    IControl* mKeyCatcher = nullptr;
+    std::atomic<bool> mMouseDown{false};
+};
