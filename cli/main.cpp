@@ -1,12 +1,14 @@
-// quenlix: the command-line host. Until metering of files lands it only names itself.
-#include <cstdio>
-#include <cstring>
+// quenlix: the command-line host of the Quenlix meter.
+#include "cli/App.h"
+#include "cli/Progress.h"
+
+#include <iostream>
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "demo") == 0) {
-        std::printf("Quenlix 1.3.0: level and loudness meter\n");
-        return 0;
-    }
-    std::fprintf(stderr, "usage: quenlix demo\n");
-    return 2;
+    using namespace quenlix::cli;
+    FactoryMaker none = [](const std::string&, std::string& error) -> std::unique_ptr<SessionFactory> {
+        error = "no plug-in host available";
+        return nullptr;
+    };
+    return runQuenlix(argc, argv, std::cout, std::cerr, none, stderrIsTerminal());
 }

@@ -1,0 +1,97 @@
+#include "cli/App.h"
+
+#include "cli/AudioSource.h"
+#include "cli/DemoProgramme.h"
+#include "cli/Meterer.h"
+#include "cli/Options.h"
+#include "cli/Progress.h"
+#include "cli/Report.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace quenlix::cli {
+namespace {
+
+// A saved settings chunk is a few hundred bytes; anything far larger is not one.
+constexpr std::streamoff kMaxStateBytes = 1 << 20;
+
+bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size <= 0 || size > kMaxStateBytes) {
+        error = size <= 0 ? "empty" : "too large to be a settings chunk";
+        return false;
+    }
+    in.seekg(0);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (static_cast<std::streamoff>(bytes.size()) != size) {
+        error = "read failed";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const FactoryMaker& makeFactory,
+               bool terminal) {
+    Options options;
+    if (std::optional<int> code = parseArguments(argc, argv, options, out, err)) return *code;
+
+    std::vector<std::uint8_t> state;
+    if (!options.statePath.empty()) {
+        std::string error;
+        if (!readState(options.statePath, state, error)) {
+            err << "quenlix: --state " << options.statePath << ": " << error << '\n';
+            return kExitUsage;
+        }
+    }
+
+    std::vector<MeterJob> jobs;
+    if (options.command == Command::Demo) {
+        jobs.push_back({"demo programme", [](std::string&) { return makeDemoProgramme(); }});
+    } else {
+        for (const std::string& file : options.files)
+            jobs.push_back({file, [file](std::string& error) { return openAudioFile(file, error); }});
+    }
+
+    std::string error;
+    std::unique_ptr<SessionFactory> factory = makeFactory(options.pluginPath, error);
+    if (!factory) {
+        err << "quenlix: " << error << '\n';
+        return kExitSomeFailed;
+    }
+
+    Progress progress(err, terminal && !options.quiet, static_cast<int>(jobs.size()));
+    std::vector<FileReport> reports =
+        meterAll(jobs, *factory, options, options.statePath.empty() ? nullptr : &state, progress);
+    progress.finish();
+
+    bool allOk = true;
+    for (const FileReport& r : reports) {
+        if (!r.ok) {
+            allOk = false;
+            err << "quenlix: " << r.file << ": " << r.error << '\n';
+        }
+    }
+    if (options.json) {
+        writeJson(reports, out);
+    } else {
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            if (i > 0) out << '\n';
+            writeTable(reports[i], out);
+        }
+        if (options.command == Command::Demo && allOk) out << "\nEditor picture: " << options.snapshotPath << '\n';
+    }
+    out.flush();
+    return allOk ? kExitOk : kExitSomeFailed;
+}
+
+}  // namespace quenlix::cli

@@ -1,0 +1,151 @@
+#include "cli/Meterer.h"
+
+#include "cli/Timeline.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <thread>
+
+namespace quenlix::cli {
+namespace {
+
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) error = "cannot write " + path + ": write failed";
+    return ok;
+}
+
+std::vector<double> outputValues(const MeteringSession& session) {
+    std::vector<double> values;
+    values.reserve(kOutputParams.size());
+    for (int index : kOutputParams) values.push_back(session.parameter(index).value);
+    return values;
+}
+
+// The body of meterOne; returns false with `error` set at the first failure.
+bool meter(const MeterJob& job, SessionFactory& factory, const Options& options,
+           const std::vector<std::uint8_t>* state, Progress& progress, FileReport& report, std::string& error) {
+    std::unique_ptr<AudioSource> source = job.open(error);
+    if (!source) return false;
+    report.hasFormat = true;
+    report.sampleRate = source->sampleRate();
+    report.channels = source->channels();
+    report.frames = source->frames();
+
+    std::unique_ptr<MeteringSession> session = factory.create(error);
+    if (!session) return false;
+    report.version = session->version();
+    const int channels = source->channels();
+    if (!session->start(channels, source->sampleRate(), error)) return false;
+    if (state != nullptr && !session->restoreState(*state, error)) return false;
+    for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
+        if (!session->setParameter(index, value, error)) return false;
+
+    TimelineWriter timeline;
+    const bool withTimeline = !options.timelinePath.empty();
+    if (withTimeline) {
+        std::vector<std::string> columns;
+        for (int index : kOutputParams) columns.push_back(session->parameter(index).name);
+        if (!timeline.open(options.timelinePath, columns, error)) return false;
+    }
+
+    // Host blocks never straddle a publish when a timeline is written, so every row is read right after the
+    // publish it belongs to.
+    const std::int64_t period = publishPeriodFrames(source->sampleRate());
+    const std::int64_t block = options.blockFrames;
+    std::vector<float> interleaved(static_cast<std::size_t>(block * channels));
+    std::vector<std::vector<float>> planar(channels, std::vector<float>(static_cast<std::size_t>(block)));
+    std::vector<const float*> pointers(channels);
+    for (int c = 0; c < channels; ++c) pointers[c] = planar[c].data();
+
+    progress.begin(job.name, source->frames(), source->sampleRate());
+    std::int64_t done = 0;
+    std::int64_t nextPublish = period;
+    for (;;) {
+        std::int64_t want = block;
+        if (withTimeline && period > 0) want = std::min(want, nextPublish - done);
+        std::int64_t got = source->read(interleaved.data(), want, error);
+        if (got < 0) return false;
+        if (got == 0) break;
+        for (std::int64_t i = 0; i < got; ++i)
+            for (int c = 0; c < channels; ++c) planar[c][i] = interleaved[i * channels + c];
+        if (!session->render(pointers.data(), static_cast<int>(got), error)) return false;
+        done += got;
+        if (withTimeline && period > 0 && done == nextPublish) {
+            timeline.row(static_cast<double>(done) / source->sampleRate(), outputValues(*session));
+            nextPublish += period;
+        }
+        progress.advance(job.name, done, source->frames(), got, source->sampleRate());
+    }
+    if (done < source->frames()) {
+        error = "ended after " + std::to_string(done) + " of " + std::to_string(source->frames()) + " frames";
+        return false;
+    }
+    if (withTimeline && !timeline.close(error)) return false;
+
+    for (int index : kSettingParams) report.settings.push_back(session->parameter(index));
+    for (int index : kOutputParams) report.outputs.push_back(session->parameter(index));
+    report.readouts = session->readouts();
+    report.measurements = session->measurements();
+    report.hasResults = true;
+
+    if (!options.snapshotPath.empty() && !session->snapshot(options.snapshotPath, error)) return false;
+    if (!options.saveStatePath.empty()) {
+        std::vector<std::uint8_t> chunk;
+        if (!session->saveState(chunk, error)) return false;
+        if (!writeBytes(options.saveStatePath, chunk, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int publishPeriodFrames(int sampleRate) { return static_cast<int>(50.0 * 0.001 * sampleRate); }
+
+FileReport meterOne(const MeterJob& job, SessionFactory& factory, const Options& options,
+                    const std::vector<std::uint8_t>* state, Progress& progress) {
+    FileReport report;
+    report.file = job.name;
+    std::string error;
+    try {
+        report.ok = meter(job, factory, options, state, progress, report, error);
+    } catch (const std::exception& e) {
+        report.ok = false;
+        error = std::string("internal error: ") + e.what();
+    }
+    if (!report.ok) report.error = error.empty() ? "failed" : error;
+    progress.fileDone();
+    return report;
+}
+
+std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
+                                 const std::vector<std::uint8_t>* state, Progress& progress) {
+    std::vector<FileReport> reports(jobs.size());
+    std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(options.jobs, 1)), jobs.size());
+    if (workers <= 1) {
+        for (std::size_t i = 0; i < jobs.size(); ++i) reports[i] = meterOne(jobs[i], factory, options, state, progress);
+        return reports;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++)
+            reports[i] = meterOne(jobs[i], factory, options, state, progress);
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(workers);
+    for (std::size_t w = 0; w < workers; ++w) threads.emplace_back(work);
+    for (std::thread& t : threads) t.join();
+    return reports;
+}
+
+}  // namespace quenlix::cli

@@ -1,0 +1,40 @@
+// Meters one programme through one plug-in instance, the way a host plays a file through an insert: the effect
+// type for the channel count, the settings, blocks of `--block` frames with the transport running, then the
+// controls, read-outs and measurements read back, and the optional timeline, snapshot and saved state written.
+#pragma once
+
+#include "cli/AudioSource.h"
+#include "cli/FileReport.h"
+#include "cli/MeteringSession.h"
+#include "cli/Options.h"
+#include "cli/Progress.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenlix::cli {
+
+// Opens the programme to meter; on failure returns null and sets the reason.
+using SourceOpener = std::function<std::unique_ptr<AudioSource>(std::string& error)>;
+
+struct MeterJob {
+    std::string name;  // shown in reports and the progress bar
+    SourceOpener open;
+};
+
+// Frames between two output publishes of the plug-in at `sampleRate` (50 ms, truncated to whole samples).
+int publishPeriodFrames(int sampleRate);
+
+// Meters one programme. Never throws; a failure is recorded in the report. `state` is the saved settings chunk to
+// apply first, or null.
+FileReport meterOne(const MeterJob& job, SessionFactory& factory, const Options& options,
+                    const std::vector<std::uint8_t>* state, Progress& progress);
+
+// Meters every job with `options.jobs` workers, each job with its own instance. Reports come back in job order.
+std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
+                                 const std::vector<std::uint8_t>* state, Progress& progress);
+
+}  // namespace quenlix::cli

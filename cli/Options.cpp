@@ -1,0 +1,124 @@
+#include "cli/Options.h"
+
+#include "cli/MeteringSession.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <ostream>
+
+namespace quenlix::cli {
+namespace {
+
+// Named choices as typed on the command line, mapped to the parameter's enum index after parsing.
+struct Choices {
+    std::string type, ebuLayout, rmsChannels, rmsMode;
+};
+
+const std::vector<std::string> kTypes = {"rms", "ebu"};
+const std::vector<std::string> kLayouts = {"2.0", "4.0", "4.1", "5.1"};
+const std::vector<std::string> kRmsChannels = {"stereo", "left", "right", "4", "6"};
+const std::vector<std::string> kRmsModes = {"rms", "rms+3"};
+
+std::optional<int> indexOf(const std::vector<std::string>& names, const std::string& name) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
+    cmd.add_option("--type", c.type, "metering type: rms or ebu (default ebu)")->check(CLI::IsMember(kTypes));
+    cmd.add_option("--ebu-layout", c.ebuLayout, "EBU channel layout: 2.0, 4.0, 4.1 or 5.1 (default by channels)")
+        ->check(CLI::IsMember(kLayouts));
+    cmd.add_option("--rms-channels", c.rmsChannels, "RMS channels: stereo, left, right, 4 or 6 (default by channels)")
+        ->check(CLI::IsMember(kRmsChannels));
+    cmd.add_option("--rms-mode", c.rmsMode, "RMS meter mode: rms or rms+3")->check(CLI::IsMember(kRmsModes));
+    cmd.add_option("--rms-window", o.rmsWindowMs, "RMS window in ms, 10 to 3000")
+        ->check([](const std::string& s) -> std::string {
+            double v = 0.0;
+            try {
+                std::size_t used = 0;
+                v = std::stod(s, &used);
+                if (used != s.size()) return "not a number: " + s;
+            } catch (...) {
+                return "not a number: " + s;
+            }
+            if (!std::isfinite(v) || v < kMinRmsWindowMs || v > kMaxRmsWindowMs)
+                return "the RMS window must be 10 to 3000 ms, got " + s;
+            return {};
+        });
+    cmd.add_option("--block", o.blockFrames, "host block size in frames (default 512)")
+        ->check(CLI::Range(kMinBlockFrames, kMaxBlockFrames));
+    cmd.add_flag("--json", o.json, "print a JSON array instead of tables");
+    cmd.add_option("--timeline", o.timelinePath, "write the published outputs every 50 ms as CSV");
+    cmd.add_option("--snapshot", o.snapshotPath, "write the editor as it looks at the end as PNG");
+    cmd.add_option("--state", o.statePath, "apply a saved settings chunk before metering")
+        ->check(CLI::ExistingFile);
+    cmd.add_option("--save-state", o.saveStatePath, "write the settings chunk after metering");
+    cmd.add_flag("-q,--quiet", o.quiet, "no progress bar");
+    cmd.add_option("--plugin", o.pluginPath, "plug-in bundle or module to load (default: beside the program)");
+}
+
+}  // namespace
+
+std::optional<int> parseArguments(int argc, const char* const* argv, Options& o, std::ostream& out,
+                                  std::ostream& err) {
+    Choices choices;
+    CLI::App app{"quenlix: meter audio through the Quenlix level and loudness meter plug-in", "quenlix"};
+    app.require_subcommand(1);
+
+    CLI::App* measure = app.add_subcommand("measure", "meter audio files");
+    addMeteringOptions(*measure, o, choices);
+    measure->add_option("-j,--jobs", o.jobs, "files metered in parallel (default 1)")->check(CLI::Range(1, kMaxJobs));
+    measure->add_option("FILE", o.files, "audio files")->required();
+
+    CLI::App* demo = app.add_subcommand("demo", "meter the built-in demonstration programme");
+    addMeteringOptions(*demo, o, choices);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e, out, err);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+    o.type = indexOf(kTypes, choices.type);
+    o.ebuLayout = indexOf(kLayouts, choices.ebuLayout);
+    o.rmsChannels = indexOf(kRmsChannels, choices.rmsChannels);
+    o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
+    o.command = demo->parsed() ? Command::Demo : Command::Measure;
+    if (o.command == Command::Demo && o.snapshotPath.empty()) o.snapshotPath = kDemoSnapshot;
+
+    if (o.files.size() > 1) {
+        const char* single = !o.timelinePath.empty()    ? "--timeline"
+                             : !o.snapshotPath.empty()  ? "--snapshot"
+                             : !o.saveStatePath.empty() ? "--save-state"
+                                                        : nullptr;
+        if (single != nullptr) {
+            err << "quenlix: " << single << " writes one file, so it takes a single FILE (got " << o.files.size()
+                << ")\n";
+            return kExitUsage;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::pair<int, double>> settingsFor(const Options& o, int channels, bool stateGiven) {
+    std::vector<std::pair<int, double>> s;
+    auto put = [&](int index, std::optional<double> explicitValue, double byDefault) {
+        if (explicitValue) s.emplace_back(index, *explicitValue);
+        else if (!stateGiven) s.emplace_back(index, byDefault);
+    };
+    auto asDouble = [](std::optional<int> v) { return v ? std::optional<double>(*v) : std::nullopt; };
+
+    double rmsDefault = channels <= 1 ? 1 : channels == 2 ? 0 : channels <= 4 ? 3 : 4;
+    double ebuDefault = channels <= 2 ? 0 : channels <= 4 ? 1 : channels == 5 ? 2 : 3;
+
+    put(kParamType, asDouble(o.type), 1.0);
+    put(kParamRmsChannelConfig, asDouble(o.rmsChannels), rmsDefault);
+    if (o.rmsMode) s.emplace_back(kParamRmsMeterMode, *o.rmsMode);
+    if (o.rmsWindowMs) s.emplace_back(kParamRmsWindow, *o.rmsWindowMs);
+    put(kParamEbuChannelConfig, asDouble(o.ebuLayout), ebuDefault);
+    return s;
+}
+
+}  // namespace quenlix::cli

@@ -1,0 +1,76 @@
+#include "cli/Progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace quenlix::cli {
+
+bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+Progress::Progress(std::ostream& err, bool enabled, int fileCount)
+    : mErr(err), mEnabled(enabled), mFileCount(fileCount), mStart(std::chrono::steady_clock::now()),
+      mLastDraw(mStart) {}
+
+std::string Progress::line(const std::string& name, double percent, double speed, int filesDone, int fileCount) {
+    constexpr int kBarWidth = 24;
+    int filled = static_cast<int>(percent / 100.0 * kBarWidth + 0.5);
+    if (filled < 0) filled = 0;
+    if (filled > kBarWidth) filled = kBarWidth;
+    std::string shown = name;
+    if (shown.size() > 40) shown = "..." + shown.substr(shown.size() - 37);
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "[%.*s%.*s] %5.1f%%  %6.1fx real time  ", filled, "########################",
+                  kBarWidth - filled, "                        ", percent, speed);
+    std::string out = buf;
+    if (fileCount > 1) out += "(" + std::to_string(filesDone) + "/" + std::to_string(fileCount) + ") ";
+    return out + shown;
+}
+
+void Progress::begin(const std::string& name, std::int64_t, int) {
+    if (!mEnabled) return;
+    std::lock_guard<std::mutex> lock(mMutex);
+    mName = name;
+    mPercent = 0.0;
+    draw(false);
+}
+
+void Progress::advance(const std::string& name, std::int64_t framesDone, std::int64_t frames,
+                       std::int64_t newFrames, int sampleRate) {
+    if (!mEnabled) return;
+    std::lock_guard<std::mutex> lock(mMutex);
+    mName = name;
+    mPercent = frames > 0 ? 100.0 * static_cast<double>(framesDone) / static_cast<double>(frames) : 100.0;
+    if (sampleRate > 0) mAudioSeconds += static_cast<double>(newFrames) / sampleRate;
+    draw(false);
+}
+
+void Progress::fileDone() {
+    if (!mEnabled) return;
+    std::lock_guard<std::mutex> lock(mMutex);
+    ++mFilesDone;
+    draw(false);
+}
+
+void Progress::finish() {
+    if (!mEnabled) return;
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mDrawn) mErr << '\r' << std::string(mLastWidth, ' ') << '\r' << std::flush;
+    mDrawn = false;
+}
+
+void Progress::draw(bool force) {
+    auto now = std::chrono::steady_clock::now();
+    if (!force && mDrawn && now - mLastDraw < std::chrono::milliseconds(100)) return;
+    mLastDraw = now;
+    double wall = std::chrono::duration<double>(now - mStart).count();
+    double speed = wall > 0.0 ? mAudioSeconds / wall : 0.0;
+    std::string text = line(mName, mPercent, speed, mFilesDone, mFileCount);
+    std::size_t width = text.size();
+    if (width < mLastWidth) text += std::string(mLastWidth - width, ' ');
+    mErr << '\r' << text << std::flush;
+    mLastWidth = width;
+    mDrawn = true;
+}
+
+}  // namespace quenlix::cli

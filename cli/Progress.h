@@ -1,0 +1,48 @@
+// The progress bar on standard error: the file being metered, its percentage and the speed as a multiple of real
+// time. Drawn only when enabled (standard error is a terminal and --quiet was not given). Safe to call from every
+// worker thread; redraws at most ten times a second.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+namespace quenlix::cli {
+
+class Progress {
+public:
+    Progress(std::ostream& err, bool enabled, int fileCount);
+
+    void begin(const std::string& name, std::int64_t frames, int sampleRate);
+    void advance(const std::string& name, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames,
+                 int sampleRate);
+    void fileDone();
+    // Clears the bar so the report starts on a clean line.
+    void finish();
+
+    // The line as drawn (without the carriage return), for a given state; public so it can be checked.
+    static std::string line(const std::string& name, double percent, double speed, int filesDone, int fileCount);
+
+private:
+    void draw(bool force);
+
+    std::ostream& mErr;
+    bool mEnabled;
+    int mFileCount;
+    int mFilesDone = 0;
+    std::mutex mMutex;
+    std::string mName;
+    double mPercent = 0.0;
+    double mAudioSeconds = 0.0;
+    std::chrono::steady_clock::time_point mStart;
+    std::chrono::steady_clock::time_point mLastDraw;
+    std::size_t mLastWidth = 0;
+    bool mDrawn = false;
+};
+
+// Whether standard error is a terminal.
+bool stderrIsTerminal();
+
+}  // namespace quenlix::cli

@@ -1,0 +1,143 @@
+#include "cli/Report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+namespace quenlix::cli {
+namespace {
+
+using nlohmann::ordered_json;
+
+ordered_json number(const std::optional<double>& v) {
+    if (!v || !std::isfinite(*v)) return nullptr;
+    return *v;
+}
+
+ordered_json measurementsJson(const Measurements& m) {
+    ordered_json j = ordered_json::object();
+    if (m.meterType == 1) {
+        j["integrated_lufs"] = number(m.integratedLufs);
+        j["momentary_lufs"] = number(m.momentaryLufs);
+        j["momentary_max_lufs"] = number(m.momentaryMaxLufs);
+        j["short_term_lufs"] = number(m.shortTermLufs);
+        j["short_term_max_lufs"] = number(m.shortTermMaxLufs);
+        j["loudness_range_lu"] = number(m.loudnessRangeLu);
+        j["true_peak_dbtp"] = number(m.truePeakDbtp);
+        ordered_json per = ordered_json::array();
+        for (double v : m.truePeakDbtpPerChannel) per.push_back(number(v));
+        j["true_peak_dbtp_per_channel"] = per;
+    } else {
+        j["integrated_dbfs"] = number(m.integratedDbfs);
+        j["momentary_dbfs"] = number(m.momentaryDbfs);
+        j["momentary_max_dbfs"] = number(m.momentaryMaxDbfs);
+        j["sample_peak_dbfs"] = number(m.samplePeakDbfs);
+        j["true_peak_dbfs"] = number(m.truePeakDbfs);
+        j["crest_db"] = number(m.crestDb);
+    }
+    return j;
+}
+
+ordered_json reportJson(const FileReport& r) {
+    ordered_json j;
+    j["file"] = r.file;
+    j["version"] = r.version.empty() ? ordered_json(nullptr) : ordered_json(r.version);
+    j["ok"] = r.ok;
+    j["error"] = r.ok ? ordered_json(nullptr) : ordered_json(r.error);
+    j["sample_rate"] = r.hasFormat ? ordered_json(r.sampleRate) : ordered_json(nullptr);
+    j["channels"] = r.hasFormat ? ordered_json(r.channels) : ordered_json(nullptr);
+    j["frames"] = r.hasFormat ? ordered_json(r.frames) : ordered_json(nullptr);
+    if (!r.hasResults) {
+        j["settings"] = nullptr;
+        j["outputs"] = nullptr;
+        j["readouts"] = nullptr;
+        j["measurements"] = nullptr;
+        return j;
+    }
+    ordered_json settings = ordered_json::object();
+    for (const ParamReading& p : r.settings) settings[p.name] = p.label.empty() ? p.text : p.text + " " + p.label;
+    j["settings"] = settings;
+    ordered_json outputs = ordered_json::object();
+    for (const ParamReading& p : r.outputs) outputs[p.name] = number(p.value);
+    j["outputs"] = outputs;
+    ordered_json readouts = ordered_json::object();
+    for (const auto& [key, text] : r.readouts) readouts[key] = text;
+    j["readouts"] = readouts;
+    j["measurements"] = measurementsJson(r.measurements);
+    return j;
+}
+
+std::string fixed(const std::optional<double>& v, int decimals) {
+    if (!v) return "---";
+    if (!std::isfinite(*v)) return "nan";
+    if (*v <= -144.0) return "-inf";
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, *v);
+    return buf;
+}
+
+// The unit of each read-out of the active type, and the unrounded measurement it shows.
+struct Row {
+    const char* key;
+    const char* unit;
+    std::optional<double> measured;
+};
+
+std::vector<Row> rowsFor(const Measurements& m) {
+    if (m.meterType == 1)
+        return {{"IL", "LUFS", m.integratedLufs},     {"ML", "LUFS", m.momentaryLufs},
+                {"ML Max", "LUFS", m.momentaryMaxLufs}, {"SL", "LUFS", m.shortTermLufs},
+                {"SL Max", "LUFS", m.shortTermMaxLufs}, {"TP Max", "dBTP", m.truePeakDbtp},
+                {"LRA", "LU", m.loudnessRangeLu}};
+    return {{"IL", "dBFS", m.integratedDbfs},      {"ML", "dBFS", m.momentaryDbfs},
+            {"ML Max", "dBFS", m.momentaryMaxDbfs}, {"Peak Max", "dBFS", m.samplePeakDbfs},
+            {"TP Max", "dBFS", m.truePeakDbfs},     {"Crest", "dB", m.crestDb}};
+}
+
+}  // namespace
+
+void writeJson(const std::vector<FileReport>& reports, std::ostream& out) {
+    ordered_json all = ordered_json::array();
+    for (const FileReport& r : reports) all.push_back(reportJson(r));
+    out << all.dump(2) << '\n';
+}
+
+void writeTable(const FileReport& r, std::ostream& out) {
+    out << r.file;
+    if (r.hasFormat) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "  (%d Hz, %d ch, %.2f s)", r.sampleRate, r.channels,
+                      static_cast<double>(r.frames) / (r.sampleRate > 0 ? r.sampleRate : 1));
+        out << buf;
+    }
+    if (!r.version.empty()) out << "  Quenlix " << r.version;
+    out << '\n';
+    if (!r.ok) {
+        out << "  error: " << r.error << '\n';
+        if (!r.hasResults) return;
+    }
+    if (!r.hasResults) return;
+    for (const ParamReading& p : r.settings) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "  %-20s %s%s%s\n", p.name.c_str(), p.text.c_str(), p.label.empty() ? "" : " ",
+                      p.label.c_str());
+        out << buf;
+    }
+    char header[96];
+    std::snprintf(header, sizeof header, "  %-9s %7s  %10s\n", "read-out", "shown", "measured");
+    out << header;
+    std::vector<Row> rows = rowsFor(r.measurements);
+    for (const Row& row : rows) {
+        std::string shown = "?";
+        for (const auto& [key, text] : r.readouts)
+            if (key == row.key) shown = text;
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "  %-9s %7s  %10s %s\n", row.key, shown.c_str(), fixed(row.measured, 3).c_str(),
+                      row.unit);
+        out << buf;
+    }
+}
+
+}  // namespace quenlix::cli

@@ -1,0 +1,137 @@
+#include "cli/App.h"
+#include "cli/Meterer.h"
+
+#include "FakeSession.h"
+#include "WavFiles.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+namespace quenlix::cli {
+namespace {
+
+using test::ScratchDir;
+
+// Runs the whole program in-process over the stand-in plug-in.
+class HostRun : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), "quenlix");
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        std::ostringstream o, e;
+        FactoryMaker make = [this](const std::string&, std::string&) -> std::unique_ptr<SessionFactory> {
+            return std::make_unique<test::FakeFactory>(log);
+        };
+        int code = runQuenlix(static_cast<int>(argv.size()), argv.data(), o, e, make, false);
+        out = o.str();
+        err = e.str();
+        return code;
+    }
+    std::string wav(const std::string& name, int channels, int rate, std::int64_t frames) {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(test::writeWav(path, channels, rate, frames, test::sine(-20.0, 997.0, rate)));
+        return path;
+    }
+
+    ScratchDir dir;
+    test::FakeLog log;
+    std::string out, err;
+};
+
+TEST_F(HostRun, HostBlocksNeverExceedTheBlockSizeAndCoverTheFile) {
+    std::string a = wav("a.wav", 2, 44100, 10000);
+    ASSERT_EQ(run({"measure", "--block", "300", a}), kExitOk) << err;
+    int total = 0;
+    for (int b : log.blockSizes) {
+        EXPECT_LE(b, 300);
+        EXPECT_GT(b, 0);
+        total += b;
+    }
+    EXPECT_EQ(total, 10000);
+}
+
+TEST_F(HostRun, TimelineRowsAreReadRightAfterEachPublish) {
+    std::string a = wav("a.wav", 1, 48000, 48000 + 100);
+    std::string csv = dir.file("t.csv");
+    // A block larger than the 2400-frame publish period: blocks must be cut at every publish.
+    ASSERT_EQ(run({"measure", "--block", "4096", "--timeline", csv, a}), kExitOk) << err;
+    std::istringstream lines(test::readFile(csv));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("time_s,", 0), 0u);
+    EXPECT_NE(line.find("OUT:EBU IL"), std::string::npos);
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        ++rows;
+        double t = 0.0, publishedAtFrame = 0.0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%lf", &t, &publishedAtFrame), 2)
+            << line;
+        EXPECT_DOUBLE_EQ(t, rows * 0.05);
+        EXPECT_EQ(publishedAtFrame, rows * 2400.0) << "row " << rows << " shows a stale publish";
+    }
+    EXPECT_EQ(rows, 20);
+}
+
+TEST_F(HostRun, AFailedFileIsReportedAndTheOthersAreStillMeasured) {
+    std::string a = wav("a.wav", 2, 48000, 4800);
+    std::string c = wav("c.wav", 1, 48000, 4800);
+    std::string missing = dir.file("b.wav");
+    ASSERT_EQ(run({"measure", "--json", a, missing, c}), kExitSomeFailed);
+    auto j = nlohmann::json::parse(out);
+    ASSERT_EQ(j.size(), 3u);
+    EXPECT_EQ(j[0]["file"], a);
+    EXPECT_EQ(j[1]["file"], missing);
+    EXPECT_EQ(j[2]["file"], c);
+    EXPECT_TRUE(j[0]["ok"].get<bool>());
+    EXPECT_FALSE(j[1]["ok"].get<bool>());
+    EXPECT_TRUE(j[2]["ok"].get<bool>());
+    EXPECT_TRUE(j[0]["error"].is_null());
+    EXPECT_TRUE(j[1]["measurements"].is_null());
+    EXPECT_EQ(j[2]["channels"], 1);
+    // One line on standard error, naming the file and the reason.
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(missing + ": "), std::string::npos) << err;
+    EXPECT_NE(err.find("No such file"), std::string::npos) << err;
+}
+
+TEST_F(HostRun, TableShowsEachFileAndItsError) {
+    std::string a = wav("a.wav", 2, 48000, 4800);
+    std::string bad = dir.file("bad.wav");
+    test::writeBytes(bad, "RIFF....WAVEjunkjunkjunk");
+    ASSERT_EQ(run({"measure", bad, a}), kExitSomeFailed);
+    EXPECT_LT(out.find(bad), out.find(a)) << "argument order";
+    EXPECT_NE(out.find("error: not a readable audio file"), std::string::npos) << out;
+}
+
+TEST_F(HostRun, SavedStateIsWrittenAndCanBeAppliedAgain) {
+    std::string a = wav("a.wav", 2, 48000, 4800);
+    std::string state = dir.file("state.bin");
+    ASSERT_EQ(run({"measure", "--rms-window", "700", "--save-state", state, a}), kExitOk) << err;
+    EXPECT_EQ(test::readFile(state).size(), sizeof(double) * kParamCount);
+    ASSERT_EQ(run({"measure", "--json", "--state", state, a}), kExitOk) << err;
+    auto j = nlohmann::json::parse(out);
+    EXPECT_EQ(j[0]["settings"]["P4"], std::to_string(700.0));
+
+    std::string empty = dir.file("empty.bin");
+    test::writeBytes(empty, "");
+    EXPECT_EQ(run({"measure", "--state", empty, a}), kExitUsage);
+}
+
+TEST_F(HostRun, DemoWritesItsPictureAndTable) {
+    ASSERT_EQ(run({"demo", "--snapshot", dir.file("demo.png")}), kExitOk) << err;
+    EXPECT_EQ(test::readFile(dir.file("demo.png")), "picture");
+    EXPECT_NE(out.find("demo programme"), std::string::npos);
+    EXPECT_NE(out.find("(48000 Hz, 2 ch, 60.00 s)"), std::string::npos) << out;
+}
+
+TEST_F(HostRun, AnUnwritableTimelineFailsTheFile) {
+    std::string a = wav("a.wav", 2, 48000, 4800);
+    EXPECT_EQ(run({"measure", "--timeline", dir.file("no/such/dir/t.csv"), a}), kExitSomeFailed);
+    EXPECT_NE(err.find("cannot write timeline"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace quenlix::cli
