@@ -15,10 +15,7 @@
 class LRA
 {
 public:
-  static constexpr int kSortStackSize = 300;
-
-  // Allocates store and work array of maxBlocks doubles (at least 1) and the sort stacks; sets the
-  // gates and percentiles; range, running sum and count 0. Returns false if allocation failed;
+  // Allocates store and work array of maxBlocks doubles (at least 1); sets the gates and percentiles; range, running sum and count 0. Returns false if allocation failed;
   // Process then does nothing.
   bool Init(int maxBlocks);
 
@@ -49,11 +46,7 @@ public:
   double mHighLufs = -144.0;
 
 private:
-  void SortAscending(int k);
-
   std::unique_ptr<double[]> mStore;
   std::unique_ptr<double[]> mWork;
-  std::unique_ptr<int[]> mSortStart;
-  std::unique_ptr<int[]> mSortEnd;
   int mCapacity = 0;
 };

@@ -11,8 +11,8 @@
 namespace meters
 {
 
-// Largest ring any engine allocates: 2^24 doubles (128 MiB), far above 3 s at 768 kHz.
-constexpr int kMaxRingSamples = 1 << 24;
+// Largest ring any engine allocates: 2^23 doubles (64 MiB), above 3 s at 2.7 MHz.
+constexpr int kMaxRingSamples = 1 << 23;
 
 inline int TruncToCount(double samples, int lo, int hi)
 {
