@@ -3,6 +3,7 @@
 // The state is every parameter's plain value as an 8-byte native double, in index order, with
 // no header: it stays readable only while the parameter list keeps its order and length.
 
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -17,6 +18,14 @@ constexpr double kPresetValueNotGiven = 9.999e-08;
 
 // Tolerance of CompareState: values equal in single precision compare equal.
 constexpr double kCompareTolerance = 1e-05;
+
+// Single-precision form of v. Values beyond the float range become infinities instead of the
+// undefined conversion, so corrupt data compares unequal instead of misbehaving.
+float ToFloat(double v) {
+    if (v > static_cast<double>(FLT_MAX)) return HUGE_VALF;
+    if (v < -static_cast<double>(FLT_MAX)) return -HUGE_VALF;
+    return static_cast<float>(v);
+}
 
 }  // namespace
 
@@ -62,8 +71,8 @@ bool IPlugBase::CompareState(const unsigned char* data, int startPos) {
         double stored;
         std::memcpy(&stored, data + (static_cast<size_t>(startPos) + static_cast<size_t>(i)) * sizeof(double),
                     sizeof(double));
-        const float current = static_cast<float>(GetParam(i)->Value());
-        const float saved = static_cast<float>(stored);
+        const float current = ToFloat(GetParam(i)->Value());
+        const float saved = ToFloat(stored);
         const double diff = std::fabs(static_cast<double>(current - saved));
         if (!(diff < kCompareTolerance)) equal = false;
     }
