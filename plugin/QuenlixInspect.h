@@ -1,0 +1,56 @@
+#pragma once
+
+// The inspection call of the Quenlix plug-in module: a second exported entry point, beside the group
+// entry point, through which a host that wants more than the thirteen "OUT:" controls (the command-line
+// host) reads the active engine's results unrounded, their validity, and the read-out texts the editor
+// shows. It changes nothing in the plug-in and is not part of the host format.
+//
+// C layout only (no classes cross the module boundary). The caller sets mStructSize; a module that does
+// not know that size refuses the call, so both sides must come from the same build.
+
+#include <stdint.h>
+
+#define QUENLIX_INSPECT_ENTRY_POINT "QuenlixInspect"
+
+enum { kQuenlixInspectSlots = 6, kQuenlixInspectMaxReadouts = 7, kQuenlixInspectTextSize = 16 };
+
+struct QuenlixMeterReport {
+  uint32_t mStructSize;   // in: sizeof(QuenlixMeterReport)
+  int32_t mVendorVersion; // out: major << 16 | minor << 8 | patch
+  int32_t mMeterType;     // out: 0 RMS, 1 EBU R128 (the "Type" mirror)
+
+  // EBU R128 engine. Loudness in LUFS, range in LU, true peaks in dBTP (-144.0 when silent). A flag of
+  // 0 means the value before it is not valid yet (no gated block, window not filled, no range block).
+  double mEbuIntegratedLufs;
+  int32_t mEbuIntegratedValid;
+  int32_t mEbuMomentaryValid;
+  double mEbuMomentaryLufs;
+  double mEbuMomentaryMaxLufs;
+  int32_t mEbuShortTermValid;
+  int32_t mEbuRangeValid;
+  double mEbuShortTermLufs;
+  double mEbuShortTermMaxLufs;
+  double mEbuRangeLu;
+  double mEbuTruePeakDbtp[kQuenlixInspectSlots];
+
+  // RMS engine, in dBFS with the RMS mode's offsets applied as the read-outs apply them (-144.0 plus
+  // offset when silent). The windowed and integrated values are valid once the window has filled.
+  int32_t mRmsWindowValid;
+  int32_t mRmsCrestValid; // 0 while the integrated level is below -140 dB
+  double mRmsIntegratedDbfs;
+  double mRmsMomentaryDbfs;
+  double mRmsMomentaryMaxDbfs;
+  double mRmsSamplePeakDbfs;
+  double mRmsTruePeakDbfs;
+  double mRmsCrestDb;
+
+  // The active type's read-out texts as the editor holds them (last display refresh), in display order:
+  // RMS: IL, ML, ML Max, Peak Max, TP Max, Crest; EBU: IL, ML, ML Max, SL, SL Max, TP Max, LRA.
+  int32_t mNumReadouts;
+  char mReadouts[kQuenlixInspectMaxReadouts][kQuenlixInspectTextSize];
+};
+
+// `process` is the host-side process object of an instance of this module (CEffectProcessRTAS*).
+// Returns 0 and fills `report`, or -1 (report untouched but for nothing) for a null argument or a
+// foreign struct size. Main thread; takes the plug-in mutex for the read.
+typedef int (*QuenlixInspectFunction)(void* process, struct QuenlixMeterReport* report);
