@@ -1,0 +1,14 @@
+#pragma once
+// The editor background: one 616 x 320 frame per metering type, stacked (RMS, then EBU R128).
+
+#include "raster/Bitmap.h"
+
+#include <memory>
+
+namespace quenlix::images {
+
+class FontBook;
+
+std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts);
+
+} // namespace quenlix::images

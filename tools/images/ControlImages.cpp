@@ -1,0 +1,103 @@
+#include "tools/images/ControlImages.h"
+
+#include "tools/images/ImageLayout.h"
+#include "tools/images/Painter.h"
+
+#include <cstdio>
+#include <iterator>
+
+namespace quenlix::images {
+
+namespace {
+
+constexpr LICE_pixel FACE_TOP = rgb(50, 57, 67);
+constexpr LICE_pixel FACE_BOTTOM = rgb(36, 41, 49);
+constexpr LICE_pixel FACE_RIM = rgb(66, 75, 88);
+constexpr LICE_pixel FACE_TEXT = rgb(232, 236, 241);
+constexpr LICE_pixel ARROW = rgb(128, 190, 220);
+constexpr LICE_pixel FIELD_TOP = rgb(10, 12, 15);
+constexpr LICE_pixel FIELD_BOTTOM = rgb(17, 20, 25);
+constexpr LICE_pixel UNIT_TEXT = rgb(120, 130, 144);
+
+// Text room: left of the menu arrow, or the whole face for selectors whose entries only fit
+// without the arrow (all frames of one selector share one layout and one face).
+constexpr int TEXT_LEFT = 4;
+constexpr int ARROW_WIDTH = 6;
+constexpr int ARROW_RIGHT_MARGIN = 4;
+constexpr int TEXT_RIGHT_WITH_ARROW = SELECTOR_WIDTH - ARROW_RIGHT_MARGIN - ARROW_WIDTH - 2;
+constexpr int TEXT_RIGHT_PLAIN = SELECTOR_WIDTH - TEXT_LEFT;
+
+// Faces tried in order until every entry fits; the last one is squeezed where it still does not.
+const TextStyle ENTRY_STYLES[] = {
+  {"DejaVu Sans", 11, 400, FACE_TEXT},
+  {"DejaVu Sans Condensed", 11, 400, FACE_TEXT},
+  {"DejaVu Sans Condensed", 10, 400, FACE_TEXT},
+};
+
+struct FaceLayout
+{
+  const TextStyle* style;
+  bool arrow;
+};
+
+bool allFit(Painter& p, const std::vector<std::string>& entries, const TextStyle& style, int room)
+{
+  for (const std::string& e : entries)
+    if (p.textWidth(e.c_str(), style) > room)
+      return false;
+  return true;
+}
+
+FaceLayout chooseLayout(Painter& p, const std::vector<std::string>& entries)
+{
+  for (const TextStyle& style : ENTRY_STYLES)
+    if (allFit(p, entries, style, TEXT_RIGHT_WITH_ARROW - TEXT_LEFT))
+      return {&style, true};
+  return {&ENTRY_STYLES[std::size(ENTRY_STYLES) - 1], true};
+}
+
+void drawFace(Painter& p, int y)
+{
+  p.roundedRect(0, y, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, FACE_TOP, FACE_BOTTOM);
+  p.roundedOutline(0, y, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, 1.0, FACE_RIM);
+  p.hLine(3, y + 1, SELECTOR_WIDTH - 6, rgb(255, 255, 255), 0.08f);
+}
+
+} // namespace
+
+std::unique_ptr<LICE_IBitmap> drawSelector(const std::vector<std::string>& entries, FontBook* fonts)
+{
+  const int count = static_cast<int>(entries.size());
+  auto strip = std::make_unique<LICE_MemBitmap>(SELECTOR_WIDTH, SELECTOR_HEIGHT * count);
+  Painter p(strip.get(), fonts);
+  const FaceLayout layout = chooseLayout(p, entries);
+  const int textRight = layout.arrow ? TEXT_RIGHT_WITH_ARROW : TEXT_RIGHT_PLAIN;
+  for (int i = 0; i < count; ++i)
+  {
+    const int y = i * SELECTOR_HEIGHT;
+    drawFace(p, y);
+    p.fittedText(entries[i].c_str(), TEXT_LEFT, y, textRight - TEXT_LEFT, SELECTOR_HEIGHT,
+                 *layout.style, LICE_DT_CENTER | LICE_DT_VCENTER);
+    if (layout.arrow)
+      p.downTriangle(SELECTOR_WIDTH - ARROW_RIGHT_MARGIN - ARROW_WIDTH / 2.0, y + 6.5, ARROW_WIDTH,
+                     3.5, ARROW);
+  }
+  return strip;
+}
+
+std::unique_ptr<LICE_IBitmap> drawValueField(const char* unit, FontBook* fonts)
+{
+  auto field = std::make_unique<LICE_MemBitmap>(SELECTOR_WIDTH, SELECTOR_HEIGHT);
+  Painter p(field.get(), fonts);
+  p.roundedRect(0, 0, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, FIELD_TOP, FIELD_BOTTOM);
+  p.roundedOutline(0, 0, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, 1.0, FACE_RIM);
+  p.hLine(3, SELECTOR_HEIGHT - 2, SELECTOR_WIDTH - 6, rgb(255, 255, 255), 0.05f);
+  if (unit && *unit)
+  {
+    const TextStyle unitStyle{"DejaVu Sans Condensed", 9, 400, UNIT_TEXT};
+    p.text(unit, 0, 4, SELECTOR_WIDTH - 4, 10, unitStyle, LICE_DT_RIGHT | LICE_DT_TOP);
+  }
+  return field;
+}
+
+} // namespace quenlix::images

@@ -1,0 +1,21 @@
+#pragma once
+// The LED meter strip and the clip lamp.
+
+#include "raster/Bitmap.h"
+#include "raster/Pixel.h"
+
+#include <memory>
+
+namespace quenlix::images {
+
+// 73 frames side by side, METER_FRAME_WIDTH x METER_FRAME_HEIGHT each (tools/images/ImageLayout.h);
+// frame i lights the i - 1 lowest one-dB segments. Opaque.
+std::unique_ptr<LICE_IBitmap> drawLedMeterStrip();
+
+// Two frames stacked, CLIP_WIDTH x CLIP_HEIGHT each: off, then lit. Opaque.
+std::unique_ptr<LICE_IBitmap> drawClipLamp();
+
+// Colour of segment k's light when lit (1 = bottom segment), and when dark.
+LICE_pixel segmentColour(int k, bool lit);
+
+} // namespace quenlix::images
