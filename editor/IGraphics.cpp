@@ -26,18 +26,20 @@ bool IGraphics::MeasureIText(IText* text, char* str, IRECT* destRect) {
 }
 
 void IGraphics::Resize(int w, int h) {
-    // The plug-in side feeds controls under the plug-in mutex; hold it while the list is rebuilt.
-    WDL_MutexLock lock(mPlug ? mPlug->GetMutex() : nullptr);
-    mWidth = w;
-    mHeight = h;
-    ReleaseMouseCapture();
-    mMouseOver = -1;
-    DeleteControls();
-    delete mDrawBitmap;
-    mDrawBitmap = nullptr;
-    delete mTmpBitmap;
-    mTmpBitmap = nullptr;
-    PrepDraw();
+    {
+        // The plug-in side feeds controls under the plug-in mutex; hold it while the list is rebuilt.
+        WDL_MutexLock lock(mPlug ? mPlug->GetMutex() : nullptr);
+        mWidth = w;
+        mHeight = h;
+        ReleaseMouseCapture();
+        mMouseOver = -1;
+        DeleteControls();
+        delete mDrawBitmap;
+        mDrawBitmap = nullptr;
+        delete mTmpBitmap;
+        mTmpBitmap = nullptr;
+        PrepDraw();
+    }
     if (mPlug) mPlug->ResizeGraphics(w, h);
 }
 
