@@ -44,9 +44,9 @@ bool meter(const MeterJob& job, SessionFactory& factory, const Options& options,
 
     std::unique_ptr<MeteringSession> session = factory.create(error);
     if (!session) return false;
-    report.version = session->version();
     const int channels = source->channels();
     if (!session->start(channels, source->sampleRate(), error)) return false;
+    report.version = session->version();
     if (state != nullptr && !session->restoreState(*state, error)) return false;
     for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
         if (!session->setParameter(index, value, error)) return false;

@@ -67,12 +67,12 @@ class MeteringSession {
 public:
     virtual ~MeteringSession() = default;
 
-    // Plug-in version as "major.minor.patch".
-    virtual std::string version() const = 0;
-
     // Creates the instance for `channels` (1..6) input channels at `sampleRate` Hz and starts processing with
-    // the transport running. Must be called once, before anything else but version().
+    // the transport running. Must be called once, before anything else.
     virtual bool start(int channels, double sampleRate, std::string& error) = 0;
+
+    // Plug-in version as "major.minor.patch" (empty when the plug-in does not tell).
+    virtual std::string version() const = 0;
 
     // Applies a saved settings chunk (as written by saveState) through the host's chunk call.
     virtual bool restoreState(const std::vector<std::uint8_t>& chunk, std::string& error) = 0;

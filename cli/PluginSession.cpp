@@ -1,0 +1,297 @@
+#include "cli/PluginSession.h"
+
+#include "host/rtas/format/HostModule.h"
+#include "plugin/QuenlixInspect.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+namespace quenlix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Host control IDs of the parameters: ' ld ' + parameter index.
+constexpr OSType kParamControlBase = 0x206C6420;
+// Output values are decoded from 32-bit host controls (a step of 72 dB / 2^32); six decimals keep every
+// published digit and drop the encoding's noise.
+constexpr double kOutputResolution = 1e6;
+
+std::string executableDir() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
+
+// Holds the loaded module, its inspection call and the lock that stands in for the host's main thread: every
+// call other than rendering is made under it, one instance at a time.
+struct LoadedPlugin {
+    std::shared_ptr<rtashost::Module> module;
+    void* handle = nullptr;  // our own reference to the module's library, for the inspection symbol
+    QuenlixInspectFunction inspect = nullptr;
+    std::recursive_mutex mainThread;
+    ~LoadedPlugin() {
+        if (handle != nullptr) dlclose(handle);
+    }
+};
+
+class PluginSession final : public MeteringSession {
+public:
+    explicit PluginSession(std::shared_ptr<LoadedPlugin> plugin) : mPlugin(std::move(plugin)) {}
+
+    ~PluginSession() override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        mInstance.reset();
+    }
+
+    // Known once start() has created the instance.
+    std::string version() const override { return mVersion; }
+
+    bool start(int channels, double sampleRate, std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        // The smallest insert that holds the programme; missing channels are fed silence.
+        int typeIndex = -1;
+        for (int n = channels; n <= 8 && typeIndex < 0; ++n) {
+            typeIndex = mPlugin->module->FindEffectType(n, n);
+        }
+        if (typeIndex < 0) {
+            error = "the plug-in has no effect type for " + std::to_string(channels) + " channels";
+            return false;
+        }
+        rtashost::InstanceConfig config;
+        config.sampleRate = sampleRate;
+        config.maxQuantum = kMaxQuantum;
+        mInstance = rtashost::Instance::Create(mPlugin->module, typeIndex, config, &error);
+        if (!mInstance) return false;
+        if (!mInstance->Initialize()) {
+            error = "the plug-in instance did not initialise";
+            return false;
+        }
+        mInstance->GetTransport().SetPlaying(true);
+        mInstance->GetTransport().SetSampleLocation(0);
+        mChannels = channels;
+        mInputs.assign(static_cast<std::size_t>(mInstance->GetNumInputs()), nullptr);
+        mOutputBuffers.assign(static_cast<std::size_t>(mInstance->GetNumOutputs()), std::vector<float>(kMaxQuantum));
+        mOutputs.clear();
+        for (auto& b : mOutputBuffers) mOutputs.push_back(b.data());
+        mSilence.assign(kMaxQuantum, 0.0f);
+
+        for (int i = 0; i < kParamCount; ++i) {
+            mControls[i] = mInstance->FindControl(kParamControlBase + static_cast<OSType>(i));
+            if (mControls[i] == 0) {
+                error = "the plug-in has no host control for parameter " + std::to_string(i);
+                return false;
+            }
+        }
+        QuenlixMeterReport report;
+        if (inspect(report)) mVersion = versionText(report.mVendorVersion);
+        return true;
+    }
+
+    bool restoreState(const std::vector<std::uint8_t>& chunk, std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        ComponentResult result = mInstance->RestoreChunk(chunk);
+        if (result != kNoErr) {
+            error = "the plug-in refused the saved state (error " + std::to_string(result) + ")";
+            return false;
+        }
+        return true;
+    }
+
+    bool saveState(std::vector<std::uint8_t>& chunk, std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        std::vector<unsigned char> bytes;
+        if (!mInstance->SaveChunk(&bytes, &error)) return false;
+        chunk.assign(bytes.begin(), bytes.end());
+        return true;
+    }
+
+    bool setParameter(int index, double value, std::string& error) override {
+        if (index < 0 || index >= kParamCount) {
+            error = "no parameter " + std::to_string(index);
+            return false;
+        }
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        mInstance->SetControlNumber(mControls[index], value);
+        return true;
+    }
+
+    bool render(const float* const* channels, int frames, std::string&) override {
+        for (int offset = 0; offset < frames;) {
+            int n = std::min(frames - offset, kMaxQuantum);
+            for (std::size_t c = 0; c < mInputs.size(); ++c)
+                mInputs[c] = const_cast<float*>(static_cast<int>(c) < mChannels ? channels[c] + offset : mSilence.data());
+            mInstance->Render(mInputs.data(), mOutputs.data(), n);
+            mFramesRendered += n;
+            mInstance->GetTransport().SetSampleLocation(mFramesRendered);
+            offset += n;
+        }
+        return true;
+    }
+
+    ParamReading parameter(int index) const override {
+        ParamReading p;
+        if (index < 0 || index >= kParamCount) return p;
+        int control = mControls[index];
+        p.name = mInstance->GetControlInfo(control).name;
+        p.value = mInstance->GetControlNumber(control);
+        if (std::isfinite(p.value)) p.value = std::round(p.value * kOutputResolution) / kOutputResolution;
+        p.text = mInstance->GetControlText(control);
+        if (index == kParamRmsWindow) {
+            // The host shows the window as a whole number of ms, as the plug-in's own display does.
+            p.text = std::to_string(static_cast<long>(std::floor(p.value + 0.5)));
+            p.label = "ms";
+        }
+        return p;
+    }
+
+    Measurements measurements() const override {
+        Measurements m;
+        QuenlixMeterReport r;
+        if (!inspect(r)) {
+            m.meterType = parameter(kParamType).value >= 0.5 ? 1 : 0;
+            return m;
+        }
+        auto valid = [](double v, int flag) { return flag != 0 ? std::optional<double>(v) : std::nullopt; };
+        m.meterType = r.mMeterType;
+        m.integratedLufs = valid(r.mEbuIntegratedLufs, r.mEbuIntegratedValid);
+        m.momentaryLufs = valid(r.mEbuMomentaryLufs, r.mEbuMomentaryValid);
+        m.momentaryMaxLufs = valid(r.mEbuMomentaryMaxLufs, r.mEbuMomentaryValid);
+        m.shortTermLufs = valid(r.mEbuShortTermLufs, r.mEbuShortTermValid);
+        m.shortTermMaxLufs = valid(r.mEbuShortTermMaxLufs, r.mEbuShortTermValid);
+        m.loudnessRangeLu = valid(r.mEbuRangeLu, r.mEbuRangeValid);
+        double largest = -144.0;
+        for (double tp : r.mEbuTruePeakDbtp) {
+            m.truePeakDbtpPerChannel.push_back(tp);
+            largest = std::max(largest, tp);
+        }
+        m.truePeakDbtp = largest;
+        m.integratedDbfs = valid(r.mRmsIntegratedDbfs, r.mRmsWindowValid);
+        m.momentaryDbfs = valid(r.mRmsMomentaryDbfs, r.mRmsWindowValid);
+        m.momentaryMaxDbfs = valid(r.mRmsMomentaryMaxDbfs, r.mRmsWindowValid);
+        m.samplePeakDbfs = r.mRmsSamplePeakDbfs;
+        m.truePeakDbfs = r.mRmsTruePeakDbfs;
+        m.crestDb = valid(r.mRmsCrestDb, r.mRmsCrestValid);
+        return m;
+    }
+
+    Readouts readouts() const override {
+        static const char* const kRmsKeys[] = {"IL", "ML", "ML Max", "Peak Max", "TP Max", "Crest"};
+        static const char* const kEbuKeys[] = {"IL", "ML", "ML Max", "SL", "SL Max", "TP Max", "LRA"};
+        Readouts out;
+        QuenlixMeterReport r;
+        if (!inspect(r)) return out;
+        const char* const* keys = r.mMeterType == 1 ? kEbuKeys : kRmsKeys;
+        int count = r.mMeterType == 1 ? 7 : 6;
+        for (int i = 0; i < count && i < r.mNumReadouts; ++i) {
+            const char* text = r.mReadouts[i];
+            out.emplace_back(keys[i], std::string(text, strnlen(text, kQuenlixInspectTextSize)));
+        }
+        return out;
+    }
+
+    bool snapshot(const std::string& pngPath, std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        (void)pngPath;
+        error = "the editor picture is not available from this plug-in build";
+        return false;
+    }
+
+private:
+    // Host render quantum; longer host blocks are handed over in pieces of this size.
+    static constexpr int kMaxQuantum = 4096;
+
+    static std::string versionText(int packed) {
+        return std::to_string((packed >> 16) & 0xFFFF) + "." + std::to_string((packed >> 8) & 0xFF) + "." +
+               std::to_string(packed & 0xFF);
+    }
+
+    bool inspect(QuenlixMeterReport& r) const {
+        if (!mInstance || mPlugin->inspect == nullptr) return false;
+        std::memset(&r, 0, sizeof r);
+        r.mStructSize = sizeof r;
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        return mPlugin->inspect(mInstance->GetProcess(), &r) == 0;
+    }
+
+    std::shared_ptr<LoadedPlugin> mPlugin;
+    std::unique_ptr<rtashost::Instance> mInstance;
+    int mChannels = 0;
+    int mControls[kParamCount] = {};
+    std::vector<float*> mInputs;
+    std::vector<float*> mOutputs;
+    std::vector<std::vector<float>> mOutputBuffers;
+    std::vector<float> mSilence;
+    std::int64_t mFramesRendered = 0;
+    std::string mVersion;
+};
+
+class PluginSessionFactory final : public SessionFactory {
+public:
+    explicit PluginSessionFactory(std::shared_ptr<LoadedPlugin> plugin) : mPlugin(std::move(plugin)) {}
+    std::unique_ptr<MeteringSession> create(std::string&) override { return std::make_unique<PluginSession>(mPlugin); }
+
+private:
+    std::shared_ptr<LoadedPlugin> mPlugin;
+};
+
+// The shared object inside a bundle folder: the first regular *.so file directly in it.
+std::string moduleInBundle(const fs::path& bundle) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(bundle, ec))
+        if (entry.is_regular_file(ec) && entry.path().extension() == ".so") return entry.path().string();
+    return {};
+}
+
+}  // namespace
+
+std::string resolvePluginModule(const std::string& path, std::string& error) {
+    std::error_code ec;
+    std::vector<fs::path> candidates;
+    if (!path.empty()) {
+        candidates.push_back(path);
+    } else {
+        fs::path dir = executableDir();
+        for (const char* relative : {QUENLIX_MODULE_RELATIVE_PATHS}) candidates.push_back(dir / relative);
+    }
+    for (const fs::path& c : candidates) {
+        if (fs::is_directory(c, ec)) {
+            std::string inside = moduleInBundle(c);
+            if (!inside.empty()) return inside;
+        } else if (fs::is_regular_file(c, ec)) {
+            return c.string();
+        }
+    }
+    if (!path.empty()) error = "no plug-in module at " + path;
+    else error = "no plug-in module beside the program (looked in " + candidates.front().lexically_normal().string() +
+                 "); build it or give --plugin PATH";
+    return {};
+}
+
+std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& pluginPath, std::string& error) {
+    std::string file = resolvePluginModule(pluginPath, error);
+    if (file.empty()) return nullptr;
+    auto plugin = std::make_shared<LoadedPlugin>();
+    plugin->module = rtashost::Module::Load(file, &error);
+    if (!plugin->module) return nullptr;
+    if (plugin->module->GetNumEffectTypes() < 1) {
+        error = "plug-in module " + file + " has no effect types";
+        return nullptr;
+    }
+    plugin->handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* symbol = plugin->handle != nullptr ? dlsym(plugin->handle, QUENLIX_INSPECT_ENTRY_POINT) : nullptr;
+    if (symbol == nullptr) {
+        error = "plug-in module " + file + " offers no " QUENLIX_INSPECT_ENTRY_POINT " call";
+        return nullptr;
+    }
+    static_assert(sizeof(plugin->inspect) == sizeof(symbol), "function and data pointers differ in size");
+    std::memcpy(&plugin->inspect, &symbol, sizeof symbol);
+    return std::make_unique<PluginSessionFactory>(std::move(plugin));
+}
+
+}  // namespace quenlix::cli
