@@ -95,7 +95,7 @@ std::unique_ptr<LICE_IBitmap> drawValueField(const char* unit, FontBook* fonts)
   if (unit && *unit)
   {
     const TextStyle unitStyle{"DejaVu Sans Condensed", 9, 400, UNIT_TEXT};
-    p.text(unit, 0, 4, SELECTOR_WIDTH - 4, 10, unitStyle, LICE_DT_RIGHT | LICE_DT_TOP);
+    p.text(unit, 0, 3, SELECTOR_WIDTH - 5, 10, unitStyle, LICE_DT_RIGHT | LICE_DT_TOP);
   }
   return field;
 }
