@@ -26,23 +26,21 @@
 
 #include "raster/Bitmap.h"
 
-enum
-{
-  LICE_BLIT_MODE_COPY = 0,
-  LICE_BLIT_MODE_CLOBBER = 1,
-  LICE_BLIT_MODE_ADD = 2,
-  LICE_BLIT_MODE_DODGE = 3,
+enum {
+    LICE_BLIT_MODE_COPY = 0,
+    LICE_BLIT_MODE_CLOBBER = 1,
+    LICE_BLIT_MODE_ADD = 2,
+    LICE_BLIT_MODE_DODGE = 3,
 };
 
 // Composites the w x h block of src whose top-left is (srcx, srcy) onto dest at (dstx, dsty).
 // src may be dest itself; overlapping blocks then behave as if the source were copied first.
-void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int srcx, int srcy,
-               int w, int h, float weight, int mode);
+void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int srcx, int srcy, int w,
+               int h, float weight, int mode);
 
 // Composites the colour onto the w x h block of dest whose top-left is (x, y). In COPY, ADD and
 // DODGE the colour's own alpha takes part (a = colourA / 255 * weight).
-void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel color, float weight,
-                   int mode);
+void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel color, float weight, int mode);
 
 // Sets every pixel of dest to the colour (no compositing).
 void LICE_Clear(LICE_IBitmap* dest, LICE_pixel color);

@@ -9,16 +9,14 @@
 #include <mutex>
 #include <string>
 
-namespace lice_detail
-{
+namespace lice_detail {
 // One FreeType library for the process, shared by every font and released with the last one.
 // FreeType requires creating and destroying faces on one library to be serialised: hold `mutex`
 // around FT_New_Face and FT_Done_Face. Work on a face needs only the face owner's own lock.
-struct FtLibrary
-{
-  FT_Library library = nullptr;
-  std::mutex mutex;
-  ~FtLibrary();
+struct FtLibrary {
+    FT_Library library = nullptr;
+    std::mutex mutex;
+    ~FtLibrary();
 };
 
 // The shared library, created on first use; null when FreeType cannot be initialised.
@@ -26,14 +24,13 @@ struct FtLibrary
 std::shared_ptr<FtLibrary> AcquireFtLibrary();
 
 // What fontconfig chose for a request.
-struct ResolvedFace
-{
-  std::string file;
-  int index = 0;
-  std::string family;
-  bool synthesiseBold = false;   // bold asked for but the face is not bold
-  bool synthesiseItalic = false; // italic asked for but the face is upright
-  bool antialias = true;         // fontconfig's configured default for the face
+struct ResolvedFace {
+    std::string file;
+    int index = 0;
+    std::string family;
+    bool synthesiseBold = false;    // bold asked for but the face is not bold
+    bool synthesiseItalic = false;  // italic asked for but the face is upright
+    bool antialias = true;          // fontconfig's configured default for the face
 };
 
 // Resolves a family name (with the fallbacks described in raster/Font.h), weight (100..900) and
@@ -44,4 +41,4 @@ bool ResolveFace(const char* family, int weight, bool italic, ResolvedFace* out)
 // The generic family a missing `family` falls back to: "monospace" for the monospaced Mac
 // families, otherwise "sans-serif".
 const char* FallbackFamily(const char* family);
-} // namespace lice_detail
+}  // namespace lice_detail

@@ -11,17 +11,16 @@
 //
 // Thread: any thread; calls on different rasters may run concurrently.
 
-#include "raster/Bitmap.h"
-
 #include <cstddef>
 #include <string>
+
+#include "raster/Bitmap.h"
 
 // Decodes the PNG file at `filename` (read with the C library's file I/O).
 // With bmp null the result is a new LICE_MemBitmap owned by the caller; with bmp given the image
 // is decoded into it (resized to the image) and bmp is returned. Null on failure, with a
 // one-line reason in *error when error is given; a passed bmp then has undefined contents.
-LICE_IBitmap* LICE_LoadPNG(const char* filename, LICE_IBitmap* bmp = nullptr,
-                           std::string* error = nullptr);
+LICE_IBitmap* LICE_LoadPNG(const char* filename, LICE_IBitmap* bmp = nullptr, std::string* error = nullptr);
 
 // As LICE_LoadPNG, from `size` bytes in memory.
 LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, size_t size, LICE_IBitmap* bmp = nullptr,
