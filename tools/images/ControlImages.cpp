@@ -19,8 +19,8 @@ constexpr LICE_pixel FIELD_TOP = rgb(10, 12, 15);
 constexpr LICE_pixel FIELD_BOTTOM = rgb(17, 20, 25);
 constexpr LICE_pixel UNIT_TEXT = rgb(120, 130, 144);
 
-// Text room: left of the menu arrow, or the whole face for selectors whose entries only fit
-// without the arrow (all frames of one selector share one layout and one face).
+// Text room: left of the menu arrow, or the whole face for a selector with an entry too long to
+// sit beside the arrow (all frames of one selector share one layout and one face).
 constexpr int TEXT_LEFT = 4;
 constexpr int ARROW_WIDTH = 6;
 constexpr int ARROW_RIGHT_MARGIN = 4;
@@ -53,7 +53,11 @@ FaceLayout chooseLayout(Painter& p, const std::vector<std::string>& entries)
   for (const TextStyle& style : ENTRY_STYLES)
     if (allFit(p, entries, style, TEXT_RIGHT_WITH_ARROW - TEXT_LEFT))
       return {&style, true};
-  return {&ENTRY_STYLES[std::size(ENTRY_STYLES) - 1], true};
+  // Legibility wins over the arrow: such a selector keeps the whole face for its text.
+  for (const TextStyle& style : ENTRY_STYLES)
+    if (allFit(p, entries, style, TEXT_RIGHT_PLAIN - TEXT_LEFT))
+      return {&style, false};
+  return {&ENTRY_STYLES[std::size(ENTRY_STYLES) - 1], false};
 }
 
 void drawFace(Painter& p, int y)
