@@ -8,7 +8,9 @@
 // left + (right - left - width) / 2 (LICE_DT_CENTER, division truncating) or at right - width
 // (LICE_DT_RIGHT), each line aligned on its own; vertically at top (LICE_DT_TOP),
 // top + (bottom - top - height) / 2 (LICE_DT_VCENTER) or bottom - height (LICE_DT_BOTTOM). Each
-// line's baseline lies its ascent below the line's top.
+// line's baseline lies its ascent below the line's top. A font with a non-zero escapement lays the
+// text out as above and turns the pen positions counter-clockwise about the text box's top-left
+// corner (so at 90 degrees the text runs upwards from there); measuring reports the upright size.
 //
 // Ink: each glyph's coverage c (0..255, only 0 or 255 when not antialiased) is composited onto the
 // raster like LICE_BLIT_MODE_COPY (raster/Blit.h) with a = c / 255, times colourA / 255 when
@@ -46,10 +48,10 @@ enum {
 
 // What to create a font from; mirrors the fields of a system font request.
 struct LICE_FontDesc {
-    // Requested line height (ascent + descent) in pixels; values below 2 count as 2. The face is
-    // scaled so that its design ascent + descent spans this many pixels; the rounded line height
-    // actually obtained (GetLineHeight) may differ by a pixel, and callers wanting an exact match
-    // may create the font again with a corrected height.
+    // Requested line height (ascent + descent) in pixels; values below 2 count as 2 and above 1000
+    // as 1000. The face is scaled so that its design ascent + descent spans this many pixels; the
+    // rounded line height actually obtained (GetLineHeight) may differ by a pixel, and callers
+    // wanting an exact match may create the font again with a corrected height.
     int height = 12;
     // Angle of the baseline (text direction), tenths of a degree counter-clockwise.
     int escapementTenths = 0;
@@ -59,6 +61,7 @@ struct LICE_FontDesc {
     int weight = 400;
     // Asks for an italic or oblique face (synthesised by slanting when the family has none).
     bool italic = false;
+    // One of LICE_FONT_QUALITY_*; any other value counts as LICE_FONT_QUALITY_ANTIALIASED.
     int quality = LICE_FONT_QUALITY_DEFAULT;
     // Family name, zero-terminated. Resolved through fontconfig; a family that is not installed
     // falls back to an installed face of the same kind: the monospaced Mac families ("Monaco",
