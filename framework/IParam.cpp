@@ -108,6 +108,9 @@ void IParam::SetNormalized(double normalized) {
 double IParam::GetNormalized() const { return GetNormalized(mValue); }
 
 double IParam::GetNormalized(double value) const {
+    // A range of zero width (or reversed) has no position to map to; report the bottom rather
+    // than dividing by zero.
+    if (!(mMax > mMin)) return 0.0;
     const double v = value < mMin ? mMin : (value > mMax ? mMax : value);
     return std::pow((v - mMin) / (mMax - mMin), 1.0 / mShape);
 }

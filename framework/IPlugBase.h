@@ -227,6 +227,8 @@ private:
     void ConvertOutputs(int offset, int nFrames);
     // Runs one piece of at most the block size on the scratch buffers.
     void PassThroughPiece(int nFrames);
+    // Drops the host input pointers of the finished call.
+    void ForgetHostInputs();
 
     int mAttachedFrames = 0;  // frame count given to the last AttachInputBuffers
 };

@@ -144,6 +144,7 @@ void IPlugBase::ProcessBuffers(float /*sampleType*/, int nFrames) {
         ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), piece);
         ConvertOutputs(offset, piece);
     }
+    ForgetHostInputs();
 }
 
 void IPlugBase::PassThroughBuffers(float /*sampleType*/, int nFrames) {
@@ -154,6 +155,14 @@ void IPlugBase::PassThroughBuffers(float /*sampleType*/, int nFrames) {
         PassThroughPiece(piece);
         ConvertOutputs(offset, piece);
     }
+    ForgetHostInputs();
+}
+
+void IPlugBase::ForgetHostInputs() {
+    // The host's input buffers are valid for one call only; a later call that attaches no
+    // inputs must not read them.
+    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mFSrc = nullptr;
+    mAttachedFrames = 0;
 }
 
 void IPlugBase::PassThroughBuffers(double /*sampleType*/, int nFrames) {

@@ -151,6 +151,18 @@ TEST_F(ChannelFlow, FramesBeyondTheAttachedCountReadAsSilence) {
     EXPECT_EQ(out.data[0][11], 0.0f);
 }
 
+TEST_F(ChannelFlow, ALaterCallWithoutInputsDoesNotReadTheLastCallsBuffers) {
+    {
+        HostBuffers in(6, 20), out(6, 20);
+        Run(in, out, 20);
+    }  // the host's buffers are gone
+    HostBuffers out(6, 20, -7.0f);
+    plug.AttachOutputBuffers(0, 6, out.ptrs.data());
+    plug.ProcessBuffers(0.0f, 20);  // AddressSanitizer reports any read of the freed buffers
+    // Unattached connected inputs deliver what their scratch holds: frames 16..19 of the last call.
+    EXPECT_EQ(out.data[0][19], 19.0f);
+}
+
 TEST_F(ChannelFlow, NoBlockSizeOrNoFramesDoesNothing) {
     HostBuffers in(6, 8), out(6, 8, -7.0f);
     Run(in, out, -5);

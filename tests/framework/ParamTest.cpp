@@ -71,6 +71,12 @@ TEST(ParamMapping, NaNDoesNotReachTheValue) {
     EXPECT_EQ(p.Value(), 12.0);
 }
 
+TEST(ParamMapping, AZeroWidthRangeMapsToZeroNotNaN) {
+    IParam p;
+    p.InitDouble("Flat", 5.0, 5.0, 5.0, 0.0);
+    EXPECT_EQ(p.GetNormalized(), 0.0);
+}
+
 // ---- Enumerations ----
 
 TEST(ParamEnum, TwoEntriesRoundHalfUp) {

@@ -26,7 +26,7 @@ public:
 
     void OnParamChange(int paramIdx) override {
         WDL_MutexLock lock(&mMutex);  // re-entered: the caller already holds it
-        mirror[paramIdx] = GetParam(paramIdx)->Value();
+        if (paramIdx >= 0 && paramIdx < kParams) mirror[paramIdx] = GetParam(paramIdx)->Value();
     }
 
     void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override {
