@@ -13,8 +13,8 @@ public:
     std::vector<int> mUpdates;
 };
 
-CEffectProcessRTAS* NewRecordingProcess() { return new RecordingProcess(); }
-CEffectProcessRTAS* NewFailingProcess() { throw std::runtime_error("no memory"); }
+CEffectProcessRTAS* NewRecordingProcess(const ProcessSetup&) { return new RecordingProcess(); }
+CEffectProcessRTAS* NewFailingProcess(const ProcessSetup&) { throw std::runtime_error("no memory"); }
 
 class ProcessControlTable : public ::testing::Test {
 protected:

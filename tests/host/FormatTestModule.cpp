@@ -68,16 +68,22 @@ public:
     CPlugInView* CreateCPlugInView() override {
         return CreateViewContainer(GetGroup()->GetCustomViews(), "!GainView[('NoID')]", 100, 40).release();
     }
-    void SetViewPort(const ViewPort* port) override { mWindow = port ? port->window : nullptr; }
-    void* GetWindow() const { return mWindow; }
+    // The view ticks a counter from its window's timer while attached.
+    void SetViewPort(const ViewPort* port) override {
+        if (mWindow) mWindow->RemoveTimer(this);
+        mWindow = port ? port->window : nullptr;
+        if (mWindow) mWindow->AddTimer(&GainProcess::OnTimer, this, 0.04);
+    }
+    static void OnTimer(void* context) { ++static_cast<GainProcess*>(context)->mTicks; }
 
 private:
     double Gain() const { return GetControl(mGainIndex)->ControlToNumber(GetControlValue(mGainIndex)); }
     int mGainIndex = 0;
-    void* mWindow = nullptr;
+    IHostWindow* mWindow = nullptr;
+    int mTicks = 0;
 };
 
-CEffectProcessRTAS* NewGainProcess() { return new GainProcess(); }
+CEffectProcessRTAS* NewGainProcess(const ProcessSetup&) { return new GainProcess(); }
 
 class GainGroup : public CEffectGroup {
 public:

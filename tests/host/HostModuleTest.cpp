@@ -93,17 +93,20 @@ TEST_F(HostModuleTest, ChunkSavedFromOneInstanceRestoresAnother) {
     EXPECT_EQ(second->RestoreChunk(std::vector<unsigned char>(10)), kChunkRangeErr);
 }
 
-TEST_F(HostModuleTest, ViewOpensIntoTheGivenWindowAndCloses) {
+TEST_F(HostModuleTest, ViewRunsItsTimerOnlyWhileOpen) {
     auto instance = MakeInstance(2);
     ASSERT_TRUE(instance);
     EXPECT_EQ(instance->GetViewRect().right, 100);
-    int window = 0;
-    ASSERT_TRUE(instance->OpenView(&window));
+    EXPECT_EQ(instance->TickView(), 0);
+    ASSERT_TRUE(instance->OpenView());
     EXPECT_TRUE(instance->IsViewOpen());
+    EXPECT_EQ(instance->TickView(), 1);
+    EXPECT_DOUBLE_EQ(instance->GetViewWindow()->GetTimerInterval(), 0.04);
     instance->CloseView();
     EXPECT_FALSE(instance->IsViewOpen());
+    EXPECT_EQ(instance->TickView(), 0);
     instance->CloseView();
-    ASSERT_TRUE(instance->OpenView(&window));
+    ASSERT_TRUE(instance->OpenView());
     // Destroying an instance with an open view closes it first.
 }
 
@@ -125,6 +128,40 @@ TEST_F(HostModuleTest, InvalidTypeAndConfigAreRefused) {
     config.maxQuantum = 0;
     EXPECT_FALSE(Instance::Create(mModule, 0, config, &error));
     EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+
+namespace {
+
+struct TimerLog {
+    rtashost::HostWindow* window;
+    int runs = 0;
+    bool removeOther = false;
+    TimerLog* other = nullptr;
+};
+
+void LogTimer(void* context) {
+    auto* log = static_cast<TimerLog*>(context);
+    ++log->runs;
+    if (log->removeOther) log->window->RemoveTimer(log->other);
+}
+
+TEST(HostWindowTimers, RemovalDuringATickIsHonoured) {
+    rtashost::HostWindow window;
+    TimerLog first{&window}, second{&window};
+    first.removeOther = true;
+    first.other = &second;
+    window.AddTimer(LogTimer, &first, 0.04);
+    window.AddTimer(LogTimer, &second, 0.02);
+    EXPECT_DOUBLE_EQ(window.GetTimerInterval(), 0.02);
+    EXPECT_EQ(window.Tick(), 1);
+    EXPECT_EQ(second.runs, 0);
+    window.AddTimer(LogTimer, &first, 0.1);  // replaces, does not add
+    EXPECT_EQ(window.GetNumTimers(), 1);
+    window.RemoveTimer(&first);
+    window.RemoveTimer(&first);
+    EXPECT_EQ(window.Tick(), 0);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ CEffectProcessRTAS* CEffectTypeRTAS::CreateProcess(const ProcessSetup& setup) co
     filled.group = mGroup;
     try {
         ScopedProcessSetup pending(filled);
-        return mCreator();
+        return mCreator(filled);
     } catch (...) {
         return nullptr;
     }

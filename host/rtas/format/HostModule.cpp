@@ -22,6 +22,48 @@ void HostTransport::GetCurrentMeter(int32_t* numerator, int32_t* denominator) co
     if (denominator) *denominator = mDenominator;
 }
 
+void HostWindow::AddTimer(TimerCallback callback, void* context, double intervalSeconds) {
+    if (!callback) return;
+    for (Timer& timer : mTimers) {
+        if (timer.context == context) {
+            timer = Timer{callback, context, intervalSeconds};
+            return;
+        }
+    }
+    mTimers.push_back(Timer{callback, context, intervalSeconds});
+}
+
+void HostWindow::RemoveTimer(void* context) {
+    for (size_t i = 0; i < mTimers.size(); ++i) {
+        if (mTimers[i].context == context) {
+            mTimers.erase(mTimers.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+int HostWindow::Tick() {
+    // A callback may add or remove timers: run a snapshot, skipping any removed meanwhile.
+    const std::vector<Timer> snapshot = mTimers;
+    int ran = 0;
+    for (const Timer& timer : snapshot) {
+        bool present = false;
+        for (const Timer& live : mTimers) present = present || (live.context == timer.context && live.callback == timer.callback);
+        if (!present) continue;
+        timer.callback(timer.context);
+        ++ran;
+    }
+    return ran;
+}
+
+double HostWindow::GetTimerInterval() const {
+    double shortest = 0.0;
+    for (const Timer& timer : mTimers) {
+        if (shortest == 0.0 || timer.intervalSeconds < shortest) shortest = timer.intervalSeconds;
+    }
+    return shortest;
+}
+
 std::shared_ptr<Module> Module::Load(const std::string& path, std::string* error) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
@@ -238,18 +280,16 @@ ComponentResult Instance::CompareChunk(const std::vector<unsigned char>& chunk, 
     return mProcess->CompareActiveChunk(chunk.data(), static_cast<int32_t>(chunk.size()), isEqual);
 }
 
-bool Instance::OpenView(void* window) {
-    if (mView) CloseView();
-    ViewRect rect = GetViewRect();
+bool Instance::OpenView() {
+    CloseView();
+    const ViewRect rect = GetViewRect();
     mView.reset(mProcess->CreateCPlugInView());
     if (!mView) return false;
+    mWindow = std::make_unique<HostWindow>();
     ViewPort port;
-    port.window = window;
-    port.bounds.top = 0;
-    port.bounds.left = 0;
+    port.window = mWindow.get();
     port.bounds.bottom = static_cast<int16_t>(rect.bottom - rect.top);
     port.bounds.right = static_cast<int16_t>(rect.right - rect.left);
-    mViewWindow = window;
     mProcess->SetViewPort(&port);
     return true;
 }
@@ -258,14 +298,17 @@ void Instance::CloseView() {
     if (!mView) return;
     mProcess->SetViewPort(nullptr);
     mView.reset();
-    mViewWindow = nullptr;
+    mWindow.reset();
+}
+
+int Instance::TickView() {
+    return mWindow ? mWindow->Tick() : 0;
 }
 
 bool Instance::IdleView() {
     if (!mProcess->ConsumeWindowRebuildRequest() || !mView) return false;
-    void* window = mViewWindow;
     CloseView();
-    return OpenView(window);
+    return OpenView();
 }
 
 ViewRect Instance::GetViewRect() const {

@@ -61,6 +61,28 @@ private:
     std::atomic<int64_t> mTicks{0};
 };
 
+// The host's plug-in window: runs the timers the plug-in's view registers when the host ticks
+// it. Main thread only.
+class HostWindow : public IHostWindow {
+public:
+    void AddTimer(TimerCallback callback, void* context, double intervalSeconds) override;
+    void RemoveTimer(void* context) override;
+    // Runs every registered timer once (a host calls this at the shortest registered interval).
+    // Returns how many ran. A callback may remove timers.
+    int Tick();
+    int GetNumTimers() const { return static_cast<int>(mTimers.size()); }
+    // Shortest registered interval in seconds, 0 when none.
+    double GetTimerInterval() const;
+
+private:
+    struct Timer {
+        TimerCallback callback;
+        void* context;
+        double intervalSeconds;
+    };
+    std::vector<Timer> mTimers;
+};
+
 // One effect type of a module, as the host lists it.
 struct EffectTypeInfo {
     OSType typeID = 0;
@@ -182,15 +204,20 @@ public:
 
     HostTransport& GetTransport() { return mTransport; }
 
-    // Editor view. OpenView asks for the view, creates its container and attaches it to the
-    // native window `window` (interpreted by the plug-in's window-system binding) with port
-    // bounds at (0, 0) and the view's size. False when the plug-in has no view. CloseView
-    // detaches and disposes it; closing a closed view does nothing.
-    bool OpenView(void* window);
+    // Editor view. OpenView asks for the view, creates its container and a host window for it,
+    // and attaches it with port bounds at (0, 0) and the view's size. False when the plug-in has
+    // no view. CloseView detaches and disposes the view, then the window; closing a closed view
+    // does nothing.
+    bool OpenView();
     void CloseView();
     bool IsViewOpen() const { return mView != nullptr; }
-    // Host idle: serves a window-rebuild request (closes and reopens the view in the same
-    // window). True when the view was rebuilt.
+    // One tick of the open view's window timers (the editor redraws what changed); the number
+    // of timers run, 0 when no view is open.
+    int TickView();
+    // The open view's window, or null.
+    HostWindow* GetViewWindow() const { return mWindow.get(); }
+    // Host idle: serves a window-rebuild request (closes and reopens the view). True when the
+    // view was rebuilt.
     bool IdleView();
     ViewRect GetViewRect() const;
     // The control the host's automation shortcut refers to (0 for none).
@@ -206,8 +233,8 @@ private:
     InstanceConfig mConfig;
     OSType mTypeID = 0;
     std::unique_ptr<CEffectProcessRTAS> mProcess;
+    std::unique_ptr<HostWindow> mWindow;  // destroyed after the view
     std::unique_ptr<CPlugInView> mView;
-    void* mViewWindow = nullptr;
 };
 
 }  // namespace rtashost

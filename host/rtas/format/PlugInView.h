@@ -17,11 +17,25 @@ struct ViewRect {
     int16_t right = 0;
 };
 
-// What the host hands a process to draw into: its native window (opaque to the format; the
-// plug-in's window-system binding interprets it) and the port's bounds inside that window.
-// A null port passed to SetViewPort means the window is going away.
+// The host's native window as this format's window system hands it to a plug-in view. Besides
+// being the parent of the view, it runs the view's repeating timer: a view registers one timer
+// while it is open, and the host runs the registered callbacks from its event loop on the main
+// thread. Implemented by the host; it outlives the ports that name it.
+class IHostWindow {
+public:
+    typedef void (*TimerCallback)(void* context);
+    virtual ~IHostWindow() = default;
+    // Runs callback(context) every intervalSeconds (> 0) until RemoveTimer(context). A second
+    // registration under the same context replaces the first.
+    virtual void AddTimer(TimerCallback callback, void* context, double intervalSeconds) = 0;
+    // Removing an unknown context does nothing.
+    virtual void RemoveTimer(void* context) = 0;
+};
+
+// What the host hands a process to draw into: its window and the port's bounds inside that
+// window. A null port passed to SetViewPort means the window is going away.
 struct ViewPort {
-    void* window = nullptr;
+    IHostWindow* window = nullptr;
     ViewRect bounds;
 };
 

@@ -146,8 +146,9 @@ private:
 class CEffectProcessRTAS : public CEffectProcess {
 public:
     // Audio thread: one block of nFrames 32-bit float frames, one buffer per input and output
-    // channel (GetNumInputs / GetNumOutputs of them). Must not allocate or block. The default
-    // copies inputs to outputs.
+    // channel (GetNumInputs / GetNumOutputs of them; while a side-chain is connected its buffer
+    // follows the inputs). The host keeps nFrames to GetMaximumRTASQuantum, but a process must
+    // cope with longer calls. Must not allocate or block. The default copies inputs to outputs.
     virtual void RenderAudio(float** inputs, float** outputs, int32_t nFrames);
     int GetMaximumRTASQuantum() const { return GetSetup().maxQuantum; }
 
@@ -156,8 +157,9 @@ public:
     virtual void DisconnectSideChain() {}
 };
 
-// Creates a process on the main thread; the effect type calls it with the setup in effect.
-typedef CEffectProcessRTAS* (*ProcessCreator)();
+// Creates a process on the main thread; the effect type calls it with the setup in effect (the
+// same setup the new process's constructor takes).
+typedef CEffectProcessRTAS* (*ProcessCreator)(const ProcessSetup& setup);
 
 // The setup a process under construction on this call path takes (used by CEffectTypeRTAS).
 // Creation is serialised by a process-wide lock, so only one setup is pending at a time.

@@ -1,0 +1,64 @@
+#include "host/rtas/IPlugCustomUI.h"
+
+#include "editor/IGraphics.h"
+#include "editor/IGraphicsHeadless.h"
+#include "host/rtas/IPlugProcess.h"
+#include "host/rtas/IPlugRTAS.h"
+
+IPlugCustomUI::IPlugCustomUI(IPlugProcess* process)
+    : mProcess(process),
+      mGraphics(process && process->GetPlug() ? static_cast<IGraphics*>(process->GetPlug()->GetGUI()) : nullptr) {}
+
+IPlugCustomUI::~IPlugCustomUI() {
+    Close();
+}
+
+void IPlugCustomUI::GetRect(ViewRect* rect) const {
+    if (!rect) return;
+    *rect = ViewRect();
+    if (!mGraphics) return;
+    rect->bottom = static_cast<int16_t>(mGraphics->Height());
+    rect->right = static_cast<int16_t>(mGraphics->Width());
+}
+
+void IPlugCustomUI::Open(IHostWindow* window, short x, short y) {
+    if (!mGraphics) return;
+    if (mHostWindow) mHostWindow->RemoveTimer(this);
+    mHostWindow = window;
+    mGraphics->OpenWindow(window, nullptr, x, y);
+    if (window && dynamic_cast<IGraphicsHeadless*>(mGraphics)) {
+        const int fps = mGraphics->FPS() > 0 ? mGraphics->FPS() : 25;
+        window->AddTimer(&IPlugCustomUI::OnTimer, this, 1.0 / fps);
+    }
+    mGraphics->SetAllControlsDirty();
+    mProcess->GetPlug()->OnGUIOpen();
+}
+
+void IPlugCustomUI::Close() {
+    if (mHostWindow) mHostWindow->RemoveTimer(this);
+    mHostWindow = nullptr;
+    if (mGraphics && mGraphics->WindowIsOpen()) mGraphics->CloseWindow();
+}
+
+void IPlugCustomUI::OnTimer(void* context) {
+    auto* ui = static_cast<IPlugCustomUI*>(context);
+    if (auto* headless = dynamic_cast<IGraphicsHeadless*>(ui->mGraphics)) headless->Tick();
+}
+
+void IPlugCustomUI::Draw() {
+    if (mGraphics) mGraphics->SetAllControlsDirty();
+}
+
+IPlugDigiView::IPlugDigiView() : CCustomView("IPlugDigiView") {}
+
+IPlugDigiView::~IPlugDigiView() {
+    if (mCustomUI) mCustomUI->GetProcess()->ForgetCustomView(this);
+}
+
+void IPlugDigiView::Draw() {
+    if (mCustomUI) mCustomUI->Draw();
+}
+
+CCustomView* CreateIPlugDigiView() {
+    return new IPlugDigiView();
+}
