@@ -221,8 +221,14 @@ struct LICE_CachedFont::Impl {
         if (!rect) return 0;
         size_t len = 0;
         if (str) {
-            len = std::strlen(str);
-            if (strLen >= 0 && static_cast<size_t>(strLen) < len) len = static_cast<size_t>(strLen);
+            // A counted text need not be terminated: never read past strLen bytes.
+            if (strLen < 0) {
+                len = std::strlen(str);
+            } else {
+                const void* end = std::memchr(str, 0, static_cast<size_t>(strLen));
+                len = end ? static_cast<size_t>(static_cast<const char*>(end) - str)
+                          : static_cast<size_t>(strLen);
+            }
         }
         if (!face || len == 0) {
             if (flags & LICE_DT_CALCRECT) {

@@ -275,6 +275,10 @@ TEST_F(TextDrawing, DegenerateTextIsHarmless) {
     LICE_Rect q{10, 10, 10, 10};
     font.DrawText(nullptr, "abcdef", 2, &q, LICE_DT_CALCRECT);
     EXPECT_EQ(q.right - q.left, MeasureWidth("ab"));
+    const char unterminated[3] = {'a', 'b', 'c'};  // counted text: nothing past it may be read
+    LICE_Rect u{10, 10, 10, 10};
+    font.DrawText(nullptr, unterminated, 3, &u, LICE_DT_CALCRECT);
+    EXPECT_EQ(u.right - u.left, MeasureWidth("abc"));
     const char broken[] = {'a', char(0xC3), char(0xFF), char(0xE2), char(0x82),
                            'b', char(0xF4), char(0x90), 0};
     EXPECT_GT(font.DrawText(&bm, broken, -1, &r, 0), 0);
