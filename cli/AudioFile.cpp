@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -45,6 +46,22 @@ private:
     std::int64_t mRead = 0;
 };
 
+// libsndfile shortens a file whose data chunk runs past the end of the file to what is there and notes it in
+// its log as "data : <declared> (should be <present>)". Such a file has lost audio: report it rather than
+// meter a part of it. A declared size of 0xFFFFFFFF (or near it) is the mark of a streamed file, not a loss.
+bool truncatedData(SNDFILE* file, std::string& error) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+    const char* line = std::strstr(log, "\ndata : ");
+    if (line == nullptr) return false;
+    unsigned long long declared = 0, present = 0;
+    if (std::sscanf(line, "\ndata : %llu (should be %llu)", &declared, &present) != 2) return false;
+    if (present >= declared || declared >= 0xFFFFFF00ULL) return false;
+    error = "truncated: the header announces " + std::to_string(declared) + " bytes of audio, the file holds " +
+            std::to_string(present);
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string& error) {
@@ -68,6 +85,7 @@ std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string&
         return nullptr;
     }
     auto source = std::make_unique<SndFileSource>(file, info);
+    if (truncatedData(file, error)) return nullptr;
     if (info.channels < 1 || info.channels > kMaxChannels) {
         error = std::to_string(info.channels) + " channels; only 1 to " + std::to_string(kMaxChannels) +
                 " channels can be metered";

@@ -1,0 +1,261 @@
+// The built program metering generated files through the real plug-in module, found beside the program.
+#include "RunProgram.h"
+#include "WavFiles.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <sstream>
+
+namespace quenlix::cli {
+namespace {
+
+using nlohmann::json;
+using test::ScratchDir;
+
+// A sine whose peak amplitude is `peakDbfs` on every channel.
+std::function<double(std::int64_t, int)> peakSine(double peakDbfs, double frequency, int rate) {
+    double amp = std::pow(10.0, peakDbfs / 20.0);
+    return [=](std::int64_t i, int) { return amp * std::sin(2.0 * M_PI * frequency * double(i) / rate); };
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    std::string wav(const std::string& name, int channels, int rate, double seconds, double peakDbfs = -23.0) {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(test::writeWav(path, channels, rate, static_cast<std::int64_t>(seconds * rate),
+                                   peakSine(peakDbfs, 1000.0, rate), SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        return path;
+    }
+    test::ProgramRun run(const std::vector<std::string>& args) {
+        test::ProgramRun r = test::runQuenlixProgram(args, dir);
+        return r;
+    }
+    json runJson(std::vector<std::string> args, int expectedExit = 0) {
+        args.insert(args.begin() + 1, "--json");
+        test::ProgramRun r = run(args);
+        EXPECT_EQ(r.exitCode, expectedExit) << r.err;
+        try {
+            return json::parse(r.out);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not JSON: " << e.what() << "\n" << r.out << r.err;
+            return json::array();
+        }
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(EndToEnd, StereoSineAtMinus23ReadsMinus23Lufs) {
+    std::string f = wav("sine.wav", 2, 48000, 20.0);
+    json j = runJson({"measure", f});
+    ASSERT_EQ(j.size(), 1u);
+    const json& r = j[0];
+    ASSERT_TRUE(r["ok"].get<bool>()) << r.dump(2);
+    EXPECT_EQ(r["outputs"]["OUT:EBU IL"].get<double>(), -23.0);
+    EXPECT_NEAR(r["measurements"]["integrated_lufs"].get<double>(), -23.0, 0.05);
+    EXPECT_NEAR(r["measurements"]["momentary_lufs"].get<double>(), -23.0, 0.05);
+    EXPECT_NEAR(r["measurements"]["short_term_max_lufs"].get<double>(), -23.0, 0.05);
+    EXPECT_NEAR(r["measurements"]["loudness_range_lu"].get<double>(), 0.0, 0.1);
+    EXPECT_NEAR(r["measurements"]["true_peak_dbtp"].get<double>(), -23.0, 0.1);
+    EXPECT_EQ(r["readouts"]["IL"], "-23.0");
+    EXPECT_EQ(r["readouts"]["LRA"], "0.0");
+    // The unrounded value is not the rounded output in disguise.
+    EXPECT_NE(r["measurements"]["integrated_lufs"].get<double>(), -23.0);
+}
+
+TEST_F(EndToEnd, JsonCarriesTheWholeShape) {
+    std::string f = wav("sine.wav", 2, 44100, 4.0);
+    json r = runJson({"measure", f})[0];
+    EXPECT_EQ(r["file"], f);
+    EXPECT_EQ(r["version"], "1.3.0");
+    EXPECT_TRUE(r["error"].is_null());
+    EXPECT_EQ(r["sample_rate"], 44100);
+    EXPECT_EQ(r["channels"], 2);
+    EXPECT_EQ(r["frames"], 4 * 44100);
+    EXPECT_EQ(r["settings"], json::parse(R"({"Type": "EBU R128", "Sync": "off", "RMS Channel Config": "Stereo",
+        "RMS Meter Mode": "RMS (dBFS)", "RMS Window": "300 ms", "EBU Channel Config": "2.0 Stereo"})"));
+    ASSERT_EQ(r["outputs"].size(), 13u);
+    for (auto& [name, value] : r["outputs"].items()) {
+        EXPECT_EQ(name.rfind("OUT:", 0), 0u) << name;
+        EXPECT_TRUE(value.is_number()) << name;
+    }
+    std::vector<std::string> keys;
+    for (auto& [key, text] : r["readouts"].items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"IL", "LRA", "ML", "ML Max", "SL", "SL Max", "TP Max"}));
+    EXPECT_EQ(r["measurements"]["true_peak_dbtp_per_channel"].size(), 6u);
+    // Four seconds fill the momentary and short-term windows but give no loudness range yet.
+    EXPECT_TRUE(r["measurements"]["short_term_lufs"].is_number());
+    EXPECT_TRUE(r["measurements"]["loudness_range_lu"].is_null());
+    EXPECT_EQ(r["readouts"]["LRA"], "---");
+}
+
+TEST_F(EndToEnd, RmsTypeReadsTheSineLevelAndCrest) {
+    std::string f = wav("sine.wav", 2, 48000, 3.0, -6.0);
+    json r = runJson({"measure", "--type", "rms", "--rms-mode", "rms+3", f})[0];
+    ASSERT_TRUE(r["ok"].get<bool>()) << r.dump(2);
+    EXPECT_EQ(r["settings"]["Type"], "RMS");
+    EXPECT_EQ(r["settings"]["RMS Meter Mode"], "RMS +3dB (dBFS)");
+    // A sine's RMS is 3.01 dB under its peak; the +3 dB mode lifts the RMS readings by exactly 3.
+    EXPECT_EQ(r["outputs"]["OUT:RMS IL"].get<double>(), -6.0);
+    EXPECT_EQ(r["outputs"]["OUT:RMS Peak Max"].get<double>(), -6.0);
+    const json& m = r["measurements"];
+    EXPECT_NEAR(m["integrated_dbfs"].get<double>(), -9.0103 + 3.0, 0.005);
+    EXPECT_NEAR(m["sample_peak_dbfs"].get<double>(), -6.0, 0.01);
+    EXPECT_NEAR(m["crest_db"].get<double>(), 0.0103, 0.01);
+    EXPECT_FALSE(m.contains("integrated_lufs"));
+    EXPECT_EQ(r["readouts"]["Crest"], "0.0");
+}
+
+TEST_F(EndToEnd, EveryChannelCountAndRateLimitIsMetered) {
+    std::vector<std::string> args = {"measure"};
+    for (int channels = 1; channels <= 6; ++channels)
+        args.push_back(wav("c" + std::to_string(channels) + ".wav", channels, 48000, 0.5));
+    args.push_back(wav("low.wav", 2, 8000, 0.5));
+    args.push_back(wav("high.wav", 2, 384000, 0.5));
+    json j = runJson(args);
+    ASSERT_EQ(j.size(), 8u);
+    const char* layouts[] = {"2.0 Stereo", "2.0 Stereo", "4.0 Surround", "4.0 Surround", "4.1 Surround", "5.1 Surround"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_TRUE(j[i]["ok"].get<bool>()) << j[i].dump();
+        EXPECT_EQ(j[i]["settings"]["EBU Channel Config"], layouts[i]) << i + 1 << " channels";
+        EXPECT_NEAR(j[i]["measurements"]["true_peak_dbtp"].get<double>(), -23.0, 0.2) << i + 1 << " channels";
+    }
+    EXPECT_TRUE(j[6]["ok"].get<bool>()) << j[6].dump();
+    EXPECT_TRUE(j[7]["ok"].get<bool>()) << j[7].dump();
+}
+
+TEST_F(EndToEnd, BadFilesFailAloneWithOneLineEach) {
+    std::string good = wav("good.wav", 2, 48000, 1.0);
+    std::string seven = dir.file("seven.wav");
+    ASSERT_TRUE(test::writeWav(seven, 7, 48000, 4800, [](std::int64_t, int) { return 0.1; }));
+    std::string empty = dir.file("empty.wav");
+    test::writeBytes(empty, "");
+    std::string corrupt = dir.file("corrupt.wav");
+    test::writeBytes(corrupt, "RIFF\x24\x00\x00\x00WAVEfmt garbage garbage garbage");
+    std::string truncated = dir.file("truncated.wav");
+    ASSERT_TRUE(test::writeWav(truncated, 2, 48000, 48000, peakSine(-10.0, 440.0, 48000)));
+    std::filesystem::resize_file(truncated, 1000);
+    std::string missing = dir.file("missing.wav");
+
+    test::ProgramRun r = run({"measure", seven, good, empty, corrupt, truncated, missing});
+    EXPECT_EQ(r.exitCode, 1);
+    std::istringstream lines(r.err);
+    std::vector<std::string> errLines;
+    for (std::string line; std::getline(lines, line);) errLines.push_back(line);
+    ASSERT_EQ(errLines.size(), 5u) << r.err;
+    EXPECT_NE(errLines[0].find(seven + ": 7 channels"), std::string::npos) << errLines[0];
+    EXPECT_NE(errLines[1].find(empty + ": empty file"), std::string::npos) << errLines[1];
+    EXPECT_NE(errLines[2].find(corrupt + ": not a readable audio file"), std::string::npos) << errLines[2];
+    EXPECT_NE(errLines[3].find(truncated + ": "), std::string::npos) << errLines[3];
+    EXPECT_NE(errLines[4].find(missing + ": No such file"), std::string::npos) << errLines[4];
+    EXPECT_NE(r.out.find("-23.0"), std::string::npos) << "the good file is still measured:\n" << r.out;
+}
+
+TEST_F(EndToEnd, UsageErrorsExitWithTwo) {
+    std::string good = wav("good.wav", 2, 48000, 0.2);
+    EXPECT_EQ(run({"measure", "--rms-window", "5000", good}).exitCode, 2);
+    EXPECT_EQ(run({"measure", "--type", "loud", good}).exitCode, 2);
+    EXPECT_EQ(run({"measure"}).exitCode, 2);
+    EXPECT_EQ(run({}).exitCode, 2);
+    EXPECT_EQ(run({"measure", "--help"}).exitCode, 0);
+}
+
+TEST_F(EndToEnd, AMissingPluginIsAClearFailure) {
+    std::string good = wav("good.wav", 2, 48000, 0.2);
+    test::ProgramRun r = run({"measure", "--plugin", dir.file("nowhere"), good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no plug-in module at"), std::string::npos) << r.err;
+}
+
+TEST_F(EndToEnd, ParallelFilesMatchSequentialInArgumentOrder) {
+    std::vector<std::string> args = {"measure"};
+    for (int i = 0; i < 4; ++i) args.push_back(wav("f" + std::to_string(i) + ".wav", 2, 48000, 4.0 - i, -30.0 + 4 * i));
+    json sequential = runJson(args);
+    args.insert(args.begin() + 1, {"-j", "2"});
+    json parallel = runJson(args);
+    ASSERT_EQ(sequential.size(), 4u);
+    EXPECT_EQ(sequential, parallel);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(parallel[i]["file"], args[args.size() - 4 + i]);
+}
+
+TEST_F(EndToEnd, SavedStateReappliedReproducesTheSettings) {
+    std::string f = wav("sine.wav", 2, 48000, 1.0);
+    std::string state = dir.file("settings.chunk");
+    json first = runJson({"measure", "--type", "rms", "--rms-channels", "right", "--rms-mode", "rms+3", "--rms-window",
+                          "1000", "--ebu-layout", "5.1", "--save-state", state, f});
+    ASSERT_TRUE(first[0]["ok"].get<bool>()) << first.dump(2);
+    json second = runJson({"measure", "--state", state, f});
+    ASSERT_TRUE(second[0]["ok"].get<bool>()) << second.dump(2);
+    EXPECT_EQ(second[0]["settings"], first[0]["settings"]);
+    EXPECT_EQ(second[0]["settings"]["RMS Window"], "1000 ms");
+    EXPECT_EQ(second[0]["settings"]["EBU Channel Config"], "5.1 Surround");
+    // An explicit option still wins over the saved state.
+    json third = runJson({"measure", "--state", state, "--rms-window", "20", f});
+    EXPECT_EQ(third[0]["settings"]["RMS Window"], "20 ms");
+    EXPECT_EQ(third[0]["settings"]["Type"], "RMS");
+
+    std::string junk = dir.file("junk.chunk");
+    test::writeBytes(junk, "not a settings chunk");
+    test::ProgramRun bad = run({"measure", "--state", junk, f});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("saved state"), std::string::npos) << bad.err;
+}
+
+TEST_F(EndToEnd, TimelineHasARowPerPublish) {
+    std::string f = wav("sine.wav", 2, 48000, 2.0);
+    std::string csv = dir.file("timeline.csv");
+    test::ProgramRun r = run({"measure", "--block", "1000", "--timeline", csv, f});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(test::readFile(csv));
+    std::string header, line, last;
+    std::getline(lines, header);
+    EXPECT_EQ(header.rfind("time_s,OUT:RMS IL,OUT:RMS ML,", 0), 0u) << header;
+    EXPECT_NE(header.find(",OUT:EBU LRA"), std::string::npos) << header;
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        ++rows;
+        last = line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 13) << line;
+    }
+    EXPECT_EQ(rows, 40);
+    EXPECT_EQ(last.rfind("2.000,", 0), 0u) << last;
+    // Column 13 is "OUT:EBU IL": the sine's loudness once the integrator has gated blocks.
+    std::vector<std::string> cells;
+    std::istringstream cellStream(last);
+    for (std::string c; std::getline(cellStream, c, ',');) cells.push_back(c);
+    ASSERT_EQ(cells.size(), 14u);
+    EXPECT_EQ(cells[7], "-23");
+}
+
+bool isPng616x320(const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return false;
+    auto be32 = [&](std::size_t at) {
+        return (unsigned(static_cast<unsigned char>(bytes[at])) << 24) |
+               (unsigned(static_cast<unsigned char>(bytes[at + 1])) << 16) |
+               (unsigned(static_cast<unsigned char>(bytes[at + 2])) << 8) | unsigned(static_cast<unsigned char>(bytes[at + 3]));
+    };
+    return be32(16) == 616 && be32(20) == 320;
+}
+
+TEST_F(EndToEnd, SnapshotIsTheEditorPicture) {
+    std::string f = wav("sine.wav", 2, 48000, 1.0);
+    std::string png = dir.file("editor.png");
+    test::ProgramRun r = run({"measure", "--snapshot", png, f});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(isPng616x320(test::readFile(png)));
+}
+
+TEST_F(EndToEnd, DemoPrintsTheTableAndWritesItsPictureHere) {
+    std::string here = dir.file("");
+    test::ProgramRun r = test::runQuenlixProgram({"demo"}, dir, here);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("demo programme  (48000 Hz, 2 ch, 60.00 s)  Quenlix 1.3.0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("EBU R128"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.err.empty()) << "no progress bar when standard error is not a terminal: " << r.err;
+    EXPECT_TRUE(isPng616x320(test::readFile(dir.file("quenlix-demo.png"))));
+}
+
+}  // namespace
+}  // namespace quenlix::cli
