@@ -1,6 +1,7 @@
 #include "meters/ISPD_ITU.h"
 
 #include <cmath>
+#include <initializer_list>
 
 // Both tables are symmetric about index 24 (coefficient 48 - i equals coefficient i); every
 // coefficient whose distance from 24 is a multiple of 4 is 0, and the centre is 1.0.
@@ -45,8 +46,6 @@ void ISPD_ITU::Init(double sampleRate)
       mNormaliser = kNormaliserB;
     }
   }
-  mAccumulator = 0.0;
-  mScaledInput = 0.0;
   Reset();
 }
 
@@ -58,27 +57,35 @@ void ISPD_ITU::Reset()
   mTruePeakMax = 0.0;
 }
 
+// The four phases as four independent sums over the 13 newest inputs. Each phase adds its terms in
+// the order of the written algorithm (j = 48 - p, 44 - p, ... 0, i.e. input m = 0, 1, ... back), zero
+// coefficients included, so every value is bit-identical to summing a 49-entry ring that holds each
+// input four times; only the four sums are interleaved, which lets them run in parallel.
 void ISPD_ITU::ProcessSample(double x)
 {
-  mPeak = 0.0;
-  mScaledInput = (x * 4.0) / mNormaliser;
-  for (int p = 0; p < 4; ++p)
+  const double scaled = (x * 4.0) / mNormaliser;
+  mWriteIndex = mWriteIndex == 0 ? kInputs - 1 : mWriteIndex - 1;
+  mHistory[mWriteIndex] = scaled;
+  mHistory[mWriteIndex + kInputs] = scaled;
+  const double* s = mHistory + mWriteIndex; // s[m]: scaled input m samples back
+  const double* t = mTable;
+
+  double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+  for (int m = 0; m < kInputs - 1; ++m)
   {
-    mHistory[mWriteIndex] = mScaledInput;
-    mAccumulator = 0.0;
-    // Terms in descending j; history[(write index + j + 1) mod 49] is the entry j + 1 places after
-    // the newest, i.e. 48 - j places behind it.
-    int idx = mWriteIndex + (48 - p) + 1;
-    if (idx >= kTaps) idx -= kTaps;
-    for (int j = 48 - p; j >= 0; j -= 4)
-    {
-      mAccumulator += mTable[j] * mHistory[idx];
-      idx -= 4;
-      if (idx < 0) idx += kTaps;
-    }
-    mWriteIndex = mWriteIndex + 1 == kTaps ? 0 : mWriteIndex + 1;
-    const double a = std::fabs(mAccumulator);
-    if (a > mPeak) mPeak = a;
+    const double v = s[m];
+    a0 += t[48 - 4 * m] * v;
+    a1 += t[47 - 4 * m] * v;
+    a2 += t[46 - 4 * m] * v;
+    a3 += t[45 - 4 * m] * v;
+  }
+  a0 += t[0] * s[kInputs - 1]; // phase 0 has a 13th tap
+
+  mPeak = 0.0;
+  for (double a : {a0, a1, a2, a3})
+  {
+    const double m = std::fabs(a);
+    if (m > mPeak) mPeak = m;
   }
   if (mPeak > mTruePeakMax) mTruePeakMax = mPeak;
 }

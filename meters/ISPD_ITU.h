@@ -45,8 +45,9 @@ public:
 private:
   const double* mTable = kTableA;
   double mNormaliser = kNormaliserA;
-  double mHistory[kTaps] = {};   // ring of scaled inputs, each written four times in a row
-  int mWriteIndex = 0;           // next history entry, 0 .. 48
-  double mAccumulator = 0.0;     // working value of the current phase
-  double mScaledInput = 0.0;     // latest input * 4.0 / normaliser
+  // The 13 newest scaled inputs (input * 4.0 / normaliser), each stored at i and i + 13 so that
+  // they lie contiguous from the newest, at mWriteIndex, backwards in time.
+  static constexpr int kInputs = 13;
+  double mHistory[2 * kInputs] = {};
+  int mWriteIndex = 0; // newest entry, 0 .. 12
 };

@@ -129,30 +129,60 @@ TEST_F(TruePeakDetector, QuarterRateSineAtFortyFiveDegreesShowsInterSamplePeak)
   }
 }
 
-TEST_F(TruePeakDetector, InterpolatesAsThePolyphaseSum)
+// The detector step written out literally: a 49-entry ring that receives every scaled input four
+// times, each phase summing table[j] * ring[(w + j + 1) mod 49] for j = 48 - p, 44 - p, ... 0.
+struct LiteralDetector
 {
-  // Every phase of every sample against the closed form (4 / N) sum_m table[48 - p - 4m] x[n - m],
-  // summed from m = 0 upwards like the detector.
-  ISPD_ITU d = Make(48000.0);
-  const double* t = ISPD_ITU::kTableB;
-  const double n4 = 4.0 / ISPD_ITU::kNormaliserB;
-  double x[64];
-  for (int n = 0; n < 64; ++n) x[n] = std::sin(0.37 * n) * (n % 5 == 0 ? -0.9 : 0.6);
-  double runningMax = 0.0;
-  for (int n = 0; n < 64; ++n)
+  explicit LiteralDetector(const double* t, double n) : table(t), norm(n) {}
+  void Step(double x)
   {
-    d.ProcessSample(x[n]);
-    double peak = 0.0;
+    peak = 0.0;
+    const double s = (x * 4.0) / norm;
     for (int p = 0; p < 4; ++p)
     {
-      double v = 0.0;
-      for (int m = 0; m <= (48 - p) / 4; ++m) v += t[48 - p - 4 * m] * (n - m >= 0 ? x[n - m] : 0.0);
-      peak = std::max(peak, std::fabs(v * n4));
+      ring[w] = s;
+      double acc = 0.0;
+      for (int j = 48 - p; j >= 0; j -= 4) acc += table[j] * ring[(w + j + 1) % 49];
+      w = (w + 1) % 49;
+      peak = std::max(peak, std::fabs(acc));
     }
-    runningMax = std::max(runningMax, peak);
-    EXPECT_NEAR(d.mPeak, peak, 1e-14) << n;
+    max = std::max(max, peak);
   }
-  EXPECT_NEAR(d.mTruePeakMax, runningMax, 1e-14);
+  const double* table;
+  double norm;
+  double ring[49] = {};
+  int w = 0;
+  double peak = 0.0, max = 0.0;
+};
+
+TEST_F(TruePeakDetector, MatchesTheLiteralRingAlgorithmBitForBit)
+{
+  for (double fs : {44100.0, 48000.0})
+  {
+    ISPD_ITU d = Make(fs);
+    LiteralDetector ref(d.ActiveTable(), d.ActiveNormaliser());
+    for (int n = 0; n < 500; ++n)
+    {
+      const double x = std::sin(0.37 * n) * (n % 5 == 0 ? -0.9 : 0.6) + (n % 97 == 0 ? 0.5 : 0.0);
+      d.ProcessSample(x);
+      ref.Step(x);
+      ASSERT_EQ(d.mPeak, ref.peak) << fs << " " << n;
+    }
+    EXPECT_EQ(d.mTruePeakMax, ref.max);
+    // Also the non-finite path: 0 * inf terms make the whole window NaN, exactly as written.
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int n = 0; n < 30; ++n)
+    {
+      const double x = n == 3 ? inf : 0.25;
+      d.ProcessSample(x);
+      ref.Step(x);
+      EXPECT_EQ(std::isnan(d.mPeak), std::isnan(ref.peak)) << n;
+      if (!std::isnan(ref.peak))
+      {
+        EXPECT_EQ(d.mPeak, ref.peak) << n;
+      }
+    }
+  }
 }
 
 TEST_F(TruePeakDetector, ResetForgetsHistoryAndNonFiniteInput)
