@@ -14,7 +14,12 @@ IPlugProcessRTAS::IPlugProcessRTAS(OSType chunkID) : IPlugProcess(chunkID) {
 }
 
 void IPlugProcessRTAS::RenderAudio(float** inputs, float** outputs, int32_t nFrames) {
-    if (!mPlug || nFrames <= 0 || !inputs || !outputs) return;
+    if (nFrames <= 0 || !inputs || !outputs) return;
+    if (!mPlug) {
+        // No plug-in: the insert is silent rather than leaving the host's buffers as they were.
+        for (int c = 0; c < GetNumOutputs(); ++c) std::fill(outputs[c], outputs[c] + nFrames, 0.0f);
+        return;
+    }
     const int nInputs = GetNumInputs();
     const int nOutputs = GetNumOutputs();
     mPlug->SetIO(nInputs, nOutputs);
