@@ -16,6 +16,21 @@ constexpr LICE_pixel RED = rgb(246, 64, 52);
 // Level (dB) at the top edge of segment k.
 int segmentTopDb(int k) { return METER_BOTTOM_DB + k; }
 
+// Colour of segment k (1 = bottom) when lit, and when dark.
+LICE_pixel segmentColour(int k, bool lit)
+{
+  const int topDb = segmentTopDb(k);
+  LICE_pixel colour = GREEN;
+  if (topDb > RED_FROM_DB)
+    colour = RED;
+  else if (topDb > YELLOW_FROM_DB)
+    colour = YELLOW;
+  if (lit)
+    return colour;
+  // A dark LED still shows its lens tint against the well.
+  return mixColour(WELL, colour, 0.17);
+}
+
 void drawMeterFrame(Painter& p, int originX, int litSegments)
 {
   p.fill(originX, 0, METER_FRAME_WIDTH, METER_FRAME_HEIGHT, WELL);
@@ -43,20 +58,6 @@ void drawMeterFrame(Painter& p, int originX, int litSegments)
 }
 
 } // namespace
-
-LICE_pixel segmentColour(int k, bool lit)
-{
-  const int topDb = segmentTopDb(k);
-  LICE_pixel colour = GREEN;
-  if (topDb > RED_FROM_DB)
-    colour = RED;
-  else if (topDb > YELLOW_FROM_DB)
-    colour = YELLOW;
-  if (lit)
-    return colour;
-  // A dark LED still shows its lens tint against the well.
-  return mixColour(WELL, colour, 0.17);
-}
 
 std::unique_ptr<LICE_IBitmap> drawLedMeterStrip()
 {

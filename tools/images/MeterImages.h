@@ -2,7 +2,6 @@
 // The LED meter strip and the clip lamp.
 
 #include "raster/Bitmap.h"
-#include "raster/Pixel.h"
 
 #include <memory>
 
@@ -14,8 +13,5 @@ std::unique_ptr<LICE_IBitmap> drawLedMeterStrip();
 
 // Two frames stacked, CLIP_WIDTH x CLIP_HEIGHT each: off, then lit. Opaque.
 std::unique_ptr<LICE_IBitmap> drawClipLamp();
-
-// Colour of segment k's light when lit (1 = bottom segment), and when dark.
-LICE_pixel segmentColour(int k, bool lit);
 
 } // namespace quenlix::images
