@@ -24,7 +24,7 @@ struct HeadlessTextScript {
 };
 
 class IHeadlessResponder {
-public:
+  public:
     virtual ~IHeadlessResponder() = default;
 
     // A menu is shown at r (modal). Returns the item to choose as a path: the index in the top-level
@@ -39,7 +39,7 @@ public:
 // Answers from queues filled in advance and records what it was shown. An empty menu queue dismisses
 // menus; an empty text queue leaves fields open.
 class ScriptedResponder : public IHeadlessResponder {
-public:
+  public:
     void QueueMenuChoice(std::vector<int> path) { mMenuChoices.push_back(std::move(path)); }
     void QueueText(const std::string& keys, HeadlessTextScript::EEnd end = HeadlessTextScript::kLeaveOpen) {
         mTexts.push_back(HeadlessTextScript{keys, end});
@@ -58,7 +58,7 @@ public:
     IRECT mLastFieldRect;
     int mFieldsShown = 0;
 
-private:
+  private:
     std::deque<std::vector<int>> mMenuChoices;
     std::deque<HeadlessTextScript> mTexts;
 };

@@ -7,7 +7,9 @@
 
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0u) == 0x80u; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0u) == 0x80u;
+}
 
 std::string EncodeUtf8(int cp) {
     std::string out;
@@ -53,11 +55,14 @@ bool HeadlessTextField::CharacterAllowed(const IParam* param, int character) {
     const bool digitOrSign = (character >= '0' && character <= '9') || character == '+' || character == '-';
     const int type = param ? param->Type() : IParam::kTypeNone;
     switch (type) {
-        case IParam::kTypeDouble: return digitOrSign || character == '.';
+        case IParam::kTypeDouble:
+            return digitOrSign || character == '.';
         case IParam::kTypeBool:
         case IParam::kTypeInt:
-        case IParam::kTypeEnum: return digitOrSign;
-        default: return character >= 0x20 && character != 0x7F && character <= 0x10FFFF;
+        case IParam::kTypeEnum:
+            return digitOrSign;
+        default:
+            return character >= 0x20 && character != 0x7F && character <= 0x10FFFF;
     }
 }
 

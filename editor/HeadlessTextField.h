@@ -11,7 +11,7 @@ class IControl;
 class IParam;
 
 class HeadlessTextField {
-public:
+  public:
     enum EKeyResult {
         kInserted,  // the character went into the text
         kEdited,    // an arrow, backspace or delete key moved the caret or removed text
@@ -44,7 +44,7 @@ public:
 
     static constexpr int kMaxAppliedBytes = 31;
 
-private:
+  private:
     void ReplaceSelection(const std::string& with);
     // Byte offset of the character boundary before / after pos.
     size_t PrevBoundary(size_t pos) const;

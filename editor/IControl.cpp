@@ -36,7 +36,9 @@ void IControl::OnMouseWheel(int, int, IMouseMod* mod, int d) {
     SetDirty(true);
 }
 
-bool IControl::OnKeyDown(int, int, int) { return false; }
+bool IControl::OnKeyDown(int, int, int) {
+    return false;
+}
 
 void IControl::OnMouseOver(int, int, IMouseMod*) {}
 
@@ -68,7 +70,9 @@ void IControl::GrayOut(bool gray) {
     SetDirty(false);
 }
 
-bool IControl::IsHit(int x, int y) { return mTargetRECT.Contains(x, y); }
+bool IControl::IsHit(int x, int y) {
+    return mTargetRECT.Contains(x, y);
+}
 
 void IControl::SetDirty(bool pushToPlug) {
     double v = mValue.Get();
@@ -84,7 +88,7 @@ void IControl::SetDirty(bool pushToPlug) {
     if (!pushToPlug || !mPlug || mParamIdx < 0) return;
     mPlug->SetParameterFromGUI(mParamIdx, v);
     IParam* param = mPlug->GetParam(mParamIdx);
-    if (!param) return;
+    if (!param || (!mValDisplayControl && !mNameDisplayControl)) return;
 
     // Read-outs are written under the plug-in mutex, like every other writer of their text.
     WDL_MutexLock lock(mPlug->GetMutex());
@@ -149,7 +153,9 @@ void IControl::PromptUserInput(IRECT* r) {
     Redraw();
 }
 
-void IControl::AddAuxParam(int paramIdx) { mAuxParams.push_back(AuxParam{SharedValue(0.0), paramIdx}); }
+void IControl::AddAuxParam(int paramIdx) {
+    mAuxParams.push_back(AuxParam{SharedValue(0.0), paramIdx});
+}
 
 int IControl::AuxParamIdx(int paramIdx) const {
     for (size_t i = 0; i < mAuxParams.size(); ++i)
@@ -178,8 +184,14 @@ void IControl::CollectChanges() {
     }
 }
 
-void IControl::Redraw() { mChanges.fetch_or(kChangeRedraw, std::memory_order_acq_rel); }
+void IControl::Redraw() {
+    mChanges.fetch_or(kChangeRedraw, std::memory_order_acq_rel);
+}
 
-void IControl::MarkDirty() { mChanges.fetch_or(kChangeDirty, std::memory_order_acq_rel); }
+void IControl::MarkDirty() {
+    mChanges.fetch_or(kChangeDirty, std::memory_order_acq_rel);
+}
 
-IParam* IControl::GetParam() const { return mPlug ? mPlug->GetParam(mParamIdx) : nullptr; }
+IParam* IControl::GetParam() const {
+    return mPlug ? mPlug->GetParam(mParamIdx) : nullptr;
+}

@@ -21,7 +21,7 @@ class IPlugBase;
 class ITextControl;
 
 class IControl {
-public:
+  public:
     // rect is both the drawing and the hit rectangle. Ownership passes to the editor on AttachControl.
     IControl(IPlugBase* plug, IRECT rect, int paramIdx = -1, int blendMethod = IChannelBlend::kBlendNone);
     virtual ~IControl();
@@ -123,8 +123,7 @@ public:
     // Set by IGraphics::AttachControl (construction time).
     void SetGUI(IGraphics* g) { mGraphics = g; }
 
-protected:
-
+  protected:
     struct AuxParam {
         SharedValue mValue;
         int mParamIdx;
@@ -150,7 +149,7 @@ protected:
     const char* mTooltip = nullptr;
     IGraphics* mGraphics = nullptr;
 
-private:
+  private:
     enum : unsigned { kChangeDirty = 1, kChangeRedraw = 2 };
 
     // Draw-cycle state, UI thread only.

@@ -8,17 +8,17 @@
 
 // Fills its rectangle with one colour.
 class IPanelControl : public IControl {
-public:
+  public:
     IPanelControl(IPlugBase* plug, IRECT rect, const IColor* color);
     bool Draw(IGraphics* g) override;
 
-protected:
+  protected:
     IColor mColor;
 };
 
 // Shows the frame of a bitmap strip that matches its value. Placed at (x, y), sized to one frame.
 class IBitmapControl : public IControl {
-public:
+  public:
     IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap,
                    int blendMethod = IChannelBlend::kBlendNone);
     bool Draw(IGraphics* g) override;
@@ -27,28 +27,28 @@ public:
     // within 1..n (NaN and values below -0.5 / (n - 1) give 1). Strips of fewer than 2 frames give 1.
     static int FrameForValue(int n, double value);
 
-protected:
+  protected:
     IBitmap mBitmap;
 };
 
 // Turns vertical (or horizontal) drags into value changes: a drag over the full extent changes the
 // value by 1 / gearing (ten times finer with control or shift).
 class IKnobControl : public IControl {
-public:
+  public:
     enum EDirection { kVertical = 0, kHorizontal = 1 };
 
     IKnobControl(IPlugBase* plug, IRECT rect, int paramIdx, int direction = kVertical, double gearing = 4.0);
     // UI thread.
     void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
 
-protected:
+  protected:
     int mDirection;
     double mGearing;
 };
 
 // A text read-out. The plug-in side replaces the text; the UI thread draws it.
 class ITextControl : public IControl {
-public:
+  public:
     // The style is copied whole (cached font included). Texts longer than SharedText::kCapacity - 1
     // bytes are cut.
     ITextControl(IPlugBase* plug, IRECT rect, const IText* style, const char* text);
@@ -63,6 +63,6 @@ public:
     // UI thread: the newest text, valid until the next call on this thread.
     const char* GetTextForDraw() { return mStr.Get(); }
 
-protected:
+  protected:
     SharedText mStr;
 };

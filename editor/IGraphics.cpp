@@ -43,11 +43,17 @@ void IGraphics::Resize(int w, int h) {
     if (mPlug) mPlug->ResizeGraphics(w, h);
 }
 
-bool IGraphics::WindowIsOpen() { return GetWindow() != nullptr; }
+bool IGraphics::WindowIsOpen() {
+    return GetWindow() != nullptr;
+}
 
-const char* IGraphics::GetGUIAPI() { return ""; }
+const char* IGraphics::GetGUIAPI() {
+    return "";
+}
 
-void* IGraphics::OpenWindow(void*, void*, short, short) { return nullptr; }
+void* IGraphics::OpenWindow(void*, void*, short, short) {
+    return nullptr;
+}
 
 void IGraphics::AttachSubWindow(void*) {}
 
@@ -92,7 +98,9 @@ void IGraphics::PrepDraw() {
     if (!mTmpBitmap) mTmpBitmap = new LICE_MemBitmap();
 }
 
-LICE_IBitmap* IGraphics::GetDrawBitmap() const { return mDrawBitmap; }
+LICE_IBitmap* IGraphics::GetDrawBitmap() const {
+    return mDrawBitmap;
+}
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized) {
     if (!normalized) {

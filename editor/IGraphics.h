@@ -34,7 +34,7 @@ class LICE_SysBitmap;
 enum EFileAction { kFileOpen = 0, kFileSave = 1 };
 
 class IGraphics : public IEditorLink {
-public:
+  public:
     // Message box types and results.
     enum { kMB_OK = 0, kMB_OKCANCEL = 1, kMB_YESNOCANCEL = 3, kMB_YESNO = 4 };
     enum { kIDOK = 1, kIDCANCEL = 2, kIDNO = 7 };
@@ -61,15 +61,16 @@ public:
     virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) = 0;
     // Opens a text field over r and returns at once; the result arrives through
     // SetFromStringAfterPrompt (with a parameter) or the control's TextFromTextEntry (without).
-    virtual void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) = 0;
+    virtual void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str,
+                                 IParam* param) = 0;
     virtual void HostPath(WDL_String* path) = 0;
     virtual void PluginPath(WDL_String* path) = 0;
     virtual void DesktopPath(WDL_String* path) = 0;
     virtual void AppSupportPath(WDL_String* path) = 0;
     virtual void PromptForFile(WDL_String* file, EFileAction action, WDL_String* dir, char* extensions) = 0;
     virtual bool PromptForColor(IColor* color, char* prompt) = 0;
-    virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
-                         const char* errMsgOnFailure = nullptr) = 0;
+    virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr,
+                         const char* confirmMsg = nullptr, const char* errMsgOnFailure = nullptr) = 0;
     virtual void* OpenWindow(void* parentView) = 0;
     virtual void* OpenWindow(void* window, void* control, short leftOffset = 0, short topOffset = 0);
     virtual void AttachSubWindow(void* hostWindow);
@@ -169,7 +170,7 @@ public:
     // UI thread: the off-screen raster (null before PrepDraw).
     LICE_IBitmap* GetDrawBitmap() const;
 
-protected:
+  protected:
     // Index of the frontmost visible, enabled control hit at (x, y), or -1. With mouseOver a greyed
     // control that allows mouse-over counts too.
     int GetMouseControlIdx(int x, int y, bool mouseOver = false);

@@ -15,14 +15,20 @@ namespace {
 int BlitMode(const IChannelBlend* blend) {
     if (!blend) return LICE_BLIT_MODE_COPY;
     switch (blend->mMethod) {
-        case IChannelBlend::kBlendClobber: return LICE_BLIT_MODE_CLOBBER;
-        case IChannelBlend::kBlendAdd: return LICE_BLIT_MODE_ADD;
-        case IChannelBlend::kBlendColorDodge: return LICE_BLIT_MODE_DODGE;
-        default: return LICE_BLIT_MODE_COPY;
+        case IChannelBlend::kBlendClobber:
+            return LICE_BLIT_MODE_CLOBBER;
+        case IChannelBlend::kBlendAdd:
+            return LICE_BLIT_MODE_ADD;
+        case IChannelBlend::kBlendColorDodge:
+            return LICE_BLIT_MODE_DODGE;
+        default:
+            return LICE_BLIT_MODE_COPY;
     }
 }
 
-float BlitWeight(const IChannelBlend* blend) { return blend ? blend->mWeight : 1.0f; }
+float BlitWeight(const IChannelBlend* blend) {
+    return blend ? blend->mWeight : 1.0f;
+}
 
 unsigned int TextFlags(const IText* text) {
     unsigned int flags = LICE_DT_NOCLIP | LICE_DT_TOP;
@@ -173,10 +179,16 @@ LICE_IFont* IGraphics::CacheFont(IText* text) {
     desc.weight = text->mStyle == IText::kStyleBold ? 700 : 400;
     desc.italic = text->mStyle == IText::kStyleItalic;
     switch (text->mQuality) {
-        case IText::kQualityNonAntiAliased: desc.quality = LICE_FONT_QUALITY_NONANTIALIASED; break;
+        case IText::kQualityNonAntiAliased:
+            desc.quality = LICE_FONT_QUALITY_NONANTIALIASED;
+            break;
         case IText::kQualityAntiAliased:
-        case IText::kQualityClearType: desc.quality = LICE_FONT_QUALITY_ANTIALIASED; break;
-        default: desc.quality = LICE_FONT_QUALITY_DEFAULT; break;
+        case IText::kQualityClearType:
+            desc.quality = LICE_FONT_QUALITY_ANTIALIASED;
+            break;
+        default:
+            desc.quality = LICE_FONT_QUALITY_DEFAULT;
+            break;
     }
     std::strncpy(desc.face, text->mFont, sizeof(desc.face) - 1);
     desc.face[sizeof(desc.face) - 1] = '\0';

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -73,30 +74,49 @@ int NextCodePoint(const std::string& s, size_t* pos) {
 
 IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int w, int h, int fps) : IGraphics(plug, w, h, fps) {}
 
-IGraphicsHeadless::~IGraphicsHeadless() { CloseWindow(); }
+IGraphicsHeadless::~IGraphicsHeadless() {
+    CloseWindow();
+}
 
 IMouseMod IGraphicsHeadless::MakeMod(const HeadlessMouse& m) const {
     return IMouseMod(true, m.secondary || m.command, m.shift, m.control, m.option);
 }
 
-bool IGraphicsHeadless::DrawScreen(IRECT*) {
+bool IGraphicsHeadless::DrawScreen(IRECT* r) {
     if (!mWindow) return false;
     LICE_IBitmap* raster = GetDrawBitmap();
     if (!raster) return false;
     if (!mScreen) mScreen = std::make_unique<LICE_MemBitmap>();
-    if (mScreen->getWidth() != raster->getWidth() || mScreen->getHeight() != raster->getHeight())
-        mScreen->resize(raster->getWidth(), raster->getHeight());
-    LICE_Blit(mScreen.get(), raster, 0, 0, 0, 0, raster->getWidth(), raster->getHeight(), 1.0f,
-              LICE_BLIT_MODE_CLOBBER);
-    // The screen shows colour only: the raster's alpha byte is ignored.
-    LICE_pixel* bits = mScreen->getBits();
-    const int count = mScreen->getWidth() * mScreen->getHeight();
-    for (int i = 0; i < count; ++i) bits[i] |= 0xFFu;
+    const int w = raster->getWidth(), h = raster->getHeight();
+    bool fresh = false;
+    if (mScreen->getWidth() != w || mScreen->getHeight() != h) {
+        mScreen->resize(w, h);
+        fresh = true;
+    }
+    // Like a real window system, the screen takes only the area invalidated for this draw: outside
+    // it the raster may hold paint that was never meant to be shown (the background panel fills the
+    // whole editor on every draw, but only the controls meeting the area are drawn over it).
+    int L = 0, T = 0, R = w, B = h;
+    if (r && !r->Empty() && !fresh) {
+        L = std::max(r->L, 0);
+        T = std::max(r->T, 0);
+        R = std::min(r->R, w);
+        B = std::min(r->B, h);
+    }
+    if (R > L && B > T) {
+        LICE_Blit(mScreen.get(), raster, L, T, L, T, R - L, B - T, 1.0f, LICE_BLIT_MODE_CLOBBER);
+        // The screen shows colour only: the raster's alpha byte is ignored.
+        LICE_pixel* bits = mScreen->getBits();
+        for (int y = T; y < B; ++y)
+            for (int x = L; x < R; ++x) bits[y * mScreen->getRowSpan() + x] |= 0xFFu;
+    }
     ++mScreenUpdates;
     return true;
 }
 
-void IGraphicsHeadless::ForceEndUserEdit() { EndTextEntry(false); }
+void IGraphicsHeadless::ForceEndUserEdit() {
+    EndTextEntry(false);
+}
 
 void IGraphicsHeadless::Resize(int w, int h) {
     if (w == Width() && h == Height()) return;
@@ -105,7 +125,9 @@ void IGraphicsHeadless::Resize(int w, int h) {
     mScreen.reset();
 }
 
-bool IGraphicsHeadless::WindowIsOpen() { return mWindow != nullptr; }
+bool IGraphicsHeadless::WindowIsOpen() {
+    return mWindow != nullptr;
+}
 
 int IGraphicsHeadless::ShowMessageBox(const char* text, const char* caption, int type) {
     return mResponder ? mResponder->AnswerMessageBox(text, caption, type) : kIDOK;
@@ -140,8 +162,8 @@ void IGraphicsHeadless::CreateTextEntry(IControl* control, IText* text, IRECT* r
                                         IParam* param) {
     if (!mWindow || mTextField || !control || !r) return;
     const IText style = text ? *text : IText();
-    mTextField = std::make_unique<HeadlessTextField>(control, param, *r, style, str,
-                                                     control->GetTextEntryLength());
+    mTextField =
+        std::make_unique<HeadlessTextField>(control, param, *r, style, str, control->GetTextEntryLength());
     mTextScriptPending = true;
 }
 
@@ -169,11 +191,20 @@ void IGraphicsHeadless::RunTextScript() {
         const int character = NextCodePoint(script.keys, &pos);
         int keyCode = 0;
         switch (character) {
-            case kChar_LeftArrow: keyCode = kVK_LeftArrow; break;
-            case kChar_RightArrow: keyCode = kVK_RightArrow; break;
-            case kChar_UpArrow: keyCode = kVK_UpArrow; break;
-            case kChar_DownArrow: keyCode = kVK_DownArrow; break;
-            default: break;
+            case kChar_LeftArrow:
+                keyCode = kVK_LeftArrow;
+                break;
+            case kChar_RightArrow:
+                keyCode = kVK_RightArrow;
+                break;
+            case kChar_UpArrow:
+                keyCode = kVK_UpArrow;
+                break;
+            case kChar_DownArrow:
+                keyCode = kVK_DownArrow;
+                break;
+            default:
+                break;
         }
         KeyDown(keyCode, character);
     }
@@ -204,7 +235,9 @@ void IGraphicsHeadless::PromptForFile(WDL_String* file, EFileAction, WDL_String*
     if (file) file->Set("");
 }
 
-bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) { return false; }
+bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) {
+    return false;
+}
 
 void* IGraphicsHeadless::OpenWindow(void* parentView) {
     CloseWindow();
@@ -227,7 +260,9 @@ void IGraphicsHeadless::CloseWindow() {
     mWindow.reset();
 }
 
-void* IGraphicsHeadless::GetWindow() { return mWindow.get(); }
+void* IGraphicsHeadless::GetWindow() {
+    return mWindow.get();
+}
 
 bool IGraphicsHeadless::FindResource(const std::string& fileName, std::string* path) {
     std::vector<std::string> folders;
@@ -331,9 +366,13 @@ bool IGraphicsHeadless::KeyDown(int keyCode, int character) {
     return OnKeyDown(mWindow->mPrevX, mWindow->mPrevY, key);
 }
 
-void IGraphicsHeadless::Deactivate() { EndTextEntry(false); }
+void IGraphicsHeadless::Deactivate() {
+    EndTextEntry(false);
+}
 
-const LICE_IBitmap* IGraphicsHeadless::GetFramebuffer() const { return mScreen.get(); }
+const LICE_IBitmap* IGraphicsHeadless::GetFramebuffer() const {
+    return mScreen.get();
+}
 
 bool IGraphicsHeadless::WriteScreenPNG(const char* path, std::string* error) const {
     if (!mScreen) {

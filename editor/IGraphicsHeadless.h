@@ -27,7 +27,7 @@ struct HeadlessMouse {
 };
 
 class IGraphicsHeadless : public IGraphics {
-public:
+  public:
     IGraphicsHeadless(IPlugBase* plug, int w, int h, int fps = 0);
     ~IGraphicsHeadless() override;
 
@@ -58,7 +58,10 @@ public:
     void AppSupportPath(WDL_String* path) override;
     // No file panels here: the file is emptied (as for a cancelled panel).
     void PromptForFile(WDL_String* file, EFileAction action, WDL_String* dir, char* extensions) override;
-    bool PromptForColor(IColor* color, char* prompt) override { (void)color, (void)prompt; return false; }
+    bool PromptForColor(IColor* color, char* prompt) override {
+        (void)color, (void)prompt;
+        return false;
+    }
     bool OpenURL(const char* url, const char* msgWindowTitle, const char* confirmMsg,
                  const char* errMsgOnFailure) override;
     // Both forms close an open window first and open a new one; parentView / window are remembered
@@ -100,7 +103,7 @@ public:
     // The open field, or null.
     const HeadlessTextField* GetTextField() const { return mTextField.get(); }
 
-private:
+  private:
     struct Window {
         void* mParent = nullptr;
         short mLeftOffset = 0, mTopOffset = 0;

@@ -31,7 +31,8 @@ void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r) {
         IPopupMenu menu;
         for (int i = 0; i < n; ++i) {
             const char* text = param->GetDisplayTextAtIdx(i);
-            const int flags = std::strcmp(text, current) == 0 ? IPopupMenuItem::kChecked : IPopupMenuItem::kNoFlags;
+            const int flags =
+                std::strcmp(text, current) == 0 ? IPopupMenuItem::kChecked : IPopupMenuItem::kNoFlags;
             menu.AddItem(text, -1, flags);
         }
         IPopupMenu* chosen = CreateIPopupMenu(&menu, r);

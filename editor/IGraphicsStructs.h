@@ -68,19 +68,24 @@ inline constexpr IColor DEFAULT_TEXT_ENTRY_FGCOLOR = COLOR_BLACK;
 struct IText {
     enum EStyle { kStyleNormal = 0, kStyleBold = 1, kStyleItalic = 2 };
     enum EAlign { kAlignNear = 0, kAlignCenter = 1, kAlignFar = 2 };
-    enum EQuality { kQualityDefault = 0, kQualityNonAntiAliased = 1, kQualityAntiAliased = 2, kQualityClearType = 3 };
+    enum EQuality {
+        kQualityDefault = 0,
+        kQualityNonAntiAliased = 1,
+        kQualityAntiAliased = 2,
+        kQualityClearType = 3
+    };
 
     static constexpr int kFontNameLen = 32;
 
-    char mFont[kFontNameLen];   // face name, zero-terminated
-    int mSize;                  // character height in pixels
+    char mFont[kFontNameLen];  // face name, zero-terminated
+    int mSize;                 // character height in pixels
     IColor mColor;
     IColor mTextEntryBGColor;
     IColor mTextEntryFGColor;
-    int mStyle;                 // EStyle
-    int mAlign;                 // EAlign
-    int mOrientation;           // degrees
-    int mQuality;               // EQuality
+    int mStyle;        // EStyle
+    int mAlign;        // EAlign
+    int mOrientation;  // degrees
+    int mQuality;      // EQuality
     LICE_IFont* mCached;
 
     // The face name is cut to 31 characters; null means "Monaco".

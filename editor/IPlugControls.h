@@ -9,13 +9,13 @@
 // Draws like IBitmapControl; a press sends messageIdx to the plug-in's OnParamChange (an action code,
 // not a parameter). Its value comes only from the plug-in side (SetControlFromPlug).
 class IBitmapControlClick : public IBitmapControl {
-public:
+  public:
     IBitmapControlClick(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap, int messageIdx);
     void OnMouseDown(int x, int y, IMouseMod* mod) override;
     // The first click of a double click has already notified.
     void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
 
-protected:
+  protected:
     int mMessageIdx;
 };
 
@@ -23,7 +23,7 @@ protected:
 // value, shift-click resets it to the default, a vertical drag changes it, a double click or a right
 // click opens the value prompt.
 class IParameterButton : public IKnobControl {
-public:
+  public:
     // compactText: text rectangle inset (2, 1, 2, 1), otherwise (2, 9, 2, 11). ratioLabel: show
     // "inf" at the maximum and " : 1" after the value otherwise.
     IParameterButton(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap, const IText* style,
@@ -35,7 +35,7 @@ public:
     // Size of the prompt's text while the double-click prompt is being created.
     static constexpr int kPromptTextSize = 13;
 
-protected:
+  protected:
     IBitmap mBitmap;
     IRECT mBitmapRECT;
     IRECT mEntryRECT;
@@ -47,7 +47,7 @@ protected:
 // A popup selector: shows the frame of the current entry and opens a menu of the parameter's display
 // texts; a top-level choice i of n sets the value i / (n - 1).
 class IMyPopupMenu : public IControl {
-public:
+  public:
     // paramIdx must name a parameter of plug (its display texts become the menu).
     IMyPopupMenu(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap);
     void OnMouseDown(int x, int y, IMouseMod* mod) override;
@@ -55,7 +55,7 @@ public:
 
     IPopupMenu* GetMenu() { return &mMenu; }
 
-protected:
+  protected:
     IBitmap mBitmap;
     IRECT mBitmapRECT;
     int mMenuParamIdx;

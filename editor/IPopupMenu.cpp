@@ -45,10 +45,17 @@ std::string IPopupMenu::GetItemTitle(int i) const {
     if (!item) return std::string();
     char number[16] = "";
     switch (mPrefix) {
-        case kPrefixOneDigit: std::snprintf(number, sizeof(number), "%1d: ", i + 1); break;
-        case kPrefixTwoDigits: std::snprintf(number, sizeof(number), "%02d: ", i + 1); break;
-        case kPrefixThreeDigits: std::snprintf(number, sizeof(number), "%03d: ", i + 1); break;
-        default: break;
+        case kPrefixOneDigit:
+            std::snprintf(number, sizeof(number), "%1d: ", i + 1);
+            break;
+        case kPrefixTwoDigits:
+            std::snprintf(number, sizeof(number), "%02d: ", i + 1);
+            break;
+        case kPrefixThreeDigits:
+            std::snprintf(number, sizeof(number), "%03d: ", i + 1);
+            break;
+        default:
+            break;
     }
     return std::string(number) + item->GetText();
 }

@@ -9,7 +9,7 @@
 class IPopupMenu;
 
 class IPopupMenuItem {
-public:
+  public:
     enum Flags { kNoFlags = 0, kDisabled = 1, kTitle = 2, kChecked = 4, kSeparator = 8 };
 
     // A null text is taken as empty. The submenu is not owned.
@@ -28,14 +28,14 @@ public:
     bool GetIsSeparator() const { return (mFlags & kSeparator) != 0; }
     void SetChecked(bool checked);
 
-private:
+  private:
     std::string mText;
     IPopupMenu* mSubmenu;
     int mFlags;
 };
 
 class IPopupMenu {
-public:
+  public:
     enum Prefix { kNoPrefix = 0, kPrefixOneDigit = 1, kPrefixTwoDigits = 2, kPrefixThreeDigits = 3 };
 
     IPopupMenu() = default;
@@ -65,7 +65,7 @@ public:
     // "%03d: " with the 1-based position) followed by the item's text. Empty for an invalid index.
     std::string GetItemTitle(int i) const;
 
-private:
+  private:
     int mPrefix = kNoPrefix;
     int mChosenItemIdx = -1;
     bool mCanMultiCheck = false;

@@ -25,8 +25,15 @@ enum EPlatformCharCode {
 
 // Editor key codes: space 0, arrows up/down/left/right 1..4, "0".."9" 5..14, letters 15..40
 // ("A" and "a" are both 15).
-enum EEditorKey { KEY_SPACE = 0, KEY_UPARROW = 1, KEY_DOWNARROW = 2, KEY_LEFTARROW = 3, KEY_RIGHTARROW = 4,
-                  KEY_DIGIT_0 = 5, KEY_ALPHA_A = 15 };
+enum EEditorKey {
+    KEY_SPACE = 0,
+    KEY_UPARROW = 1,
+    KEY_DOWNARROW = 2,
+    KEY_LEFTARROW = 3,
+    KEY_RIGHTARROW = 4,
+    KEY_DIGIT_0 = 5,
+    KEY_ALPHA_A = 15
+};
 
 // The editor key for a key event, or -1 when the editor does not handle the key (it goes to the host).
 int MapPlatformKey(int keyCode, int character);

@@ -13,7 +13,7 @@ class LICE_IBitmap;
 class LICE_IFont;
 
 class BitmapStorage {
-public:
+  public:
     static BitmapStorage& Instance();
 
     // The image stored under ID (the name is not part of the key), or null when none is stored yet.
@@ -25,7 +25,7 @@ public:
     // Number of entries (missing ones included).
     int Count();
 
-private:
+  private:
     struct Entry {
         int mID;
         std::unique_ptr<LICE_IBitmap> mBitmap;
@@ -35,7 +35,7 @@ private:
 };
 
 class FontStorage {
-public:
+  public:
     static FontStorage& Instance();
 
     // The font for the style's size, orientation, style and face name (quality and colours are not
@@ -46,7 +46,7 @@ public:
     LICE_IFont* Add(const IText* text, LICE_IFont* font);
     int Count();
 
-private:
+  private:
     struct Entry {
         int mSize, mOrientation, mStyle;
         char mFace[IText::kFontNameLen];

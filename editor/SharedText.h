@@ -6,7 +6,7 @@
 #include <atomic>
 
 class SharedText {
-public:
+  public:
     // Bytes per buffer including the terminating zero; longer texts are cut at a character boundary.
     static constexpr int kCapacity = 128;
 
@@ -28,7 +28,7 @@ public:
     // and unchanged until this thread calls Get again.
     const char* Get();
 
-private:
+  private:
     static constexpr unsigned kFresh = 4;  // hand-over slot holds a text the reader has not taken
 
     char mBuf[3][kCapacity];

@@ -6,7 +6,7 @@
 #include <atomic>
 
 class SharedValue {
-public:
+  public:
     SharedValue(double v = 0.0) : mV(v) {}
     SharedValue(const SharedValue& o) : mV(o.Get()) {}
     SharedValue& operator=(const SharedValue& o) {
@@ -26,6 +26,6 @@ public:
     double Get() const { return mV.load(std::memory_order_acquire); }
     void Set(double v) { mV.store(v, std::memory_order_release); }
 
-private:
+  private:
     std::atomic<double> mV;
 };

@@ -13,13 +13,13 @@ namespace {
 
 // A knob that draws nothing (IKnobControl leaves drawing to its subclasses).
 class TestKnob : public IKnobControl {
-public:
+  public:
     using IKnobControl::IKnobControl;
     bool Draw(IGraphics*) override { return true; }
 };
 
 class ControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g = new IGraphicsHeadless(&plug, 200, 100);
         g->SetResponder(&responder);

@@ -11,7 +11,7 @@
 namespace {
 
 class DrawingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { g = new IGraphicsHeadless(&plug, 800, 300); }
     void Open() {
         plug.AttachGraphics(g);
@@ -25,7 +25,7 @@ protected:
 
 // Counts the images it decodes; every image is a small opaque square.
 class CountingEditor : public IGraphicsHeadless {
-public:
+  public:
     using IGraphicsHeadless::IGraphicsHeadless;
     LICE_IBitmap* OSLoadBitmap(int, const char* name) override {
         ++mLoads;
@@ -86,7 +86,8 @@ TEST_F(DrawingTest, ClippedBlitShowsThePartThatLiesThere) {
     // Every pixel of the image is different: colour = (x, y).
     LICE_MemBitmap image(40, 30);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) LICE_PutPixel(&image, x, y, LICE_RGBA(x, y, 7, 255), 1.0f, LICE_BLIT_MODE_CLOBBER);
+        for (int x = 0; x < 40; ++x)
+            LICE_PutPixel(&image, x, y, LICE_RGBA(x, y, 7, 255), 1.0f, LICE_BLIT_MODE_CLOBBER);
     IBitmap handle(&image, 40, 30, 1, false);
     auto* c = new IBitmapControl(&plug, 100, 100, -1, &handle);
     g->AttachControl(c);

@@ -11,7 +11,7 @@
 
 // Records how often it was drawn and the value it showed (UI thread).
 class ProbeControl : public IControl {
-public:
+  public:
     ProbeControl(IPlugBase* plug, IRECT rect, int paramIdx = -1) : IControl(plug, rect, paramIdx) {}
     bool Draw(IGraphics*) override {
         ++mDraws;
@@ -23,15 +23,20 @@ public:
 };
 
 // A strip of n frames, each frameW x frameH, frame k (0-based) filled with PixelForFrame(k).
-inline LICE_pixel PixelForFrame(int k) { return LICE_RGBA(k * 3 % 256, k, 255 - k, 255); }
+inline LICE_pixel PixelForFrame(int k) {
+    return LICE_RGBA(k * 3 % 256, k, 255 - k, 255);
+}
 
 inline std::unique_ptr<LICE_MemBitmap> MakeStrip(int n, int frameW, int frameH, bool horizontal) {
-    auto bm = std::make_unique<LICE_MemBitmap>(horizontal ? n * frameW : frameW, horizontal ? frameH : n * frameH);
+    auto bm =
+        std::make_unique<LICE_MemBitmap>(horizontal ? n * frameW : frameW, horizontal ? frameH : n * frameH);
     for (int k = 0; k < n; ++k) {
         if (horizontal) {
-            LICE_FillRect(bm.get(), k * frameW, 0, frameW, frameH, PixelForFrame(k), 1.0f, LICE_BLIT_MODE_CLOBBER);
+            LICE_FillRect(bm.get(), k * frameW, 0, frameW, frameH, PixelForFrame(k), 1.0f,
+                          LICE_BLIT_MODE_CLOBBER);
         } else {
-            LICE_FillRect(bm.get(), 0, k * frameH, frameW, frameH, PixelForFrame(k), 1.0f, LICE_BLIT_MODE_CLOBBER);
+            LICE_FillRect(bm.get(), 0, k * frameH, frameW, frameH, PixelForFrame(k), 1.0f,
+                          LICE_BLIT_MODE_CLOBBER);
         }
     }
     return bm;

@@ -9,7 +9,7 @@ namespace {
 
 // Records the input routed to it.
 class InputProbe : public ProbeControl {
-public:
+  public:
     using ProbeControl::ProbeControl;
     void OnMouseDown(int, int, IMouseMod*) override { ++mDowns; }
     void OnMouseUp(int, int, IMouseMod*) override { ++mUps; }
@@ -28,7 +28,7 @@ public:
 };
 
 class GraphicsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { g = new IGraphicsHeadless(&plug, 100, 100); }
     void Open() {
         plug.AttachGraphics(g);

@@ -1,7 +1,6 @@
 // The headless window system: key table, image files, the timer and the framebuffer, and menus
 // answered by the responder.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,7 +30,7 @@ TEST(KeyTableTest, KeysMapToEditorCodes) {
 namespace {
 
 class HeadlessTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g = new IGraphicsHeadless(&plug, 64, 32);
         char tmpl[] = "/tmp/editor-headless-XXXXXX";

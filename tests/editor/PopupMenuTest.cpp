@@ -5,7 +5,7 @@
 namespace {
 
 class PopupMenuTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         menu.AddItem("a");
         menu.AddItem("b");

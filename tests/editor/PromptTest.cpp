@@ -13,14 +13,14 @@ namespace {
 
 // Records the text of an entry opened without a parameter.
 class TextSink : public ProbeControl {
-public:
+  public:
     using ProbeControl::ProbeControl;
     void TextFromTextEntry(const char* text) override { mText = text; }
     std::string mText = "(none)";
 };
 
 class PromptTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g = new IGraphicsHeadless(&plug, 300, 200);
         g->SetResponder(&responder);

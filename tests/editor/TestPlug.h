@@ -10,18 +10,19 @@
 #include "framework/IPlugBase.h"
 
 class TestPlug : public IPlugBase {
-public:
+  public:
     enum EParams {
-        kMode = 0,    // enum, five named entries "Alpha".."Echo"
-        kGain,        // double -60..12, step 0.1
-        kCount,       // int 0..100
-        kFlag,        // bool without display texts
-        kNegated,     // double -20..0 shown negated (an attenuation shown as a positive number)
-        kFour,        // enum, four named entries
+        kMode = 0,  // enum, five named entries "Alpha".."Echo"
+        kGain,      // double -60..12, step 0.1
+        kCount,     // int 0..100
+        kFlag,      // bool without display texts
+        kNegated,   // double -20..0 shown negated (an attenuation shown as a positive number)
+        kFour,      // enum, four named entries
         kNumParams
     };
 
-    TestPlug() : IPlugBase(kNumParams, "2-2", 0, "Test", "Test", "Test", 0x10000, 1, 2, 0, false, false, false, 3) {
+    TestPlug()
+        : IPlugBase(kNumParams, "2-2", 0, "Test", "Test", "Test", 0x10000, 1, 2, 0, false, false, false, 3) {
         GetParam(kMode)->InitEnum("Mode", 1, 5);
         const char* modes[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
         for (int i = 0; i < 5; ++i) GetParam(kMode)->SetDisplayText(i, modes[i]);

@@ -17,7 +17,7 @@ namespace {
 // A read-out that checks every text it is about to draw: the writer only ever stores runs of one
 // repeated character, or "final".
 class CheckingReadout : public ITextControl {
-public:
+  public:
     using ITextControl::ITextControl;
     bool Draw(IGraphics* g) override {
         const char* text = GetTextForDraw();
@@ -34,7 +34,9 @@ public:
     int mDraws = 0;
 };
 
-std::string RunOf(int i) { return std::string(static_cast<size_t>(i % 23 + 1), static_cast<char>('a' + i % 26)); }
+std::string RunOf(int i) {
+    return std::string(static_cast<size_t>(i % 23 + 1), static_cast<char>('a' + i % 26));
+}
 
 }  // namespace
 
