@@ -18,17 +18,11 @@ int RangeEnd(int idx, int n, int count) {
 void IPlugBase::SetBlockSize(int blockSize) {
     if (blockSize < 0) blockSize = 0;
     if (blockSize == mBlockSize) return;
-    bool ok = true;
-    for (int i = 0; i < NInChannels(); ++i) {
-        InChannel* ch = mInChannels.Get(i);
-        if (blockSize > 0 && !ch->mScratchBuf.Resize(blockSize)) ok = false;
-        if (blockSize == 0) ch->mScratchBuf.Resize(0);
-    }
-    for (int i = 0; i < NOutChannels(); ++i) {
-        OutChannel* ch = mOutChannels.Get(i);
-        if (blockSize > 0 && !ch->mScratchBuf.Resize(blockSize)) ok = false;
-        if (blockSize == 0) ch->mScratchBuf.Resize(0);
-    }
+    bool ok = true;  // Resize returns null for size 0 too, which is no failure
+    for (int i = 0; i < NInChannels(); ++i)
+        if (!mInChannels.Get(i)->mScratchBuf.Resize(blockSize) && blockSize > 0) ok = false;
+    for (int i = 0; i < NOutChannels(); ++i)
+        if (!mOutChannels.Get(i)->mScratchBuf.Resize(blockSize) && blockSize > 0) ok = false;
     // Without room for a whole block in every channel, no block may run: size 0 blocks all
     // entry points rather than letting them write past a short buffer.
     mBlockSize = ok ? blockSize : 0;

@@ -146,7 +146,7 @@ TEST_F(State, CompareIgnoresDifferencesBeyondSinglePrecision) {
         plug.SerializeState(&c);
         return c;
     }());
-    values[1] += 1e-9;
+    values[1] += 1.2e-5;  // 300 + 1.2e-5 is 300 in single precision, though 1.2e-5 apart in double
     values[18] = std::nextafter(values[18], 0.0);
     EXPECT_TRUE(plug.CompareState(ChunkOf(values).GetBytes(), 0));
     values[5] += 0.001;
