@@ -5,9 +5,9 @@
 
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
+#include "editor/IGraphicsHeadless.h"
 #include "editor/IPlugControls.h"
 #include "framework/WDL_String.h"
-#include "plugin/PlatformEditor.h"
 #include "plugin/Quenlix.h"
 #include "plugin/QuenlixLayout.h"
 
@@ -15,6 +15,8 @@ using namespace QuenlixLayout;
 
 namespace
 {
+
+constexpr const char* kBundleID = "com.harbelwick.rtas.Quenlix";
 
 const IColor kVersionGrey(255, 172, 172, 172);
 
@@ -61,7 +63,9 @@ constexpr double kOutputStep = 0.1;
 
 void Quenlix::BuildEditor()
 {
-  std::unique_ptr<IGraphics> editor = CreatePlatformEditor(this, kEditorWidth, kEditorHeight, 0);
+  // The window-system binding of this build; a refresh rate of 0 selects its default of 25 per second.
+  auto editor = std::make_unique<IGraphicsHeadless>(this, kEditorWidth, kEditorHeight, 0);
+  editor->SetBundleID(kBundleID);
   IGraphics* g = editor.get();
   g->AttachPanelBackground(&COLOR_BLACK);
 

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
+#include "editor/IGraphicsHeadless.h"
 #include "host/rtas/IPlugProcess.h"
 #include "meters/EBUMM6.h"
 #include "meters/Levels.h"
@@ -71,13 +73,26 @@ void ReadRms(const RMSMM6& rms, QuenlixMeterReport* r)
   r->mRmsCrestDb = (r->mRmsSamplePeakDbfs + rms.mCommonOffsetDb) - r->mRmsIntegratedDbfs;
 }
 
+Quenlix* PlugOfProcess(void* process)
+{
+  IPlugProcess* owner = dynamic_cast<IPlugProcess*>(static_cast<CEffectProcessRTAS*>(process));
+  return owner ? dynamic_cast<Quenlix*>(owner->GetPlug()) : nullptr;
+}
+
+void SetError(char* error, int errorSize, const std::string& text)
+{
+  if (!error || errorSize <= 0) return;
+  const size_t n = std::min(text.size(), static_cast<size_t>(errorSize - 1));
+  std::memcpy(error, text.data(), n);
+  error[n] = '\0';
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int QuenlixInspect(void* process, QuenlixMeterReport* report)
 {
   if (!process || !report || report->mStructSize != sizeof(QuenlixMeterReport)) return -1;
-  IPlugProcess* owner = dynamic_cast<IPlugProcess*>(static_cast<CEffectProcessRTAS*>(process));
-  Quenlix* plug = owner ? dynamic_cast<Quenlix*>(owner->GetPlug()) : nullptr;
+  Quenlix* plug = PlugOfProcess(process);
   if (!plug) return -1;
 
   QuenlixMeterReport r;
@@ -93,5 +108,29 @@ extern "C" __attribute__((visibility("default"))) int QuenlixInspect(void* proce
     else CopyReadouts(*plug, kFirstRmsReadoutControl, Quenlix::kNumRmsReadouts, &r);
   }
   *report = r;
+  return 0;
+}
+
+extern "C" __attribute__((visibility("default"))) int QuenlixWriteEditorPicture(void* process, const char* pngPath,
+                                                                              char* error, int errorSize)
+{
+  Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
+  if (!plug || !pngPath)
+  {
+    SetError(error, errorSize, "not a Quenlix instance");
+    return -1;
+  }
+  const IGraphicsHeadless* screen = dynamic_cast<const IGraphicsHeadless*>(plug->GetEditor());
+  if (!screen || !const_cast<IGraphicsHeadless*>(screen)->WindowIsOpen())
+  {
+    SetError(error, errorSize, "the editor view is not open");
+    return -1;
+  }
+  std::string reason;
+  if (!screen->WriteScreenPNG(pngPath, &reason))
+  {
+    SetError(error, errorSize, "cannot write " + std::string(pngPath) + (reason.empty() ? "" : ": " + reason));
+    return -1;
+  }
   return 0;
 }

@@ -50,7 +50,15 @@ struct QuenlixMeterReport {
   char mReadouts[kQuenlixInspectMaxReadouts][kQuenlixInspectTextSize];
 };
 
+#define QUENLIX_EDITOR_PICTURE_ENTRY_POINT "QuenlixWriteEditorPicture"
+
 // `process` is the host-side process object of an instance of this module (CEffectProcessRTAS*).
 // Returns 0 and fills `report`, or -1 (report untouched but for nothing) for a null argument or a
 // foreign struct size. Main thread; takes the plug-in mutex for the read.
 typedef int (*QuenlixInspectFunction)(void* process, struct QuenlixMeterReport* report);
+
+// Writes the editor's screen, as last drawn in the view the host opened (Instance::OpenView, then its timer
+// ticked), to `pngPath` as a PNG file of the editor's size. Returns 0, or -1 with a one-line reason in
+// `error` (at most errorSize bytes, terminated) when the view is not open or the file cannot be written.
+// Main thread.
+typedef int (*QuenlixWriteEditorPictureFunction)(void* process, const char* pngPath, char* error, int errorSize);
