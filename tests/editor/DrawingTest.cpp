@@ -228,3 +228,59 @@ TEST(ImageCacheTest, MissingImageIsRetriedOnTheNextLoad) {
     EXPECT_EQ(e->mLoads, 2);
     EXPECT_EQ(BitmapStorage::Instance().Count(), entries);
 }
+
+namespace {
+
+// The ink a text leaves in r when drawn by a read-out with this style.
+std::vector<LICE_pixel> InkOf(const char* text, const IText& style, IRECT r) {
+    TestPlug plug;
+    auto* g = new IGraphicsHeadless(&plug, 200, 60);
+    g->AttachControl(new ITextControl(&plug, r, &style, text));
+    plug.AttachGraphics(g);
+    g->OpenWindow(nullptr);
+    LICE_Clear(g->GetDrawBitmap(), LICE_RGBA(0, 0, 0, 255));
+    g->Tick();
+    std::vector<LICE_pixel> pixels;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 200; ++x) pixels.push_back(LICE_GetPixel(g->GetDrawBitmap(), x, y));
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(DrawingTest, RatioButtonShowsInfAtItsMaximumAndARatioElsewhere) {
+    auto image = MakeStrip(1, 80, 20, false);
+    LICE_Clear(image.get(), LICE_RGBA(0, 0, 0, 255));
+    IBitmap handle = HandleFor(image.get(), 1, false);
+    const IText style(10, &COLOR_WHITE);
+    auto* button = new IParameterButton(&plug, 10, 10, TestPlug::kCount, &handle, &style, true, true);
+    g->AttachControl(button);
+    Open();
+    const IRECT label(12, 11, 88, 29);  // compact text rectangle of an 80 x 20 button at (10, 10)
+
+    auto shown = [&]() {
+        LICE_Clear(g->GetDrawBitmap(), LICE_RGBA(0, 0, 0, 255));
+        IRECT all(0, 0, 200, 60);
+        g->Draw(&all);
+        std::vector<LICE_pixel> pixels;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 200; ++x) pixels.push_back(At(x, y));
+        return pixels;
+    };
+    plug.GetParam(TestPlug::kCount)->Set(100.0);
+    EXPECT_EQ(shown(), InkOf("inf", style, label));
+    plug.GetParam(TestPlug::kCount)->Set(4.0);
+    EXPECT_EQ(shown(), InkOf("4 : 1", style, label));
+}
+
+TEST_F(DrawingTest, TextBelowFullAlphaIsDrawnTranslucent) {
+    const IColor halfWhite(128, 255, 255, 255);
+    const IText opaque(18, &COLOR_WHITE), translucent(18, &halfWhite);
+    const IRECT r(0, 0, 200, 60);
+    int brightestOpaque = 0, brightestTranslucent = 0;
+    for (LICE_pixel p : InkOf("MMM", opaque, r)) brightestOpaque = std::max(brightestOpaque, LICE_GETR(p));
+    for (LICE_pixel p : InkOf("MMM", translucent, r))
+        brightestTranslucent = std::max(brightestTranslucent, LICE_GETR(p));
+    EXPECT_EQ(brightestOpaque, 255);
+    EXPECT_NEAR(brightestTranslucent, 128, 2);
+}

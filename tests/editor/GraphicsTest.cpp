@@ -235,3 +235,37 @@ TEST_F(GraphicsTest, ClosedWindowKeepsTheEditorAndReopensDirty) {
     EXPECT_TRUE(g->Tick());
     EXPECT_DOUBLE_EQ(c->mDrawnValue, 0.4);
 }
+
+TEST_F(GraphicsTest, NonStrictDrawingRedrawsAroundEachDirtyControl) {
+    auto* bg = new ProbeControl(&plug, IRECT(0, 0, 100, 100));
+    auto* a = new ProbeControl(&plug, IRECT(10, 10, 30, 30));
+    auto* overlapping = new ProbeControl(&plug, IRECT(20, 20, 40, 40));
+    auto* apart = new ProbeControl(&plug, IRECT(60, 60, 70, 70));
+    auto* hidden = new ProbeControl(&plug, IRECT(60, 60, 70, 70), TestPlug::kCount);
+    for (IControl* c :
+         {static_cast<IControl*>(bg), static_cast<IControl*>(a), static_cast<IControl*>(overlapping),
+          static_cast<IControl*>(apart), static_cast<IControl*>(hidden)})
+        g->AttachControl(c);
+    g->SetStrict(false);
+    Open();
+    g->HideControl(TestPlug::kCount, true);
+    // Background dirty: everything visible is drawn once.
+    g->Tick();
+    EXPECT_EQ(bg->mDraws, 1);
+    EXPECT_EQ(apart->mDraws, 1);
+    EXPECT_EQ(hidden->mDraws, 0);
+    // The hidden control is neither drawn nor cleaned with the background; its own turn follows.
+    for (int i = 0; i < 5 && g->Tick(); ++i) {
+    }
+    EXPECT_EQ(hidden->mDraws, 0);
+    const int bgDraws = bg->mDraws, aDraws = a->mDraws, oDraws = overlapping->mDraws, apDraws = apart->mDraws;
+
+    // Only a is dirty: it and what meets its rectangle (background, the overlapping control) are drawn.
+    a->SetDirty(false);
+    EXPECT_TRUE(g->Tick());
+    EXPECT_EQ(bg->mDraws, bgDraws + 1);
+    EXPECT_EQ(a->mDraws, aDraws + 1);
+    EXPECT_EQ(overlapping->mDraws, oDraws + 1);
+    EXPECT_EQ(apart->mDraws, apDraws);
+    EXPECT_FALSE(g->Tick());
+}
