@@ -120,8 +120,8 @@ extern "C" __attribute__((visibility("default"))) int QuenlixWriteEditorPicture(
     SetError(error, errorSize, "not a Quenlix instance");
     return -1;
   }
-  const IGraphicsHeadless* screen = dynamic_cast<const IGraphicsHeadless*>(plug->GetEditor());
-  if (!screen || !const_cast<IGraphicsHeadless*>(screen)->WindowIsOpen())
+  IGraphicsHeadless* screen = dynamic_cast<IGraphicsHeadless*>(plug->GetEditor());
+  if (!screen || !screen->WindowIsOpen())
   {
     SetError(error, errorSize, "the editor view is not open");
     return -1;
