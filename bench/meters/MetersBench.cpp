@@ -262,6 +262,14 @@ BENCHMARK(BM_EBUMM6_SecondOfAudio)
   ->Args({1, 10, 1})
   ->Iterations(5)
   ->Unit(benchmark::kMillisecond);
+// After 160 s of silence the peak followers (falling 40 dB/s from the programme's peak) are
+// subnormal too.
+BENCHMARK(BM_EBUMM6_SecondOfAudio)
+  ->ArgNames({"silent", "after_s", "ftz"})
+  ->Args({1, 160, 0})
+  ->Args({1, 160, 1})
+  ->Iterations(2)
+  ->Unit(benchmark::kMillisecond);
 
 void BM_RMSMM6_SecondOfAudio(benchmark::State& state)
 {
@@ -282,6 +290,12 @@ BENCHMARK(BM_RMSMM6_SecondOfAudio)
   ->Args({0, 0, 1})
   ->Args({1, 10, 1})
   ->Iterations(5)
+  ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RMSMM6_SecondOfAudio)
+  ->ArgNames({"silent", "after_s", "ftz"})
+  ->Args({1, 160, 0})
+  ->Args({1, 160, 1})
+  ->Iterations(2)
   ->Unit(benchmark::kMillisecond);
 
 } // namespace
