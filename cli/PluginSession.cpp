@@ -34,6 +34,7 @@ struct LoadedPlugin {
     std::shared_ptr<rtashost::Module> module;
     void* handle = nullptr;  // our own reference to the module's library, for the inspection symbol
     QuenlixInspectFunction inspect = nullptr;
+    QuenlixWriteEditorPictureFunction writePicture = nullptr;
     std::recursive_mutex mainThread;
     ~LoadedPlugin() {
         if (handle != nullptr) dlclose(handle);
@@ -197,9 +198,18 @@ public:
 
     bool snapshot(const std::string& pngPath, std::string& error) override {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
-        (void)pngPath;
-        error = "the editor picture is not available from this plug-in build";
-        return false;
+        if (!mInstance->OpenView()) {
+            error = "the plug-in has no editor view";
+            return false;
+        }
+        // One tick draws everything the opening marked dirty; a second proves the picture has settled.
+        mInstance->TickView();
+        mInstance->TickView();
+        char reason[256] = {};
+        bool ok = mPlugin->writePicture(mInstance->GetProcess(), pngPath.c_str(), reason, sizeof reason) == 0;
+        mInstance->CloseView();
+        if (!ok) error = reason[0] != '\0' ? reason : "cannot write " + pngPath;
+        return ok;
     }
 
 private:
@@ -291,6 +301,13 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
     }
     static_assert(sizeof(plugin->inspect) == sizeof(symbol), "function and data pointers differ in size");
     std::memcpy(&plugin->inspect, &symbol, sizeof symbol);
+    symbol = dlsym(plugin->handle, QUENLIX_EDITOR_PICTURE_ENTRY_POINT);
+    if (symbol == nullptr) {
+        error = "plug-in module " + file + " offers no " QUENLIX_EDITOR_PICTURE_ENTRY_POINT " call";
+        return nullptr;
+    }
+    static_assert(sizeof(plugin->writePicture) == sizeof(symbol), "function and data pointers differ in size");
+    std::memcpy(&plugin->writePicture, &symbol, sizeof symbol);
     return std::make_unique<PluginSessionFactory>(std::move(plugin));
 }
 

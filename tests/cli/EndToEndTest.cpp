@@ -66,16 +66,16 @@ TEST_F(EndToEnd, StereoSineAtMinus23ReadsMinus23Lufs) {
 }
 
 TEST_F(EndToEnd, JsonCarriesTheWholeShape) {
-    std::string f = wav("sine.wav", 2, 44100, 4.0);
+    std::string f = wav("sine.wav", 2, 44100, 2.0);
     json r = runJson({"measure", f})[0];
     EXPECT_EQ(r["file"], f);
     EXPECT_EQ(r["version"], "1.3.0");
     EXPECT_TRUE(r["error"].is_null());
     EXPECT_EQ(r["sample_rate"], 44100);
     EXPECT_EQ(r["channels"], 2);
-    EXPECT_EQ(r["frames"], 4 * 44100);
-    EXPECT_EQ(r["settings"], json::parse(R"({"Type": "EBU R128", "Sync": "off", "RMS Channel Config": "Stereo",
-        "RMS Meter Mode": "RMS (dBFS)", "RMS Window": "300 ms", "EBU Channel Config": "2.0 Stereo"})"));
+    EXPECT_EQ(r["frames"], 2 * 44100);
+    EXPECT_EQ(r["settings"], json::parse(R"j({"Type": "EBU R128", "Sync": "off", "RMS Channel Config": "Stereo",
+        "RMS Meter Mode": "RMS (dBFS)", "RMS Window": "300 ms", "EBU Channel Config": "2.0 Stereo"})j"));
     ASSERT_EQ(r["outputs"].size(), 13u);
     for (auto& [name, value] : r["outputs"].items()) {
         EXPECT_EQ(name.rfind("OUT:", 0), 0u) << name;
@@ -85,18 +85,22 @@ TEST_F(EndToEnd, JsonCarriesTheWholeShape) {
     for (auto& [key, text] : r["readouts"].items()) keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"IL", "LRA", "ML", "ML Max", "SL", "SL Max", "TP Max"}));
     EXPECT_EQ(r["measurements"]["true_peak_dbtp_per_channel"].size(), 6u);
-    // Four seconds fill the momentary and short-term windows but give no loudness range yet.
-    EXPECT_TRUE(r["measurements"]["short_term_lufs"].is_number());
+    // Two seconds fill the momentary window but not the 3 s short-term one, so no loudness range yet.
+    EXPECT_TRUE(r["measurements"]["momentary_lufs"].is_number());
+    EXPECT_TRUE(r["measurements"]["short_term_lufs"].is_null());
+    EXPECT_TRUE(r["measurements"]["short_term_max_lufs"].is_null());
     EXPECT_TRUE(r["measurements"]["loudness_range_lu"].is_null());
+    EXPECT_EQ(r["readouts"]["SL"], "---");
     EXPECT_EQ(r["readouts"]["LRA"], "---");
 }
 
 TEST_F(EndToEnd, RmsTypeReadsTheSineLevelAndCrest) {
     std::string f = wav("sine.wav", 2, 48000, 3.0, -6.0);
-    json r = runJson({"measure", "--type", "rms", "--rms-mode", "rms+3", f})[0];
+    json r = runJson({"measure", "--type", "rms", "--rms-mode", "rms+3", "--rms-channels", "left", f})[0];
     ASSERT_TRUE(r["ok"].get<bool>()) << r.dump(2);
     EXPECT_EQ(r["settings"]["Type"], "RMS");
     EXPECT_EQ(r["settings"]["RMS Meter Mode"], "RMS +3dB (dBFS)");
+    EXPECT_EQ(r["settings"]["RMS Channel Config"], "Left");
     // A sine's RMS is 3.01 dB under its peak; the +3 dB mode lifts the RMS readings by exactly 3.
     EXPECT_EQ(r["outputs"]["OUT:RMS IL"].get<double>(), -6.0);
     EXPECT_EQ(r["outputs"]["OUT:RMS Peak Max"].get<double>(), -6.0);
