@@ -35,7 +35,7 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
 
 void Flush(png_structp) {}
 
-std::vector<unsigned char> Encode(PngSpec spec) {
+std::vector<unsigned char> Encode(PngSpec image) {
     std::vector<unsigned char> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -45,17 +45,17 @@ std::vector<unsigned char> Encode(PngSpec spec) {
         return {};
     }
     png_set_write_fn(png, &out, AppendBytes, Flush);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colorType,
+                 image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+    if (!image.palette.empty())
+        png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
+    if (!image.paletteAlpha.empty())
+        png_set_tRNS(png, info, image.paletteAlpha.data(), static_cast<int>(image.paletteAlpha.size()),
                      nullptr);
-    if (spec.hasKey) png_set_tRNS(png, info, nullptr, 0, &spec.key);
+    if (image.hasKey) png_set_tRNS(png, info, nullptr, 0, &image.key);
     std::vector<png_bytep> rowPtrs;
-    for (auto& row : spec.rows) rowPtrs.push_back(row.data());
+    for (auto& row : image.rows) rowPtrs.push_back(row.data());
     png_set_rows(png, info, rowPtrs.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -79,9 +79,9 @@ void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
 // Each colour type decodes to 8-bit A, R, G, B.
 class PngColourTypes : public ::testing::Test {
   protected:
-    void ExpectRow(const PngSpec& spec, const std::vector<LICE_pixel>& expected) {
+    void ExpectRow(const PngSpec& image, const std::vector<LICE_pixel>& expected) {
         std::string error;
-        auto bm = Decode(Encode(spec), &error);
+        auto bm = Decode(Encode(image), &error);
         ASSERT_TRUE(bm) << error;
         ASSERT_EQ(bm->getWidth(), static_cast<int>(expected.size()));
         ASSERT_EQ(bm->getHeight(), 1);
