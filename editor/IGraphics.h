@@ -10,8 +10,9 @@
 //   SetControlFromPlug, SetTextFromPlug, HideControl, SetAllControlsDirty. These only store atomics and
 //   texts in fixed buffers inside the controls; they never allocate, block or draw, and the UI thread
 //   picks the changes up on its next tick.
-// - Construction (before the editor is handed to the plug-in base): the constructor, AttachControl,
-//   AttachPanelBackground. The control list does not change afterwards (except through Resize).
+// - Construction (the plug-in's constructor, before any processing or window): the constructor,
+//   AttachControl, AttachPanelBackground, SetKeyCatcher. The control list does not change afterwards
+//   (except through Resize, which holds the plug-in mutex while it rebuilds).
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,8 @@
 // IGraphics: dirty collection, the two drawing strategies, blits, fills, text, and the image and font
 // caches. UI thread.
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "editor/IControl.h"
@@ -106,15 +108,17 @@ bool IGraphics::Draw(IRECT* r) {
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, const IChannelBlend* blend) {
-    int srcX = 0, srcY = 0;
+    double srcX = 0.0, srcY = 0.0;
     if (bitmap->N >= 2 && frame >= 2) {
         if (bitmap->mFramesAreHorizontal) {
-            srcX = static_cast<int>(static_cast<double>(frame - 1) * bitmap->W / bitmap->N + 0.5);
+            srcX = std::trunc(static_cast<double>(frame - 1) * bitmap->W / bitmap->N + 0.5);
         } else {
-            srcY = static_cast<int>(static_cast<double>(frame - 1) * bitmap->H / bitmap->N + 0.5);
+            srcY = std::trunc(static_cast<double>(frame - 1) * bitmap->H / bitmap->N + 0.5);
         }
     }
-    return DrawBitmap(bitmap, dest, srcX, srcY, blend);
+    // A frame number far past the strip lies outside every image: nothing to draw.
+    if (srcX > INT_MAX || srcY > INT_MAX) return true;
+    return DrawBitmap(bitmap, dest, static_cast<int>(srcX), static_cast<int>(srcY), blend);
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend) {

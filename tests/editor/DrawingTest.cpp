@@ -2,6 +2,8 @@
 // blends, text, and the process-wide image cache.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "EditorTestUtil.h"
 #include "TestPlug.h"
 #include "editor/IPlugControls.h"
@@ -80,6 +82,9 @@ TEST_F(DrawingTest, FrameSelectionOfStripsAndPlainImages) {
     EXPECT_EQ(At(20, 0), PixelForFrame(2));
     g->DrawBitmap(&v, &vdest, 0, nullptr);  // frames below 2 start at the top-left
     EXPECT_EQ(At(20, 0), PixelForFrame(0));
+    // A frame far past the strip draws nothing (and computes no out-of-range offset).
+    EXPECT_TRUE(g->DrawBitmap(&h, &dest, INT_MAX, nullptr));
+    EXPECT_EQ(At(0, 0), PixelForFrame(36));
 }
 
 TEST_F(DrawingTest, ClippedBlitShowsThePartThatLiesThere) {
