@@ -21,8 +21,10 @@ bool LatencyDelayLine::SetDelay(int delaySamples) {
 
 void LatencyDelayLine::Process(double** in, double** out, int nInputs, int nOutputs, int nFrames) {
     if (mDelay <= 0 || !in || !out) return;
+    // Only channels that have both a ring and an output take part.
     int nCh = nInputs < mNumInputs ? nInputs : mNumInputs;
     if (nOutputs < nCh) nCh = nOutputs;
+    if (mNumOutputs < nCh) nCh = mNumOutputs;
     double* rings = mBuf.Get();
     for (int s = 0; s < nFrames; ++s) {
         for (int c = 0; c < nCh; ++c) {
