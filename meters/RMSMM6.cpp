@@ -40,7 +40,7 @@ bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double
   mWindowMs = minWindowMs;
   mWindowLength = meters::TruncToCount((minWindowMs * 0.001) * mFs, 1,
                                        mCapacity > 0 ? mCapacity : 1);
-  mOverlap = overlap;
+  mOverlap = meters::UsableOverlap(overlap);
 
   for (ISPD_ITU& d : mTruePeak) d.Init(mFs);
   mRmsOffsetDb = 0.0;

@@ -28,7 +28,8 @@ public:
 
   // fs, window limits (ms) and overlap; allocates the ring for maxWindowMs; active window =
   // minWindowMs; offsets 0; then Reset. The plug-in passes 10.0, 3000.0, 0.75 and the host rate.
-  // A non-finite or non-positive rate counts as 44100 Hz. Returns false if the ring could not be
+  // A non-finite or non-positive rate counts as 44100 Hz; an overlap outside [0, 1] is clamped into
+  // it (NaN counts as 0). Returns false if the ring could not be
   // allocated; Process then measures nothing until a later Init succeeds.
   bool Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate);
 

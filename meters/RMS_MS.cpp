@@ -2,10 +2,12 @@
 
 #include <new>
 
+#include "meters/SampleCount.h"
+
 bool RMS_MS::Init(int windowLength, double overlap)
 {
   mWindowLength = windowLength < 1 ? 1 : windowLength;
-  mOverlap = overlap;
+  mOverlap = meters::UsableOverlap(overlap);
   mRing.reset(new (std::nothrow) double[mWindowLength]);
   if (!mRing) mWindowLength = 0;
   Reset();

@@ -16,7 +16,8 @@ class RMS_MS
 {
 public:
   // Allocates a ring of windowLength doubles (at least 1) filled with 0.0 and clears every running
-  // value. Returns false if the ring could not be allocated; Process then does nothing.
+  // value. An overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the ring
+  // could not be allocated; Process then does nothing.
   bool Init(int windowLength, double overlap);
 
   // Zeroes the ring and every running value; read-out levels -144.0. Keeps length and overlap.

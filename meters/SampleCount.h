@@ -1,6 +1,7 @@
 #pragma once
 
-// Safe conversion of a duration in samples (a double such as 0.4 * fs) to an int count.
+// Safe conversion of a duration in samples (a double such as 0.4 * fs) to an int count, and the
+// checks on the other set-up numbers (sample rate, overlap) that the sample counts depend on.
 //
 // Truncates toward zero like a plain cast, but a NaN gives `lo` and values outside [lo, hi] are
 // clamped, so a bad sample rate or window can never make a float-to-int conversion undefined or size
@@ -26,6 +27,14 @@ inline int TruncToCount(double samples, int lo, int hi)
 inline double UsableSampleRate(double sampleRate)
 {
   return (std::isfinite(sampleRate) && sampleRate > 0.0) ? sampleRate : 44100.0;
+}
+
+// A window overlap the hop logic can work with: [0, 1], NaN as 0. Outside that range the hop would
+// never end and its sample counter would overflow.
+inline double UsableOverlap(double overlap)
+{
+  if (!(overlap > 0.0)) return 0.0;
+  return overlap < 1.0 ? overlap : 1.0;
 }
 
 } // namespace meters

@@ -269,6 +269,14 @@ TEST(RmsEngineSetup, BadArgumentsGiveAWorkingEngine)
   EXPECT_GE(r.mWindowLength, 1);
   EXPECT_LE(r.mWindowLength, r.Capacity());
   for (int n = 0; n < 100; ++n) r.Process(0.5, 0.5, 0, 0, 0, 0, 1.0, 0);
+  // An overlap outside [0, 1] would stop the hop from ever ending (and its counter from resetting).
+  for (double overlap : {std::numeric_limits<double>::quiet_NaN(), -5.0, 7.0})
+  {
+    ASSERT_TRUE(r.Init(10.0, 3000.0, overlap, 1000.0));
+    int results = 0;
+    for (int n = 0; n < 100; ++n) results += r.Process(0.5, 0, 0, 0, 0, 0, 1.0, 1);
+    EXPECT_GT(results, 0) << overlap;
+  }
   RMSMM6 never; // before Init: measures nothing, does not crash
   EXPECT_EQ(never.Process(0.5, 0.5, 0, 0, 0, 0, 1.0, 0), 0);
 }
