@@ -15,6 +15,9 @@ namespace {
 class DrawingTest : public ::testing::Test {
   protected:
     void SetUp() override { g = new IGraphicsHeadless(&plug, 800, 300); }
+    void TearDown() override {
+        if (plug.GetGUI() != g) delete g;
+    }
     void Open() {
         plug.AttachGraphics(g);
         g->OpenWindow(nullptr);

@@ -38,6 +38,7 @@ class HeadlessTest : public ::testing::Test {
         folder = tmpl;
     }
     void TearDown() override {
+        if (plug.GetGUI() != g) delete g;
         for (const std::string& f : files) std::remove(f.c_str());
         rmdir(folder.c_str());
     }
