@@ -149,6 +149,19 @@ TEST_F(LoudnessRange, InfiniteBlockKeepsIndicesInRangeAndResetRecovers)
   EXPECT_NEAR(lra.mRangeLu, 4.0, 1e-9);
 }
 
+TEST_F(LoudnessRange, OverflowingRunningSumLeavesTheRangeAndResetRecovers)
+{
+  Feed({-20.0, -24.0});
+  lra.Process(1.0e308);
+  const double range = lra.mRangeLu;
+  lra.Process(1.0e308); // the running sum is now infinite: no block reaches the relative gate
+  EXPECT_EQ(lra.mRelativeCount, 0);
+  EXPECT_EQ(lra.mRangeLu, range);
+  lra.Reset();
+  Feed({-20.0, -26.0});
+  EXPECT_NEAR(lra.mRangeLu, 6.0, 1e-9);
+}
+
 TEST(LoudnessRangeSetup, TinyOrInvalidCapacityStillGivesADefinedStore)
 {
   LRA lra;
