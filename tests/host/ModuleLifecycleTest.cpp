@@ -1,5 +1,6 @@
 // The Quenlix module driven the way a host drives it, loaded by path. Run under the address
 // sanitizer, LeakSanitizer checks that instances, views and the module itself leave nothing behind.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,19 @@
 #include "host/rtas/format/HostModule.h"
 
 namespace {
+
+// A Linux host has the system font library loaded for itself, and it stays loaded when a plug-in
+// module goes away; its process-wide configuration is then the host's, not the module's. The
+// test host does the same, so that what LeakSanitizer reports is what the module leaves behind.
+class HostFontLibrary : public ::testing::Environment {
+public:
+    void SetUp() override { mHandle = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_NODELETE); }
+
+private:
+    void* mHandle = nullptr;
+};
+
+const ::testing::Environment* const kHostFontLibrary = ::testing::AddGlobalTestEnvironment(new HostFontLibrary());
 
 using rtashost::Instance;
 using rtashost::Module;
