@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quenlix::cli {
@@ -9,8 +10,8 @@ namespace quenlix::cli {
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 Progress::Progress(std::ostream& err, bool enabled, int fileCount)
-    : mErr(err), mEnabled(enabled), mFileCount(fileCount), mStart(std::chrono::steady_clock::now()),
-      mLastDraw(mStart) {}
+    : mErr(err), mEnabled(enabled), mFileCount(fileCount), mFractions(static_cast<std::size_t>(std::max(fileCount, 0))),
+      mStart(std::chrono::steady_clock::now()), mLastDraw(mStart) {}
 
 std::string Progress::line(const std::string& name, double percent, double speed, int filesDone, int fileCount) {
     constexpr int kBarWidth = 24;
@@ -27,29 +28,29 @@ std::string Progress::line(const std::string& name, double percent, double speed
     return out + shown;
 }
 
-void Progress::begin(const std::string& name, std::int64_t, int) {
+void Progress::begin(int job, const std::string& name) {
     if (!mEnabled) return;
     std::lock_guard<std::mutex> lock(mMutex);
     mName = name;
-    mPercent = 0.0;
-    draw(false);
+    (void)job;
+    draw(true);
 }
 
-void Progress::advance(const std::string& name, std::int64_t framesDone, std::int64_t frames,
-                       std::int64_t newFrames, int sampleRate) {
+void Progress::advance(int job, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames, int sampleRate) {
     if (!mEnabled) return;
     std::lock_guard<std::mutex> lock(mMutex);
-    mName = name;
-    mPercent = frames > 0 ? 100.0 * static_cast<double>(framesDone) / static_cast<double>(frames) : 100.0;
+    if (job >= 0 && job < static_cast<int>(mFractions.size()) && frames > 0)
+        mFractions[job] = std::min(1.0, static_cast<double>(framesDone) / static_cast<double>(frames));
     if (sampleRate > 0) mAudioSeconds += static_cast<double>(newFrames) / sampleRate;
     draw(false);
 }
 
-void Progress::fileDone() {
+void Progress::fileDone(int job) {
     if (!mEnabled) return;
     std::lock_guard<std::mutex> lock(mMutex);
+    if (job >= 0 && job < static_cast<int>(mFractions.size())) mFractions[job] = 1.0;
     ++mFilesDone;
-    draw(false);
+    draw(true);
 }
 
 void Progress::finish() {
@@ -65,7 +66,10 @@ void Progress::draw(bool force) {
     mLastDraw = now;
     double wall = std::chrono::duration<double>(now - mStart).count();
     double speed = wall > 0.0 ? mAudioSeconds / wall : 0.0;
-    std::string text = line(mName, mPercent, speed, mFilesDone, mFileCount);
+    double done = 0.0;
+    for (double f : mFractions) done += f;
+    double percent = mFractions.empty() ? 100.0 : 100.0 * done / static_cast<double>(mFractions.size());
+    std::string text = line(mName, percent, speed, mFilesDone, mFileCount);
     std::size_t width = text.size();
     if (width < mLastWidth) text += std::string(mLastWidth - width, ' ');
     mErr << '\r' << text << std::flush;

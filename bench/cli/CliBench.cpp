@@ -66,7 +66,7 @@ void BM_MeterFileThroughPlugin(benchmark::State& state) {
     Progress progress(sink, false, 1);
     MeterJob job{benchFile(), [](std::string& e) { return openAudioFile(benchFile(), e); }};
     for (auto _ : state) {
-        FileReport report = meterOne(job, *factory, options, nullptr, progress);
+        FileReport report = meterOne(job, 0, *factory, options, nullptr, progress);
         if (!report.ok) {
             state.SkipWithError(report.error.c_str());
             return;

@@ -17,7 +17,7 @@ using test::ScratchDir;
 // Runs the whole program in-process over the stand-in plug-in.
 class HostRun : public ::testing::Test {
 protected:
-    int run(std::vector<std::string> args) {
+    int run(std::vector<std::string> args, bool terminal = false) {
         args.insert(args.begin(), "quenlix");
         std::vector<const char*> argv;
         for (const std::string& a : args) argv.push_back(a.c_str());
@@ -25,7 +25,7 @@ protected:
         FactoryMaker make = [this](const std::string&, std::string&) -> std::unique_ptr<SessionFactory> {
             return std::make_unique<test::FakeFactory>(log);
         };
-        int code = runQuenlix(static_cast<int>(argv.size()), argv.data(), o, e, make, false);
+        int code = runQuenlix(static_cast<int>(argv.size()), argv.data(), o, e, make, terminal);
         out = o.str();
         err = e.str();
         return code;
@@ -131,6 +131,37 @@ TEST_F(HostRun, AnUnwritableTimelineFailsTheFile) {
     std::string a = wav("a.wav", 2, 48000, 4800);
     EXPECT_EQ(run({"measure", "--timeline", dir.file("no/such/dir/t.csv"), a}), kExitSomeFailed);
     EXPECT_NE(err.find("cannot write timeline"), std::string::npos) << err;
+}
+
+TEST_F(HostRun, ProgressGoesToATerminalOnlyAndQuietSilencesIt) {
+    std::string a = wav("a.wav", 2, 48000, 48000);
+    ASSERT_EQ(run({"measure", "--json", a}, true), kExitOk);
+    EXPECT_NE(err.find("100.0%"), std::string::npos) << err;
+    EXPECT_NE(err.find("x real time"), std::string::npos) << err;
+    EXPECT_NE(err.find("a.wav"), std::string::npos) << err;
+    EXPECT_EQ(err.back(), '\r') << "the bar is cleared before the report";
+    EXPECT_TRUE(nlohmann::json::accept(out)) << "standard output stays clean JSON";
+
+    ASSERT_EQ(run({"measure", "--quiet", a}, true), kExitOk);
+    EXPECT_TRUE(err.empty()) << err;
+    ASSERT_EQ(run({"measure", a}, false), kExitOk);
+    EXPECT_TRUE(err.empty()) << err;
+}
+
+TEST(ProgressLine, ShowsAllFilesTogetherWhenSeveralRun) {
+    std::ostringstream sink;
+    Progress p(sink, true, 2);
+    p.begin(0, "first.wav");
+    p.advance(0, 50, 100, 50, 48000);
+    p.begin(1, "second.wav");
+    // Half of one file, nothing of the other.
+    EXPECT_NE(sink.str().find(" 25.0%"), std::string::npos) << sink.str();
+    EXPECT_NE(sink.str().find("(0/2) second.wav"), std::string::npos) << sink.str();
+    p.advance(1, 100, 400, 100, 48000);
+    p.fileDone(0);
+    // One whole file and a quarter of the other.
+    EXPECT_NE(sink.str().find(" 62.5%"), std::string::npos) << sink.str();
+    EXPECT_NE(sink.str().find("(1/2) second.wav"), std::string::npos) << sink.str();
 }
 
 }  // namespace
