@@ -10,12 +10,6 @@
 // --hours defaults to 24. A shorter run is extrapolated linearly to 24 h (counter wall_s_per_24h); run at
 // least 2 h so that the integrator (about 1 h of blocks) and the loudness range have restarted at least once
 // and their full cost is in the figure. Exits non-zero when a check failed.
-#include "bench/soak/SoakProgramme.h"
-
-#include "meters/EBUMM6.h"
-#include "meters/RMSMM6.h"
-#include "plugin/Quenlix.h"
-
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -32,10 +26,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/soak/SoakProgramme.h"
+#include "meters/EBUMM6.h"
+#include "meters/RMSMM6.h"
+#include "plugin/Quenlix.h"
+
 namespace {
 
 constexpr double kSampleRate = 48000.0;
-constexpr int kMaxBlock = 8192;          // the host's largest render block
+constexpr int kMaxBlock = 8192;  // the host's largest render block
 constexpr double kCheckEverySeconds = 10.0;
 // Largest relative error of the integrated mean square allowed against a compensated sum: a plain double
 // sum over 24 h stays far inside it (about 1e-11 in practice), a single-precision one does not.
@@ -48,7 +47,7 @@ bool gFailed = false;
 
 // The plug-in with the host's transport running and the host's parameter reports ignored.
 class SoakQuenlix final : public Quenlix {
-public:
+  public:
     SoakQuenlix() : Quenlix(IPlugInstanceInfo()) {}
     void GetTime(ITimeInfo* info) override { info->mTransportIsRunning = true; }
     void InformHostOfParamChange(int, double) override {}
@@ -102,14 +101,15 @@ struct Counts {
 void checkEbu(const Quenlix& plug, Checker& c, Counts& counts) {
     const EBUMM6& e = plug.GetEbuMeter();
     c.finite(e.mIntegrator.mIntegratedLufs, "integrated loudness");
-    c.require(e.mIntegrator.mCount >= 0 && e.mIntegrator.mCount < e.mIntegrator.Capacity(), "integrator count",
-              e.mIntegrator.mCount);
+    c.require(e.mIntegrator.mCount >= 0 && e.mIntegrator.mCount < e.mIntegrator.Capacity(),
+              "integrator count", e.mIntegrator.mCount);
     c.finite(e.mLra.mRangeLu, "loudness range");
     c.require(e.mLra.mRangeLu >= 0.0, "loudness range is negative", e.mLra.mRangeLu);
     c.require(e.mLra.mCount >= 0 && e.mLra.mCount < e.mLra.Capacity(), "loudness range count", e.mLra.mCount);
     for (const RMS_MS* w : {&e.mMomentary, &e.mShortTerm}) {
         c.require(std::isfinite(w->mResult) && w->mResult >= 0.0, "window mean square", w->mResult);
-        c.require(std::isfinite(w->mMaxResult) && w->mMaxResult >= w->mResult, "window maximum", w->mMaxResult);
+        c.require(std::isfinite(w->mMaxResult) && w->mMaxResult >= w->mResult, "window maximum",
+                  w->mMaxResult);
     }
     for (int k = 0; k < EBUMM6::kSlots; ++k) c.finite(e.mTruePeak[k].mTruePeakMax, "true-peak maximum");
     if (e.mIntegrator.mCount < counts.lastIntegratorCount) ++counts.integratorRestarts;
@@ -125,8 +125,8 @@ double checkRms(const Quenlix& plug, Checker& c, std::int64_t frames, double ref
     const RMSMM6& r = plug.GetRmsMeter();
     c.require(r.mIntegratedCount == frames, "integrated sample count differs from the frames measured",
               static_cast<double>(r.mIntegratedCount));
-    c.require(std::isfinite(r.mIntegratedMeanSquare) && r.mIntegratedMeanSquare >= 0.0, "integrated mean square",
-              r.mIntegratedMeanSquare);
+    c.require(std::isfinite(r.mIntegratedMeanSquare) && r.mIntegratedMeanSquare >= 0.0,
+              "integrated mean square", r.mIntegratedMeanSquare);
     double relative = referenceMeanSquare > 0.0
                           ? std::abs(r.mIntegratedMeanSquare - referenceMeanSquare) / referenceMeanSquare
                           : r.mIntegratedMeanSquare;
@@ -143,8 +143,8 @@ void checkOutputs(Quenlix& plug, Checker& c) {
     for (int i = Quenlix::kOutRmsIl; i < Quenlix::kNumParams; ++i) {
         if (i == Quenlix::kEbuChannelConfig) continue;
         const IParam* p = plug.GetParam(i);
-        c.require(p->Value() >= p->GetMin() && p->Value() <= p->GetMax(), "published output outside its range",
-                  p->Value());
+        c.require(p->Value() >= p->GetMin() && p->Value() <= p->GetMax(),
+                  "published output outside its range", p->Value());
     }
 }
 
@@ -170,7 +170,11 @@ void runSoak(benchmark::State& state, int meterType) {
         hostSets(*plug, Quenlix::kType, meterType);
         // Every input channel measured: the largest configuration that the channel count fills.
         if (meterType == 1)
-            hostSets(*plug, Quenlix::kEbuChannelConfig, gChannels >= 6 ? 3 : gChannels >= 5 ? 2 : gChannels >= 4 ? 1 : 0);
+            hostSets(*plug, Quenlix::kEbuChannelConfig,
+                     gChannels >= 6   ? 3
+                     : gChannels >= 5 ? 2
+                     : gChannels >= 4 ? 1
+                                      : 0);
         else
             hostSets(*plug, Quenlix::kRmsChannelConfig, gChannels >= 6 ? 4 : gChannels >= 4 ? 3 : 0);
         const int rmsChannels = gChannels >= 6 ? 6 : gChannels >= 4 ? 4 : std::min(gChannels, 2);
@@ -212,10 +216,12 @@ void runSoak(benchmark::State& state, int meterType) {
                 nextCheck += checkEvery;
                 checker.atSeconds = static_cast<double>(done) / kSampleRate;
                 WDL_MutexLock lock(plug->GetMutex());
-                if (meterType == 1) checkEbu(*plug, checker, counts);
+                if (meterType == 1)
+                    checkEbu(*plug, checker, counts);
                 else
-                    worstMeanSquareError = std::max(
-                        worstMeanSquareError, checkRms(*plug, checker, done, power.sum / static_cast<double>(done)));
+                    worstMeanSquareError =
+                        std::max(worstMeanSquareError,
+                                 checkRms(*plug, checker, done, power.sum / static_cast<double>(done)));
                 checkOutputs(*plug, checker);
                 if (rssAfterFirstCheck == 0.0) rssAfterFirstCheck = residentMiB();
             }

@@ -26,7 +26,7 @@ void SoakProgramme::nextScene() {
     if (kind < 0.05) {
         levelDb = -INFINITY;  // digital silence
     } else if (kind < 0.08) {
-        levelDb = 0.0;        // full-scale burst
+        levelDb = 0.0;  // full-scale burst
         seconds = 0.05 + unit() * 0.5;
     }
     double peak = std::isinf(levelDb) ? 0.0 : std::pow(10.0, levelDb / 20.0);

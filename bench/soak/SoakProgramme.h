@@ -9,7 +9,7 @@
 namespace soak {
 
 class SoakProgramme {
-public:
+  public:
     SoakProgramme(double sampleRate, int channels, std::uint64_t seed);
 
     // Writes the next `frames` frames, channel c into out[c][0 .. frames).
@@ -18,7 +18,7 @@ public:
     // Random integer in [lo, hi], from the same generator (block sizes of the run).
     int uniform(int lo, int hi);
 
-private:
+  private:
     double unit();  // uniform in [0, 1)
     void nextScene();
 
@@ -30,7 +30,7 @@ private:
     double mNoiseGain = 0.0;      // linear peak of the noise part
     double mRe = 1.0, mIm = 0.0;  // phasor of the sine
     double mRotRe = 1.0, mRotIm = 0.0;
-    int mRenormCountdown = 0;     // frames until the phasor is brought back to unit length
+    int mRenormCountdown = 0;  // frames until the phasor is brought back to unit length
 };
 
 }  // namespace soak

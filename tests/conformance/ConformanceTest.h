@@ -2,14 +2,14 @@
 // a fresh plug-in instance.
 #pragma once
 
-#include "tests/conformance/EbuMeterHost.h"
-#include "tests/conformance/SteppedSine.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <optional>
 #include <string>
+
+#include "tests/conformance/EbuMeterHost.h"
+#include "tests/conformance/SteppedSine.h"
 
 namespace conformance {
 
@@ -17,12 +17,12 @@ namespace conformance {
 constexpr double kLoudnessToleranceLu = 0.1;
 
 class ConformanceTest : public ::testing::TestWithParam<double> {
-protected:
+  protected:
     double rate() const { return GetParam(); }
 
     // Plays `steps` of `tone` through a new instance with `config`; the results at the end.
-    Measurements run(const std::vector<Step>& steps, EbuChannelConfig config = kStereo20, const Tone& tone = {},
-                     const EbuMeterHost::Watcher& watch = {}) {
+    Measurements run(const std::vector<Step>& steps, EbuChannelConfig config = kStereo20,
+                     const Tone& tone = {}, const EbuMeterHost::Watcher& watch = {}) {
         SteppedSine signal(rate(), tone, steps);
         EbuMeterHost host;
         std::string error;

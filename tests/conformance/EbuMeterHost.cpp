@@ -1,9 +1,9 @@
 #include "tests/conformance/EbuMeterHost.h"
 
-#include "cli/PluginSession.h"
-
 #include <mutex>
 #include <vector>
+
+#include "cli/PluginSession.h"
 
 namespace conformance {
 namespace {
@@ -15,7 +15,9 @@ quenlix::cli::SessionFactory* sessionFactory(std::string& error) {
     static std::once_flag once;
     static std::unique_ptr<quenlix::cli::SessionFactory> factory;
     static std::string loadError;
-    std::call_once(once, [] { factory = quenlix::cli::makePluginSessionFactory(QUENLIX_CONFORMANCE_PLUGIN, loadError); });
+    std::call_once(once, [] {
+        factory = quenlix::cli::makePluginSessionFactory(QUENLIX_CONFORMANCE_PLUGIN, loadError);
+    });
     if (!factory) error = "cannot load the plug-in module: " + loadError;
     return factory.get();
 }

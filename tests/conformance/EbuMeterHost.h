@@ -4,12 +4,12 @@
 // results read back through the module's inspection call, which is what the command-line host reports.
 #pragma once
 
-#include "cli/MeteringSession.h"
-#include "tests/conformance/SteppedSine.h"
-
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "cli/MeteringSession.h"
+#include "tests/conformance/SteppedSine.h"
 
 namespace conformance {
 
@@ -19,7 +19,7 @@ using quenlix::cli::Measurements;
 enum EbuChannelConfig : int { kStereo20 = 0, kSurround40 = 1, kSurround41 = 2, kSurround51 = 3 };
 
 class EbuMeterHost {
-public:
+  public:
     // Frames per host block. Big blocks keep the suite fast; the session hands them to the plug-in in
     // pieces of its own render quantum.
     static constexpr int kBlockFrames = 4096;
@@ -36,7 +36,7 @@ public:
 
     Measurements measurements() const { return mSession->measurements(); }
 
-private:
+  private:
     std::unique_ptr<quenlix::cli::MeteringSession> mSession;
 };
 

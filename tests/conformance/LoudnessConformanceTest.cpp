@@ -1,8 +1,8 @@
 // EBU Tech 3341 minimum-requirement cases for momentary, short-term and integrated loudness: 1 kHz sines
 // whose peak levels per channel are given in dBFS.
-#include "tests/conformance/ConformanceTest.h"
-
 #include <cmath>
+
+#include "tests/conformance/ConformanceTest.h"
 
 namespace conformance {
 namespace {
@@ -31,7 +31,8 @@ TEST_P(Tech3341Loudness, Case3QuietEdgesAreGatedRelatively) {
 
 // -72 dBFS lies below the absolute gate, -36 below the relative one.
 TEST_P(Tech3341Loudness, Case4BothGatesApply) {
-    Measurements m = run(stereoSteps({{10.0, -72.0}, {10.0, -36.0}, {60.0, -23.0}, {10.0, -36.0}, {10.0, -72.0}}));
+    Measurements m =
+        run(stereoSteps({{10.0, -72.0}, {10.0, -36.0}, {60.0, -23.0}, {10.0, -36.0}, {10.0, -72.0}}));
     expectNear("I", m.integratedLufs, -23.0, kLoudnessToleranceLu);
 }
 

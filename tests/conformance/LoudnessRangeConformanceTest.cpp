@@ -25,7 +25,8 @@ TEST_P(Tech3342LoudnessRange, Case3TwentyDecibelStepUp) {
 
 // The -50 dBFS ends lie more than 20 LU below the gated loudness and are dropped by the relative gate.
 TEST_P(Tech3342LoudnessRange, Case4RelativeGateDropsTheQuietEnds) {
-    Measurements m = run(stereoSteps({{20.0, -50.0}, {20.0, -35.0}, {20.0, -20.0}, {20.0, -35.0}, {20.0, -50.0}}));
+    Measurements m =
+        run(stereoSteps({{20.0, -50.0}, {20.0, -35.0}, {20.0, -20.0}, {20.0, -35.0}, {20.0, -50.0}}));
     expectNear("LRA", m.loudnessRangeLu, 15.0, kRangeToleranceLu);
 }
 

@@ -31,15 +31,18 @@ std::vector<Step> repeated(const std::vector<Step>& pattern, double totalSeconds
 
 SteppedSine::SteppedSine(double sampleRate, const Tone& tone, const std::vector<Step>& steps)
     : mSampleRate(sampleRate), mTone(tone) {
-    if (steps.empty() || !(sampleRate > 0.0)) throw std::invalid_argument("a test signal needs steps and a rate");
+    if (steps.empty() || !(sampleRate > 0.0))
+        throw std::invalid_argument("a test signal needs steps and a rate");
     mChannels = static_cast<int>(steps.front().peakDbfs.size());
     double endSeconds = 0.0;
     for (const Step& s : steps) {
-        if (static_cast<int>(s.peakDbfs.size()) != mChannels) throw std::invalid_argument("channel counts differ");
+        if (static_cast<int>(s.peakDbfs.size()) != mChannels)
+            throw std::invalid_argument("channel counts differ");
         endSeconds += s.seconds;
         mStepEnds.push_back(std::llround(endSeconds * sampleRate));
         std::vector<double> amplitude;
-        for (double db : s.peakDbfs) amplitude.push_back(std::isinf(db) && db < 0 ? 0.0 : std::pow(10.0, db / 20.0));
+        for (double db : s.peakDbfs)
+            amplitude.push_back(std::isinf(db) && db < 0 ? 0.0 : std::pow(10.0, db / 20.0));
         mAmplitude.push_back(amplitude);
     }
     mFadeFrames = std::llround(tone.fadeSeconds * sampleRate);

@@ -33,7 +33,7 @@ std::vector<Step> repeated(const std::vector<Step>& pattern, double totalSeconds
 // amplitude. Step boundaries fall on the frame nearest to each step's end time, counted from the start, so
 // rounding never accumulates. Single-threaded.
 class SteppedSine {
-public:
+  public:
     // `steps` must all have the same channel count (1..6).
     SteppedSine(double sampleRate, const Tone& tone, const std::vector<Step>& steps);
 
@@ -47,13 +47,13 @@ public:
     // Writes the next min(maxFrames, frames left) frames, channel c into out[c][0 ..); returns the count.
     int render(float* const* out, int maxFrames);
 
-private:
+  private:
     double fadeGain(std::int64_t frame) const;
 
     double mSampleRate;
     Tone mTone;
     int mChannels = 0;
-    std::vector<std::int64_t> mStepEnds;         // frame at which each step ends, exclusive
+    std::vector<std::int64_t> mStepEnds;          // frame at which each step ends, exclusive
     std::vector<std::vector<double>> mAmplitude;  // per step, per channel, linear peak
     std::int64_t mFadeFrames = 0;
     std::int64_t mPosition = 0;

@@ -1,8 +1,8 @@
 // EBU Tech 3341 true-peak cases 15 to 19: stereo tones at fractions of the sampling rate, sampled at
 // phases that put the true peak between samples, with 10 ms fades.
-#include "tests/conformance/ConformanceTest.h"
-
 #include <cmath>
+
+#include "tests/conformance/ConformanceTest.h"
 
 namespace conformance {
 namespace {
@@ -28,7 +28,7 @@ const TruePeakCase kCases[] = {
 };
 
 class Tech3341TruePeak : public ConformanceTest {
-protected:
+  protected:
     void check(const TruePeakCase& c) {
         SCOPED_TRACE(c.name);
         double peakDbfs = 20.0 * std::log10(c.amplitude);
@@ -44,11 +44,21 @@ protected:
     }
 };
 
-TEST_P(Tech3341TruePeak, Case15) { check(kCases[0]); }
-TEST_P(Tech3341TruePeak, Case16) { check(kCases[1]); }
-TEST_P(Tech3341TruePeak, Case17) { check(kCases[2]); }
-TEST_P(Tech3341TruePeak, Case18) { check(kCases[3]); }
-TEST_P(Tech3341TruePeak, Case19) { check(kCases[4]); }
+TEST_P(Tech3341TruePeak, Case15) {
+    check(kCases[0]);
+}
+TEST_P(Tech3341TruePeak, Case16) {
+    check(kCases[1]);
+}
+TEST_P(Tech3341TruePeak, Case17) {
+    check(kCases[2]);
+}
+TEST_P(Tech3341TruePeak, Case18) {
+    check(kCases[3]);
+}
+TEST_P(Tech3341TruePeak, Case19) {
+    check(kCases[4]);
+}
 
 CONFORMANCE_AT_BOTH_RATES(Tech3341TruePeak);
 
