@@ -36,6 +36,7 @@ namespace {
 constexpr double kSampleRate = 48000.0;
 constexpr int kMaxBlock = 8192;  // the host's largest render block
 constexpr double kCheckEverySeconds = 10.0;
+constexpr std::int64_t kFramesPerHour = static_cast<std::int64_t>(3600.0 * kSampleRate);
 // Largest relative error of the integrated mean square allowed against a compensated sum: a plain double
 // sum over 24 h stays far inside it (about 1e-11 in practice), a single-precision one does not.
 constexpr double kMeanSquareTolerance = 1e-6;
@@ -224,6 +225,15 @@ void runSoak(benchmark::State& state, int meterType) {
                                  checkRms(*plug, checker, done, power.sum / static_cast<double>(done)));
                 checkOutputs(*plug, checker);
                 if (rssAfterFirstCheck == 0.0) rssAfterFirstCheck = residentMiB();
+                // A line per hour of audio, so that a run stopped early still leaves its figures.
+                if (done % kFramesPerHour < checkEvery || done == total) {
+                    std::fprintf(stderr,
+                                 "%s: %.2f h of audio, plug-in %.1f s, rss %.2f MiB (peak %.2f), %d check "
+                                 "failures, integrator restarts %ld, range restarts %ld\n",
+                                 meterType == 1 ? "EBU R128" : "RMS", checker.atSeconds / 3600.0,
+                                 meterSeconds, residentMiB(), peakResidentMiB(), checker.count,
+                                 counts.integratorRestarts, counts.rangeRestarts);
+                }
             }
         }
         double rssAfter = residentMiB();
