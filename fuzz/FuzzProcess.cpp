@@ -1,0 +1,184 @@
+// The Quenlix plug-in under a host that does anything in any order: parameter changes through host
+// controls (any control value), in the control's units and from the editor (any number, NaN and
+// infinities included), factory presets, resets and reset commands, clicks on the editor, sample-rate
+// changes (any double), transport and bypass switches, interleaved with audio blocks of arbitrary
+// floats (NaN, infinities, subnormals, huge values) of 0 frames up to well past the host's maximum.
+//
+// Input: the first byte picks the channel configuration, the rest is a list of operations read with
+// FuzzedDataProvider. Each input starts from a fresh instance, so a finding replays on its own.
+//
+// After every block the audio must have passed through unchanged (NaN stays NaN), and after every
+// operation every parameter, the thirteen published outputs included, must hold a number inside its
+// range.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "editor/IGraphics.h"
+#include "plugin/Quenlix.h"
+
+namespace {
+
+constexpr int kMaxQuantum = 1024;
+constexpr int kMaxFrames = 4 * kMaxQuantum + 17;  // blocks run up to here, well past the maximum
+constexpr int kMaxOperations = 96;
+const int kChannelChoices[] = {1, 2, 4, 5, 6};
+
+struct Buffers {
+    Buffers() {
+        for (int c = 0; c < 6; ++c) {
+            in[c].assign(kMaxFrames, 0.0f);
+            out[c].assign(kMaxFrames, 0.0f);
+            inPtrs[c] = in[c].data();
+            outPtrs[c] = out[c].data();
+        }
+    }
+    std::vector<float> in[6], out[6];
+    float* inPtrs[6];
+    float* outPtrs[6];
+};
+
+bool SameSample(float a, float b) {
+    if (std::isnan(a)) return std::isnan(b);
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+double SpecialDouble(FuzzedDataProvider& fdp) {
+    static const double kValues[] = {0.0, -0.0, 0.5, 1.0, -1.0, 2.0, 1e-300, 5e-324, 1e300, -1e300,
+                                     NAN, INFINITY, -INFINITY, 2147483648.0, -2147483649.0, 0.4999999999,
+                                     10.0, 3000.0, 3000.5, 9.999e-08};
+    if (fdp.ConsumeBool()) return kValues[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kValues) - 1)];
+    return fdp.ConsumeFloatingPoint<double>();
+}
+
+double SampleRate(FuzzedDataProvider& fdp) {
+    static const double kRates[] = {44100.0, 48000.0, 88200.0, 96000.0, 192000.0, 384000.0, 8000.0,
+                                    22050.0, 1.0,     0.5,     1e-300,  0.0,      -48000.0, NAN,
+                                    INFINITY, 39.9,   40.0,    2.7e6,   1e9,      1e300};
+    if (fdp.ConsumeBool()) return kRates[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kRates) - 1)];
+    // Any rate up to 1 MHz; the table brings the absurd ones (each costs rings of 64 MiB to clear).
+    return fdp.ConsumeFloatingPointInRange(-1000.0, 1e6);
+}
+
+// Fills nFrames frames of every channel in one of four ways.
+void FillBlock(FuzzedDataProvider& fdp, Buffers& b, int channels, int nFrames) {
+    const int mode = fdp.ConsumeIntegralInRange(0, 3);
+    if (mode == 0) {  // every sample from the table of special values, picked by the input's bytes
+        std::vector<uint8_t> codes = fdp.ConsumeBytes<uint8_t>(static_cast<size_t>(channels) * 64);
+        if (codes.empty()) codes.push_back(0);
+        size_t k = 0;
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < nFrames; ++i) b.in[c][i] = fuzz::SpecialSample(codes[k++ % codes.size()]);
+    } else if (mode == 1) {  // raw float bits from the input, repeated
+        std::vector<uint8_t> bytes = fdp.ConsumeBytes<uint8_t>(static_cast<size_t>(channels) * 4 * 32);
+        while (bytes.size() % 4 != 0 || bytes.empty()) bytes.push_back(0);
+        const size_t nFloats = bytes.size() / 4;
+        size_t k = 0;
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < nFrames; ++i) std::memcpy(&b.in[c][i], bytes.data() + 4 * (k++ % nFloats), 4);
+    } else if (mode == 2) {  // one special value everywhere (a constant, a long run of NaN, ...)
+        const float v = fuzz::SpecialSample(fdp.ConsumeIntegral<uint8_t>());
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < nFrames; ++i) b.in[c][i] = v;
+    } else {  // a tone with a special amplitude and any frequency
+        const float amplitude = fuzz::SpecialSample(fdp.ConsumeIntegral<uint8_t>());
+        const double w = fdp.ConsumeFloatingPointInRange(0.0, 3.2);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < nFrames; ++i)
+                b.in[c][i] = amplitude * static_cast<float>(std::sin(w * i + c));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Buffers* buffers = new Buffers;
+    Buffers& b = *buffers;
+    FuzzedDataProvider fdp(data, size);
+
+    const int channels = kChannelChoices[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kChannelChoices) - 1)];
+    rtashost::InstanceConfig config;
+    config.maxQuantum = kMaxQuantum;
+    config.sampleRate = fdp.ConsumeBool() ? 48000.0 : 44100.0;
+    auto instance = fuzz::MakeInstance(channels, config);
+    auto* plug = dynamic_cast<Quenlix*>(fuzz::Plug(*instance));
+    if (!plug) fuzz::Fail("the instance holds no Quenlix");
+    const int nControls = instance->GetNumControls();
+
+    for (int op = 0; op < kMaxOperations && fdp.remaining_bytes() > 0; ++op) {
+        switch (fdp.ConsumeIntegralInRange(0, 11)) {
+            case 0:
+            case 1:
+            case 2: {  // an audio block
+                const int nFrames = fdp.ConsumeBool() ? fdp.ConsumeIntegralInRange(0, kMaxQuantum)
+                                                      : fdp.ConsumeIntegralInRange(0, kMaxFrames);
+                FillBlock(fdp, b, channels, nFrames);
+                instance->Render(b.inPtrs, b.outPtrs, nFrames);
+                for (int c = 0; c < channels; ++c)
+                    for (int i = 0; i < nFrames; ++i)
+                        if (!SameSample(b.in[c][i], b.out[c][i])) fuzz::Fail("audio changed on its way through", c, i);
+                break;
+            }
+            case 3:  // the host sets a control to any control value (the bypass and invalid indices too)
+                instance->SetControlValue(fdp.ConsumeIntegralInRange(-1, nControls + 1), fdp.ConsumeIntegral<int32_t>());
+                break;
+            case 4:  // the host sets a control in its own units
+                instance->SetControlNumber(fdp.ConsumeIntegralInRange(-1, nControls + 1), SpecialDouble(fdp));
+                break;
+            case 5:  // the editor sets a parameter from a normalised value
+                plug->SetParameterFromGUI(fdp.ConsumeIntegralInRange(-2, Quenlix::kNumParams + 1), SpecialDouble(fdp));
+                break;
+            case 6: {  // a stored value and the reaction to it, as a restore does, for any index
+                const int idx = fdp.ConsumeIntegralInRange(-2, 30);
+                const double v = SpecialDouble(fdp);
+                WDL_MutexLock lock(plug->GetMutex());
+                if (IParam* p = plug->GetParam(idx)) p->Set(v);
+                plug->OnParamChange(idx);
+                break;
+            }
+            case 7: {  // a factory preset (or a slot that does not exist)
+                const int idx = fdp.ConsumeIntegralInRange(-1, plug->NPresets());
+                if (const IPresetEntry* preset = plug->GetPreset(idx)) {
+                    ByteChunk values;
+                    values.PutChunk(&preset->mChunk);
+                    plug->UnserializeParams(&values, 0);
+                    plug->InformHostOfProgramChange();
+                }
+                break;
+            }
+            case 8:  // the host resets processing
+                plug->Reset();
+                break;
+            case 9: {  // a click on the editor: LED meters send their reset commands from inside the press
+                IGraphics* editor = plug->GetEditor();
+                IMouseMod mod(true);
+                const int x = fdp.ConsumeIntegralInRange(-10, 630);
+                const int y = fdp.ConsumeIntegralInRange(-10, 330);
+                editor->OnMouseDown(x, y, &mod);
+                if (fdp.ConsumeBool()) plug->OnParamChange(fdp.ConsumeIntegralInRange(19, 28));
+                editor->OnMouseUp(x, y, &mod);
+                break;
+            }
+            case 10: {  // the sample rate changes, as the host's initialisation path tells it
+                const double rate = SampleRate(fdp);
+                plug->SetSampleRate(rate);
+                plug->Reset();
+                break;
+            }
+            case 11:  // transport and bypass
+                if (fdp.ConsumeBool())
+                    instance->GetTransport().SetPlaying(fdp.ConsumeBool());
+                else
+                    instance->SetBypass(fdp.ConsumeBool());
+                break;
+        }
+        fuzz::CheckParams(*plug);
+    }
+    fuzz::CheckStateRoundTrip(*plug);
+    return 0;
+}
