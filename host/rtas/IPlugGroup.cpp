@@ -24,8 +24,12 @@ IPlugGroup::IPlugGroup(const IPlugGroupInfo& info)
 }
 
 void IPlugGroup::Initialize() {
-    CEffectGroup::Initialize();
-    RegisterCustomView("IPlugDigiView", CreateIPlugDigiView);
+    try {
+        CEffectGroup::Initialize();
+        RegisterCustomView("IPlugDigiView", CreateIPlugDigiView);
+    } catch (...) {
+        // Out of memory: the host sees the types made so far (possibly none).
+    }
 }
 
 uint32_t IPlugGroup::CategoryFlags(const char* category) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,17 @@ IPlugProcess::~IPlugProcess() {
 
 void IPlugProcess::EffectInit() {
     if (!mPlug) return;
+    try {
+        BuildControls();
+    } catch (...) {
+        // Out of memory: the controls built so far stay; calls on missing ones are ignored.
+    }
+    mPlug->SetIO(GetNumInputs(), GetNumOutputs());
+    mPlug->SetSampleRate(GetSampleRate());
+    mPlug->Reset();
+}
+
+void IPlugProcess::BuildControls() {
     AddControl(new CPluginControl_OnOff(FourCharCode("bypa"), kMasterBypassNames, false, true));
     DefineMasterBypassControlIndex(kMasterBypassIndex);
 
@@ -87,10 +99,6 @@ void IPlugProcess::EffectInit() {
                 break;
         }
     }
-
-    mPlug->SetIO(GetNumInputs(), GetNumOutputs());
-    mPlug->SetSampleRate(GetSampleRate());
-    mPlug->Reset();
 }
 
 int32_t IPlugProcess::ParamToControlValue(int paramIdx) const {
@@ -186,7 +194,7 @@ ComponentResult IPlugProcess::CompareActiveChunk(const unsigned char* chunk, int
 }
 
 IPlugCustomUI* IPlugProcess::EnsureCustomUI() {
-    if (!mCustomUI && mPlug) mCustomUI = new IPlugCustomUI(this);
+    if (!mCustomUI && mPlug) mCustomUI = new (std::nothrow) IPlugCustomUI(this);
     return mCustomUI;
 }
 
@@ -233,7 +241,11 @@ void IPlugProcess::SetViewPort(const ViewPort* port) {
         mTopOffset = static_cast<int16_t>(-port->bounds.top);
         mOffsetTaken = true;
     }
-    ui->Open(port->window, mLeftOffset, mTopOffset);
+    try {
+        ui->Open(port->window, mLeftOffset, mTopOffset);
+    } catch (...) {
+        ui->Close();  // out of memory: no editor rather than a half-open one
+    }
 }
 
 int32_t IPlugProcess::ChooseControl(int /*x*/, int /*y*/) {

@@ -58,7 +58,10 @@ public:
     void ForgetCustomView(IPlugDigiView* view);
 
 protected:
+    // Publishes the master bypass and the parameters as host controls, then sets the plug-in's
+    // channels and rate and resets it.
     void EffectInit() override;
+    void BuildControls();
     // Creates the editor interface on first use; null without a plug-in.
     IPlugCustomUI* EnsureCustomUI();
     // The control value that represents parameter paramIdx's current value.
