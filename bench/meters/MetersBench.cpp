@@ -1,5 +1,5 @@
 // Speed of the measuring engines. Run by hand (never a timed test):
-//   build-<x>/bench/meters/meters_bench            (or bench_meters/ in a meters-only tree)
+//   build/bench/meters/meters_bench
 // Figures: frames per second (`frames/s`) and the multiple of real time at 48 kHz (`x_realtime`)
 // for both engines, stereo and six channels; the cost of one integrator and one loudness-range
 // block with full stores; the cost per second of audio once the input falls silent after a loud
