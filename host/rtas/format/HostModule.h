@@ -30,6 +30,7 @@
 //   instance->Render(inputs, outputs, nFrames);          // as many blocks as wanted
 //   double lufs = instance->GetControlNumber(instance->FindControlByName("OUT:EBU IL"));
 //   std::vector<unsigned char> chunk;  instance->SaveChunk(&chunk, &error);
+//   instance->OpenView();  instance->TickView();  instance->CloseView();  // the editor, 25 ticks/s
 //   instance.reset();  module.reset();                    // the module unloads with its last user
 namespace rtashost {
 
