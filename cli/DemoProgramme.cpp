@@ -16,8 +16,8 @@ struct Section {
 };
 
 constexpr Section kSections[] = {
-    {0.0, -26.0, 0.5, 0},  {12.0, -20.0, 0.35, 1}, {24.0, -38.0, 0.5, 1}, {30.0, -13.0, 0.6, 2},
-    {42.0, -30.0, 0.5, 1}, {46.0, -200.0, 0.5, 4}, {48.0, -40.0, 0.5, 3}, {60.0, -16.0, 0.5, 3},
+    {0.0, -26.0, 0.5, 0},  {12.0, -20.0, 0.35, 1}, {24.0, -38.0, 0.5, 1}, {30.0, -11.0, 0.6, 2},
+    {42.0, -30.0, 0.5, 1}, {46.0, -200.0, 0.5, 4}, {48.0, -40.0, 0.5, 3}, {60.0, -18.0, 0.5, 3},
 };
 constexpr int kSectionCount = sizeof(kSections) / sizeof(kSections[0]);
 constexpr double kRampS = 0.08;  // level changes glide over 80 ms so no section boundary clicks
@@ -85,7 +85,7 @@ private:
                 if (kSections[s].voice == 2) {
                     v += 0.3 * noise();
                     double beat = std::fmod(t, 0.5);
-                    if (beat < 0.004) v += 2.5 * (1.0 - beat / 0.004) * std::sin(kTwoPi * 3000.0 * t);
+                    if (beat < 0.004) v += 1.5 * (1.0 - beat / 0.004) * std::sin(kTwoPi * 3000.0 * t);
                 }
                 break;
             }
