@@ -97,7 +97,10 @@ void Quenlix::ProcessDoubleReplacing(double** inputs, double** outputs, int nFra
     }
   }
 
-  CopyAudioBuffer(inputs, outputs, nFrames > 0 ? static_cast<unsigned long>(nFrames) : 0ul, mNumOutputs, 0);
+  // A negative frame count copies nothing (it must never become a huge unsigned length); only channels
+  // that exist on both sides are copied.
+  const int copyChannels = mNumOutputs < mNumInputs ? mNumOutputs : mNumInputs;
+  CopyAudioBuffer(inputs, outputs, nFrames > 0 ? static_cast<unsigned long>(nFrames) : 0ul, copyChannels, 0);
 }
 
 void Quenlix::PublishOutput(int slot, int paramIdx, double v, double barPosition)

@@ -154,6 +154,36 @@ TEST_F(RefreshCadence, EmptyBlocksChangeNothing)
   EXPECT_GT(ControlValue(plug, layout::LedMeter(0)), 0.0);
 }
 
+TEST_F(RefreshCadence, DirectCallsWithoutFramesOrBuffersAreSafe)
+{
+  double in[6][4], out[6][4];
+  double* inputs[6];
+  double* outputs[6];
+  for (int c = 0; c < 6; ++c)
+  {
+    for (int i = 0; i < 4; ++i)
+    {
+      in[c][i] = 0.5;
+      out[c][i] = -7.0;
+    }
+    inputs[c] = in[c];
+    outputs[c] = out[c];
+  }
+  WDL_MutexLock lock(plug.GetMutex());
+  plug.ProcessDoubleReplacing(inputs, outputs, -5);
+  for (int c = 0; c < 6; ++c) EXPECT_EQ(out[c][0], -7.0);
+
+  // Missing channel arrays count as silence; 1102 frames reach exactly one display refresh.
+  plug.ProcessDoubleReplacing(nullptr, nullptr, 1102);
+  EXPECT_STREQ(ReadoutText(plug, layout::PeakReadout(0)), "-inf");
+  inputs[1] = nullptr;
+  outputs[0] = nullptr;
+  plug.ProcessDoubleReplacing(inputs, outputs, 4);
+  EXPECT_EQ(out[0][0], -7.0); // no output buffer: nothing written
+  EXPECT_EQ(out[1][0], -7.0); // no input buffer: nothing copied
+  EXPECT_EQ(out[2][3], 0.5);
+}
+
 class PublishedOutputs : public ::testing::Test
 {
 protected:
