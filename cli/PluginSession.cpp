@@ -293,7 +293,9 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
         error = "plug-in module " + file + " has no effect types";
         return nullptr;
     }
-    plugin->handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    // The module stays mapped until the program exits, as plug-in hosts keep their plug-ins: system libraries
+    // it brought in (the font library) keep their process-wide state valid after the module is let go.
+    plugin->handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     void* symbol = plugin->handle != nullptr ? dlsym(plugin->handle, QUENLIX_INSPECT_ENTRY_POINT) : nullptr;
     if (symbol == nullptr) {
         error = "plug-in module " + file + " offers no " QUENLIX_INSPECT_ENTRY_POINT " call";
