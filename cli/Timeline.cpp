@@ -38,7 +38,7 @@ bool TimelineWriter::open(const std::string& path, const std::vector<std::string
 
 void TimelineWriter::row(double timeS, const std::vector<double>& values) {
     if (mFile == nullptr) return;
-    std::fprintf(mFile, "%.3f", timeS);
+    std::fprintf(mFile, "%.6f", timeS);
     for (double v : values) {
         if (std::isfinite(v)) std::fprintf(mFile, ",%.10g", v);
         else std::fputs(",", mFile);

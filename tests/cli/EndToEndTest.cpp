@@ -224,7 +224,7 @@ TEST_F(EndToEnd, TimelineHasARowPerPublish) {
         EXPECT_EQ(std::count(line.begin(), line.end(), ','), 13) << line;
     }
     EXPECT_EQ(rows, 40);
-    EXPECT_EQ(last.rfind("2.000,", 0), 0u) << last;
+    EXPECT_EQ(last.rfind("2.000000,", 0), 0u) << last;
     // Column 13 is "OUT:EBU IL": the sine's loudness once the integrator has gated blocks.
     std::vector<std::string> cells;
     std::istringstream cellStream(last);
