@@ -4,7 +4,6 @@
 #include "plugin/QuenlixInspect.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -32,7 +31,7 @@ std::string executableDir() {
 // call other than rendering is made under it, one instance at a time.
 struct LoadedPlugin {
     std::shared_ptr<rtashost::Module> module;
-    void* handle = nullptr;  // our own reference to the module's library, for the inspection symbol
+    void* handle = nullptr;  // our own reference to the module's library, for the inspection calls
     QuenlixInspectFunction inspect = nullptr;
     QuenlixWriteEditorPictureFunction writePicture = nullptr;
     std::recursive_mutex mainThread;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 namespace quenlix::cli {
@@ -166,11 +167,18 @@ TEST_F(EndToEnd, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run({"measure", "--help"}).exitCode, 0);
 }
 
-TEST_F(EndToEnd, AMissingPluginIsAClearFailure) {
+TEST_F(EndToEnd, ThePluginIsTheBundleGivenOrAClearFailure) {
     std::string good = wav("good.wav", 2, 48000, 0.2);
+    std::string bundle = std::filesystem::path(QUENLIX_EXE).parent_path().string() + "/../host/rtas/Quenlix.rtas";
+    EXPECT_EQ(run({"measure", "--plugin", bundle, good}).exitCode, 0);
+    EXPECT_EQ(run({"measure", "--plugin", bundle + "/Quenlix.so", good}).exitCode, 0);
+
     test::ProgramRun r = run({"measure", "--plugin", dir.file("nowhere"), good});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no plug-in module at"), std::string::npos) << r.err;
+    r = run({"measure", "--plugin", good, good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot load plug-in module"), std::string::npos) << r.err;
 }
 
 TEST_F(EndToEnd, ParallelFilesMatchSequentialInArgumentOrder) {
