@@ -101,7 +101,8 @@ std::vector<Row> rowsFor(const Measurements& m) {
 void writeJson(const std::vector<FileReport>& reports, std::ostream& out) {
     ordered_json all = ordered_json::array();
     for (const FileReport& r : reports) all.push_back(reportJson(r));
-    out << all.dump(2) << '\n';
+    // File names are bytes, not always UTF-8: invalid sequences are replaced so the output stays JSON.
+    out << all.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
 }
 
 void writeTable(const FileReport& r, std::ostream& out) {

@@ -1,11 +1,19 @@
 // quenlix: the command-line host of the Quenlix meter.
 #include "cli/App.h"
+#include "cli/Options.h"
 #include "cli/PluginSession.h"
 #include "cli/Progress.h"
 
+#include <exception>
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace quenlix::cli;
-    return runQuenlix(argc, argv, std::cout, std::cerr, makePluginSessionFactory, stderrIsTerminal());
+    try {
+        return runQuenlix(argc, argv, std::cout, std::cerr, makePluginSessionFactory, stderrIsTerminal());
+    } catch (const std::exception& e) {
+        // Out of memory or a failed thread start: still one line and a failure code, never an abort.
+        std::cerr << "quenlix: " << e.what() << '\n';
+        return kExitSomeFailed;
+    }
 }

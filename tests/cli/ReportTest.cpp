@@ -85,6 +85,14 @@ TEST(JsonReport, NonFiniteNumbersBecomeNullSoTheOutputStaysJson) {
     EXPECT_TRUE(j["outputs"]["OUT:EBU IL"].is_null());
 }
 
+TEST(JsonReport, AFileNameThatIsNotUtf8StillGivesJson) {
+    FileReport r;
+    r.file = "take\xff\xfe.wav";
+    r.error = "No such file or directory";
+    auto j = asJson({r})[0];
+    EXPECT_EQ(j["file"], "take\xef\xbf\xbd\xef\xbf\xbd.wav");
+}
+
 TEST(TableReport, PairsEachReadoutWithItsMeasurement) {
     std::ostringstream out;
     writeTable(measured(1), out);
