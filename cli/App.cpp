@@ -91,6 +91,11 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         if (options.command == Command::Demo && allOk) out << "\nEditor picture: " << options.snapshotPath << '\n';
     }
     out.flush();
+    if (!out) {
+        // A full disk or a closed pipe: the results were not delivered, so this is no success.
+        err << "quenlix: cannot write the report to standard output\n";
+        return kExitSomeFailed;
+    }
     return allOk ? kExitOk : kExitSomeFailed;
 }
 

@@ -148,6 +148,18 @@ TEST_F(HostRun, ProgressGoesToATerminalOnlyAndQuietSilencesIt) {
     EXPECT_TRUE(err.empty()) << err;
 }
 
+TEST_F(HostRun, AReportThatCannotBeWrittenIsAFailure) {
+    std::string a = wav("a.wav", 2, 48000, 4800);
+    const char* argv[] = {"quenlix", "measure", "--json", a.c_str()};
+    std::ostringstream unwritable, e;
+    unwritable.setstate(std::ios::badbit);
+    FactoryMaker make = [this](const std::string&, std::string&) -> std::unique_ptr<SessionFactory> {
+        return std::make_unique<test::FakeFactory>(log);
+    };
+    EXPECT_EQ(runQuenlix(4, argv, unwritable, e, make, false), kExitSomeFailed);
+    EXPECT_NE(e.str().find("cannot write the report"), std::string::npos) << e.str();
+}
+
 TEST(ProgressLine, ShowsAllFilesTogetherWhenSeveralRun) {
     std::ostringstream sink;
     Progress p(sink, true, 2);
