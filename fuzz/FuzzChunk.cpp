@@ -86,15 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (instance.GetStateChangeCounter() == counter) fuzz::Fail("an accepted chunk did not count as a change");
         fuzz::CheckParams(plug);
         fuzz::CheckStateRoundTrip(plug);
-        // Every host control shows its parameter.
+        // Every host control shows its parameter: a double in the control's continuous encoding, an
+        // enum as the whole number the plug-in itself uses (truncated, as its mirrors are).
         for (int i = 0; i < plug.NParams(); ++i) {
             const double shown = instance.GetControlNumber(i + 2);
             const IParam* p = plug.GetParam(i);
-            // Discrete controls carry the value rounded to a whole number (a restored enum may hold a
-            // fraction; the plug-in's mirror truncates it, the host shows it rounded).
-            const double tolerance =
-                p->Type() == IParam::kTypeDouble ? 1e-6 * (p->GetMax() - p->GetMin()) + 1e-9 : 0.5;
-            if (!(std::fabs(shown - p->Value()) <= tolerance)) fuzz::Fail("host control differs from its parameter", i, shown);
+            const double expected = p->Type() == IParam::kTypeDouble ? p->Value() : static_cast<double>(p->Int());
+            const double tolerance = p->Type() == IParam::kTypeDouble ? 1e-6 * (p->GetMax() - p->GetMin()) + 1e-9 : 0.0;
+            if (!(std::fabs(shown - expected) <= tolerance)) fuzz::Fail("host control differs from its parameter", i, shown);
         }
     }
 
