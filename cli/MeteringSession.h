@@ -48,7 +48,7 @@ struct Measurements {
     std::optional<double> shortTermMaxLufs;
     std::optional<double> loudnessRangeLu;
     std::optional<double> truePeakDbtp;               // largest over the six channels
-    std::vector<double> truePeakDbtpPerChannel;       // one per plug-in channel (six)
+    std::vector<double> truePeakDbtpPerChannel;       // one per channel of the programme
     // RMS type (RMS mode offset included as the plug-in shows it).
     std::optional<double> integratedDbfs;
     std::optional<double> momentaryDbfs;

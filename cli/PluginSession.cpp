@@ -165,10 +165,11 @@ public:
         m.shortTermLufs = valid(r.mEbuShortTermLufs, r.mEbuShortTermValid);
         m.shortTermMaxLufs = valid(r.mEbuShortTermMaxLufs, r.mEbuShortTermValid);
         m.loudnessRangeLu = valid(r.mEbuRangeLu, r.mEbuRangeValid);
+        // Per channel of the programme; slots beyond it only ever saw the silence fed to fill the insert.
         double largest = -144.0;
-        for (double tp : r.mEbuTruePeakDbtp) {
-            m.truePeakDbtpPerChannel.push_back(tp);
-            largest = std::max(largest, tp);
+        for (int k = 0; k < kQuenlixInspectSlots; ++k) {
+            if (k < mChannels) m.truePeakDbtpPerChannel.push_back(r.mEbuTruePeakDbtp[k]);
+            largest = std::max(largest, r.mEbuTruePeakDbtp[k]);
         }
         m.truePeakDbtp = largest;
         m.integratedDbfs = valid(r.mRmsIntegratedDbfs, r.mRmsWindowValid);
@@ -201,7 +202,7 @@ public:
             error = "the plug-in has no editor view";
             return false;
         }
-        // One tick draws everything the opening marked dirty; a second proves the picture has settled.
+        // The view's timer draws what opening it marked dirty: the whole editor as the audio left it.
         mInstance->TickView();
         mInstance->TickView();
         char reason[256] = {};
