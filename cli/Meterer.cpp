@@ -33,7 +33,7 @@ std::vector<double> outputValues(const MeteringSession& session) {
 }
 
 // The body of meterOne; returns false with `error` set at the first failure.
-bool meter(const MeterJob& job, int index, SessionFactory& factory, const Options& options,
+bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
            const std::vector<std::uint8_t>* state, Progress& progress, FileReport& report, std::string& error) {
     std::unique_ptr<AudioSource> source = job.open(error);
     if (!source) return false;
@@ -68,7 +68,7 @@ bool meter(const MeterJob& job, int index, SessionFactory& factory, const Option
     std::vector<const float*> pointers(channels);
     for (int c = 0; c < channels; ++c) pointers[c] = planar[c].data();
 
-    progress.begin(index, job.name);
+    progress.begin(jobIndex, job.name);
     std::int64_t done = 0;
     std::int64_t nextPublish = period;
     for (;;) {
@@ -85,7 +85,7 @@ bool meter(const MeterJob& job, int index, SessionFactory& factory, const Option
             timeline.row(static_cast<double>(done) / source->sampleRate(), outputValues(*session));
             nextPublish += period;
         }
-        progress.advance(index, done, source->frames(), got, source->sampleRate());
+        progress.advance(jobIndex, done, source->frames(), got, source->sampleRate());
     }
     if (done < source->frames()) {
         error = "ended after " + std::to_string(done) + " of " + std::to_string(source->frames()) + " frames";
@@ -112,19 +112,19 @@ bool meter(const MeterJob& job, int index, SessionFactory& factory, const Option
 
 int publishPeriodFrames(int sampleRate) { return static_cast<int>(50.0 * 0.001 * sampleRate); }
 
-FileReport meterOne(const MeterJob& job, int index, SessionFactory& factory, const Options& options,
+FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
                     const std::vector<std::uint8_t>* state, Progress& progress) {
     FileReport report;
     report.file = job.name;
     std::string error;
     try {
-        report.ok = meter(job, index, factory, options, state, progress, report, error);
+        report.ok = meter(job, jobIndex, factory, options, state, progress, report, error);
     } catch (const std::exception& e) {
         report.ok = false;
         error = std::string("internal error: ") + e.what();
     }
     if (!report.ok) report.error = error.empty() ? "failed" : error;
-    progress.fileDone(index);
+    progress.fileDone(jobIndex);
     return report;
 }
 
@@ -133,7 +133,8 @@ std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFacto
     std::vector<FileReport> reports(jobs.size());
     std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(options.jobs, 1)), jobs.size());
     if (workers <= 1) {
-        for (std::size_t i = 0; i < jobs.size(); ++i) reports[i] = meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress);
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            reports[i] = meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress);
         return reports;
     }
     std::atomic<std::size_t> next{0};

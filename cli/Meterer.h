@@ -30,8 +30,8 @@ int publishPeriodFrames(int sampleRate);
 
 // Meters one programme. Never throws; a failure is recorded in the report. `state` is the saved settings chunk to
 // apply first, or null.
-// `index` is the job's position, for the progress bar.
-FileReport meterOne(const MeterJob& job, int index, SessionFactory& factory, const Options& options,
+// `jobIndex` is the job's position, for the progress bar. Runs on the calling (worker) thread.
+FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
                     const std::vector<std::uint8_t>* state, Progress& progress);
 
 // Meters every job with `options.jobs` workers, each job with its own instance. Reports come back in job order.
