@@ -42,6 +42,21 @@ TEST_F(AudioFileReading, ReadsEveryChannelCountFromOneToSixInterleaved) {
     }
 }
 
+TEST_F(AudioFileReading, ReadsTheOtherFormatsLibsndfileKnows) {
+    const std::pair<const char*, int> formats[] = {{"x.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                                   {"x.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+                                                   {"x.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
+    for (const auto& [name, format] : formats) {
+        std::string path = dir.file(name);
+        ASSERT_TRUE(writeWav(path, 2, 44100, 44100, test::sine(-20.0, 1000.0, 44100), format)) << name;
+        auto src = open(path);
+        ASSERT_TRUE(src) << name << ": " << error;
+        EXPECT_EQ(src->channels(), 2) << name;
+        EXPECT_EQ(src->sampleRate(), 44100) << name;
+        EXPECT_EQ(src->frames(), 44100) << name;
+    }
+}
+
 TEST_F(AudioFileReading, SevenChannelsIsRefusedWithTheCount) {
     std::string path = dir.file("seven.wav");
     ASSERT_TRUE(writeWav(path, 7, 48000, 100, [](std::int64_t, int) { return 0.0; }));
