@@ -136,6 +136,9 @@ void PutGlyph(const InkTarget& t, const Glyph& g, int x0, int y0) {
 struct LICE_CachedFont::Impl {
     mutable std::mutex mutex;
     std::shared_ptr<lice_detail::FtLibrary> lib;
+    // Kept from the first SetFromDesc for the font's life, so that re-creating a face does not
+    // load the configuration again and it goes away with the last font.
+    std::shared_ptr<lice_detail::FcConfiguration> fontconfig;
     FT_Face face = nullptr;
     LICE_pixel color = LICE_RGBA(0, 0, 0, 255);
     int lineHeight = 0;
@@ -320,12 +323,14 @@ bool LICE_CachedFont::SetFromDesc(const LICE_FontDesc& desc) {
     im.ReleaseFace();
     if (!im.lib) im.lib = lice_detail::AcquireFtLibrary();
     if (!im.lib) return false;
+    if (!im.fontconfig) im.fontconfig = lice_detail::AcquireFcConfiguration();
+    if (!im.fontconfig) return false;
 
     char family[sizeof desc.face + 1];
     std::memcpy(family, desc.face, sizeof desc.face);
     family[sizeof desc.face] = '\0';  // the caller's buffer may lack a terminator
     lice_detail::ResolvedFace resolved;
-    if (!lice_detail::ResolveFace(family, desc.weight, desc.italic, &resolved)) return false;
+    if (!lice_detail::ResolveFace(*im.fontconfig, family, desc.weight, desc.italic, &resolved)) return false;
 
     FT_Face face = nullptr;
     {

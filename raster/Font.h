@@ -1,6 +1,11 @@
 #pragma once
 // Text drawing and measuring with scalable fonts (FreeType faces found through fontconfig).
 //
+// Fonts are found through a fontconfig configuration of this library's own, loaded by the first
+// font that resolves a face and released with the last font: fontconfig's process-wide default
+// configuration (the host's) is neither created, used nor changed, and raster's own does not
+// outlive the fonts.
+//
 // Layout: the text is UTF-8 (malformed bytes show as U+FFFD); "\n" (or "\r\n") starts a new line.
 // A line's width is the sum of its glyphs' whole-pixel advances; the text's width is that of its
 // widest line and its height is lines x GetLineHeight(). The text box (width x height) is placed in

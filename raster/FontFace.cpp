@@ -1,6 +1,5 @@
 #include "raster/FontFace.h"
 
-#include <fontconfig/fontconfig.h>
 #include <strings.h>
 
 namespace lice_detail {
@@ -31,16 +30,27 @@ const char* FallbackFamily(const char* family) {
     return "sans-serif";
 }
 
-namespace {
-std::mutex& FontconfigMutex() {
-    static std::mutex m;
-    return m;
+FcConfiguration::~FcConfiguration() {
+    if (config) FcConfigDestroy(config);
 }
-}  // namespace
 
-bool ResolveFace(const char* family, int weight, bool italic, ResolvedFace* out) {
-    std::lock_guard<std::mutex> lock(FontconfigMutex());
-    if (!FcInit()) return false;
+std::shared_ptr<FcConfiguration> AcquireFcConfiguration() {
+    static std::mutex guard;
+    static std::weak_ptr<FcConfiguration> current;
+    std::lock_guard<std::mutex> lock(guard);
+    std::shared_ptr<FcConfiguration> fc = current.lock();
+    if (fc) return fc;
+    fc = std::make_shared<FcConfiguration>();
+    // Reads the same configuration files and font caches the default configuration would.
+    fc->config = FcInitLoadConfigAndFonts();
+    if (!fc->config) return nullptr;
+    current = fc;
+    return fc;
+}
+
+bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool italic, ResolvedFace* out) {
+    std::lock_guard<std::mutex> lock(fc.mutex);
+    if (!fc.config) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     // Families in order of preference: the requested one, then its generic kind, so that a family
@@ -51,11 +61,11 @@ bool ResolveFace(const char* family, int weight, bool italic, ResolvedFace* out)
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(fc.config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
 
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(fc.config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return false;
 
