@@ -1,5 +1,7 @@
 #include "editor/IGraphicsHeadless.h"
 
+#include <dlfcn.h>
+#include <link.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +33,26 @@ std::string ExecutablePath() {
     if (n <= 0) return std::string();
     buf[n] = '\0';
     return std::string(buf);
+}
+
+// The file of the loaded object (a shared object such as the plug-in module, or the program) that
+// contains the editor's code; "" when the loader cannot say. Relative load paths are taken from the
+// current folder.
+std::string EditorObjectPath() {
+    Dl_info info;
+    link_map* object = nullptr;
+    if (dladdr1(reinterpret_cast<const void*>(&EditorObjectPath), &info, reinterpret_cast<void**>(&object),
+                RTLD_DL_LINKMAP) == 0)
+        return std::string();
+    // The program itself is listed without a file name.
+    if (!object || !object->l_name || !object->l_name[0]) return ExecutablePath();
+    std::string path = object->l_name;
+    if (path[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd)) return std::string();
+        path = std::string(cwd) + "/" + path;
+    }
+    return path;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -266,18 +288,27 @@ void* IGraphicsHeadless::GetWindow() {
 
 bool IGraphicsHeadless::FindResource(const std::string& fileName, std::string* path) {
     std::vector<std::string> folders;
+    const auto add = [&folders](const std::string& folder) {
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    };
     if (!mResourceFolder.empty()) {
-        folders.push_back(mResourceFolder);
+        add(mResourceFolder);
     } else {
-        if (QUENLIX_RESOURCE_DIR[0]) folders.push_back(QUENLIX_RESOURCE_DIR);
+        // The module's own bundle first, so that a plug-in moved elsewhere still finds its images and
+        // never picks up another copy's.
+        const std::string object = EditorObjectPath();
+        if (!object.empty()) add(DirectoryOf(object) + "/resources/img");
         const std::string exe = ExecutablePath();
         if (!exe.empty()) {
             std::string dir = DirectoryOf(exe);
             for (int up = 0; up < 3; ++up) {
-                folders.push_back(dir + "/resources/img");
+                add(dir + "/resources/img");
                 dir = DirectoryOf(dir);
             }
         }
+        // The source tree of this build, for programs run from the build tree (tests, tools). Last,
+        // so that it only fills in what no installed copy beside the code provides.
+        if (QUENLIX_RESOURCE_DIR[0]) add(QUENLIX_RESOURCE_DIR);
     }
     for (const std::string& folder : folders) {
         const std::string candidate = folder + "/" + fileName;

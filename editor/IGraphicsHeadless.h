@@ -34,9 +34,11 @@ class IGraphicsHeadless : public IGraphics {
     // Construction: the plug-in's identifier (kept for paths; images are found by folder).
     void SetBundleID(const char* id) { mBundleID.Set(id); }
     const char* GetBundleID() const { return mBundleID.Get(); }
-    // The folder holding the plug-in's images. Without one, the images are looked for in the
-    // "resources/img" folder of the source tree this program was built from, then in "resources/img"
-    // beside the executable or one or two folders above it.
+    // The folder holding the plug-in's images; only that folder is searched. Without one, the images
+    // are looked for in "resources/img" beside the loaded object that contains the editor's code (the
+    // plug-in module, wherever it was loaded from, or the program it is linked into), then beside the
+    // executable or one or two folders above it, and last in the "resources/img" folder of the source
+    // tree this program was built from.
     void SetResourceFolder(const char* dir) { mResourceFolder = dir ? dir : ""; }
     // Not owned; null dismisses menus, leaves text fields open and answers message boxes with 1.
     void SetResponder(IHeadlessResponder* responder) { mResponder = responder; }
@@ -72,7 +74,8 @@ class IGraphicsHeadless : public IGraphics {
     void CloseWindow() override;
     void* GetWindow() override;
     void UpdateTooltips() override {}
-    // name must end in ".png" (any case); the file <stem>.png is read from the resource folder.
+    // name must end in ".png" (any case); the file <stem>.png is read from the first resource folder
+    // (see SetResourceFolder) that has it.
     LICE_IBitmap* OSLoadBitmap(int ID, const char* name) override;
 
     // ---- Timer ----

@@ -1,0 +1,20 @@
+// A loadable module with its own copy of the editor, as the plug-in module has: the bundle tests
+// copy it to folders of their own and ask it to load images there.
+#include <memory>
+
+#include "editor/IGraphicsHeadless.h"
+#include "raster/Bitmap.h"
+#include "raster/Blit.h"
+
+// Loads `name` through a headless editor without a resource folder of its own. Returns 1 and the
+// image's size and top-left pixel when it loaded, 0 when not. Any thread.
+extern "C" __attribute__((visibility("default"))) int QuenlixProbeImage(const char* name, int* width,
+                                                                         int* height, LICE_pixel* topLeft) {
+    IGraphicsHeadless g(nullptr, 16, 16);
+    std::unique_ptr<LICE_IBitmap> bm(g.OSLoadBitmap(1, name));
+    if (!bm) return 0;
+    *width = bm->getWidth();
+    *height = bm->getHeight();
+    *topLeft = LICE_GetPixel(bm.get(), 0, 0);
+    return 1;
+}
