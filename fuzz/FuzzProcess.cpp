@@ -13,8 +13,11 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +30,11 @@ namespace {
 constexpr int kMaxQuantum = 1024;
 constexpr int kMaxFrames = 4 * kMaxQuantum + 17;  // blocks run up to here, well past the maximum
 constexpr int kMaxOperations = 96;
+// Most engine resets one input may cause, in resets at 48 kHz. A reset clears rings whose length
+// follows the rate (up to 64 MiB each above 2.7 MHz), and every setting change and each of a preset's
+// six settings resets both engines: without a bound, a few presets at an absurd rate take minutes
+// under the sanitizers.
+constexpr double kResetBudget = 400.0;
 const int kChannelChoices[] = {1, 2, 4, 5, 6};
 
 struct Buffers {
@@ -94,6 +102,23 @@ void FillBlock(FuzzedDataProvider& fdp, Buffers& b, int channels, int nFrames) {
     }
 }
 
+// Cost of one engine reset at the plug-in's current rate, in resets at 48 kHz.
+double ResetCost(const IPlugBase& plug) {
+    const double rate = plug.GetSampleRate();
+    if (!(rate > 48000.0)) return 1.0;
+    return std::isfinite(rate) ? std::min(rate, 2.8e6) / 48000.0 : 1.0;
+}
+
+// With QUENLIX_FUZZ_VERBOSE set, every operation is printed: for reading a finding's replay.
+bool Verbose() {
+    static const bool verbose = std::getenv("QUENLIX_FUZZ_VERBOSE") != nullptr;
+    return verbose;
+}
+#define FUZZ_LOG(...) \
+    do { \
+        if (Verbose()) std::fprintf(stderr, __VA_ARGS__); \
+    } while (0)
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -109,33 +134,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto* plug = dynamic_cast<Quenlix*>(fuzz::Plug(*instance));
     if (!plug) fuzz::Fail("the instance holds no Quenlix");
     const int nControls = instance->GetNumControls();
+    FUZZ_LOG("instance: %d channels at %g Hz\n", channels, config.sampleRate);
 
-    for (int op = 0; op < kMaxOperations && fdp.remaining_bytes() > 0; ++op) {
-        switch (fdp.ConsumeIntegralInRange(0, 11)) {
+    double spent = 0.0;
+    for (int op = 0; op < kMaxOperations && fdp.remaining_bytes() > 0 && spent < kResetBudget; ++op) {
+        const int kind = fdp.ConsumeIntegralInRange(0, 11);
+        if (kind >= 3 && kind <= 10) spent += (kind == 7 ? 6.0 : 1.0) * ResetCost(*plug);
+        switch (kind) {
             case 0:
             case 1:
             case 2: {  // an audio block
                 const int nFrames = fdp.ConsumeBool() ? fdp.ConsumeIntegralInRange(0, kMaxQuantum)
                                                       : fdp.ConsumeIntegralInRange(0, kMaxFrames);
                 FillBlock(fdp, b, channels, nFrames);
+                FUZZ_LOG("block of %d frames, first sample %g\n", nFrames, nFrames > 0 ? b.in[0][0] : 0.0);
                 instance->Render(b.inPtrs, b.outPtrs, nFrames);
                 for (int c = 0; c < channels; ++c)
                     for (int i = 0; i < nFrames; ++i)
                         if (!SameSample(b.in[c][i], b.out[c][i])) fuzz::Fail("audio changed on its way through", c, i);
                 break;
             }
-            case 3:  // the host sets a control to any control value (the bypass and invalid indices too)
-                instance->SetControlValue(fdp.ConsumeIntegralInRange(-1, nControls + 1), fdp.ConsumeIntegral<int32_t>());
+            case 3: {  // the host sets a control to any control value (the bypass and invalid indices too)
+                const int idx = fdp.ConsumeIntegralInRange(-1, nControls + 1);
+                const int32_t v = fdp.ConsumeIntegral<int32_t>();
+                FUZZ_LOG("control %d = %d\n", idx, v);
+                instance->SetControlValue(idx, v);
                 break;
-            case 4:  // the host sets a control in its own units
-                instance->SetControlNumber(fdp.ConsumeIntegralInRange(-1, nControls + 1), SpecialDouble(fdp));
+            }
+            case 4: {  // the host sets a control in its own units
+                const int idx = fdp.ConsumeIntegralInRange(-1, nControls + 1);
+                const double v = SpecialDouble(fdp);
+                FUZZ_LOG("control %d = number %g\n", idx, v);
+                instance->SetControlNumber(idx, v);
                 break;
-            case 5:  // the editor sets a parameter from a normalised value
-                plug->SetParameterFromGUI(fdp.ConsumeIntegralInRange(-2, Quenlix::kNumParams + 1), SpecialDouble(fdp));
+            }
+            case 5: {  // the editor sets a parameter from a normalised value
+                const int idx = fdp.ConsumeIntegralInRange(-2, Quenlix::kNumParams + 1);
+                const double v = SpecialDouble(fdp);
+                FUZZ_LOG("editor sets parameter %d = normalised %g\n", idx, v);
+                plug->SetParameterFromGUI(idx, v);
                 break;
+            }
             case 6: {  // a stored value and the reaction to it, as a restore does, for any index
                 const int idx = fdp.ConsumeIntegralInRange(-2, 30);
                 const double v = SpecialDouble(fdp);
+                FUZZ_LOG("parameter %d stored as %g, then its reaction\n", idx, v);
                 WDL_MutexLock lock(plug->GetMutex());
                 if (IParam* p = plug->GetParam(idx)) p->Set(v);
                 plug->OnParamChange(idx);
@@ -143,6 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 7: {  // a factory preset (or a slot that does not exist)
                 const int idx = fdp.ConsumeIntegralInRange(-1, plug->NPresets());
+                FUZZ_LOG("preset %d\n", idx);
                 if (const IPresetEntry* preset = plug->GetPreset(idx)) {
                     ByteChunk values;
                     values.PutChunk(&preset->mChunk);
@@ -152,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 8:  // the host resets processing
+                FUZZ_LOG("reset\n");
                 plug->Reset();
                 break;
             case 9: {  // a click on the editor: LED meters send their reset commands from inside the press
@@ -159,6 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 IMouseMod mod(true);
                 const int x = fdp.ConsumeIntegralInRange(-10, 630);
                 const int y = fdp.ConsumeIntegralInRange(-10, 330);
+                FUZZ_LOG("click at %d, %d\n", x, y);
                 editor->OnMouseDown(x, y, &mod);
                 if (fdp.ConsumeBool()) plug->OnParamChange(fdp.ConsumeIntegralInRange(19, 28));
                 editor->OnMouseUp(x, y, &mod);
@@ -166,16 +212,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 10: {  // the sample rate changes, as the host's initialisation path tells it
                 const double rate = SampleRate(fdp);
+                FUZZ_LOG("sample rate %g\n", rate);
                 plug->SetSampleRate(rate);
                 plug->Reset();
                 break;
             }
-            case 11:  // transport and bypass
-                if (fdp.ConsumeBool())
-                    instance->GetTransport().SetPlaying(fdp.ConsumeBool());
+            case 11: {  // transport and bypass
+                const bool transport = fdp.ConsumeBool();
+                const bool on = fdp.ConsumeBool();
+                FUZZ_LOG("%s %s\n", transport ? "transport" : "bypass", on ? "on" : "off");
+                if (transport)
+                    instance->GetTransport().SetPlaying(on);
                 else
-                    instance->SetBypass(fdp.ConsumeBool());
+                    instance->SetBypass(on);
                 break;
+            }
         }
         fuzz::CheckParams(*plug);
     }
