@@ -20,10 +20,11 @@ inline double LevelDb(double x)
 }
 
 // Loudness in LUFS of a mean square m: 10 log10 m - 0.691 above 4.667e-15, else -144.0.
-// A NaN mean square gives -144.0, so it can never pass a loudness gate.
+// A mean square is never negative; a negative one (rounding debris) or NaN gives -144.0 rather
+// than the NaN its logarithm would be, so it can never pass a loudness gate.
 inline double LoudnessLufs(double m)
 {
-  return std::fabs(m) > 4.667e-15 ? std::log(m) * 4.342944819 - 0.691 : -144.0;
+  return m > 4.667e-15 ? std::log(m) * 4.342944819 - 0.691 : -144.0;
 }
 
 } // namespace meters
