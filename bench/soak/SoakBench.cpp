@@ -38,7 +38,7 @@ constexpr int kMaxBlock = 8192;  // the host's largest render block
 constexpr double kCheckEverySeconds = 10.0;
 constexpr std::int64_t kFramesPerHour = static_cast<std::int64_t>(3600.0 * kSampleRate);
 // Largest relative error of the integrated mean square allowed against a compensated sum: a plain double
-// sum over 24 h stays far inside it (about 1e-11 in practice), a single-precision one does not.
+// sum over 24 h stays far inside it (1.4e-9 measured), a single-precision one does not.
 constexpr double kMeanSquareTolerance = 1e-6;
 
 double gHours = 24.0;
