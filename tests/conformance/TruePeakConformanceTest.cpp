@@ -12,7 +12,6 @@ constexpr double kTruePeakAbove = 0.2;
 constexpr double kTruePeakBelow = 0.4;
 
 struct TruePeakCase {
-    const char* name;
     double rateDivisor;  // tone frequency = rate / rateDivisor
     double amplitude;    // linear peak
     double phaseDegrees;
@@ -20,17 +19,13 @@ struct TruePeakCase {
 };
 
 const TruePeakCase kCases[] = {
-    {"Case15QuarterRateAtZeroDegrees", 4.0, 0.5, 0.0, -6.0},
-    {"Case16QuarterRateAt45Degrees", 4.0, 0.5, 45.0, -6.0},
-    {"Case17SixthRateAt60Degrees", 6.0, 0.5, 60.0, -6.0},
-    {"Case18EighthRateAt67Point5Degrees", 8.0, 0.5, 67.5, -6.0},
-    {"Case19QuarterRateAbove0dBFSAt45Degrees", 4.0, 1.41, 45.0, 3.0},
+    {4.0, 0.5, 0.0, -6.0},  {4.0, 0.5, 45.0, -6.0}, {6.0, 0.5, 60.0, -6.0},
+    {8.0, 0.5, 67.5, -6.0}, {4.0, 1.41, 45.0, 3.0},
 };
 
 class Tech3341TruePeak : public ConformanceTest {
   protected:
     void check(const TruePeakCase& c) {
-        SCOPED_TRACE(c.name);
         double peakDbfs = 20.0 * std::log10(c.amplitude);
         Tone tone{rate() / c.rateDivisor, c.phaseDegrees, 0.010};
         Measurements m = run({{1.0, {peakDbfs, peakDbfs}}}, kStereo20, tone);
@@ -44,19 +39,19 @@ class Tech3341TruePeak : public ConformanceTest {
     }
 };
 
-TEST_P(Tech3341TruePeak, Case15) {
+TEST_P(Tech3341TruePeak, Case15QuarterRateAtZeroDegrees) {
     check(kCases[0]);
 }
-TEST_P(Tech3341TruePeak, Case16) {
+TEST_P(Tech3341TruePeak, Case16QuarterRateAt45Degrees) {
     check(kCases[1]);
 }
-TEST_P(Tech3341TruePeak, Case17) {
+TEST_P(Tech3341TruePeak, Case17SixthRateAt60Degrees) {
     check(kCases[2]);
 }
-TEST_P(Tech3341TruePeak, Case18) {
+TEST_P(Tech3341TruePeak, Case18EighthRateAt67Point5Degrees) {
     check(kCases[3]);
 }
-TEST_P(Tech3341TruePeak, Case19) {
+TEST_P(Tech3341TruePeak, Case19QuarterRateAbove0dBFSAt45Degrees) {
     check(kCases[4]);
 }
 
