@@ -1,7 +1,7 @@
 #include "cli/PluginSession.h"
 
 #include "host/rtas/format/HostModule.h"
-#include "plugin/QuenlixInspect.h"
+#include "plugin/QuenlixHostCalls.h"
 
 #include <dlfcn.h>
 

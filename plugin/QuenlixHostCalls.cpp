@@ -1,6 +1,6 @@
-// The module's inspection call (see QuenlixInspect.h): reads the engines and the read-out texts of one
+// The module's inspection call (see QuenlixHostCalls.h): reads the engines and the read-out texts of one
 // instance under its plug-in mutex and copies them into the caller's plain record.
-#include "plugin/QuenlixInspect.h"
+#include "plugin/QuenlixHostCalls.h"
 
 #include <algorithm>
 #include <cmath>
