@@ -4,8 +4,9 @@
 // changes (any double), transport and bypass switches, interleaved with audio blocks of arbitrary
 // floats (NaN, infinities, subnormals, huge values) of 0 frames up to well past the host's maximum.
 //
-// Input: the first byte picks the channel configuration, the rest is a list of operations read with
-// FuzzedDataProvider. Each input starts from a fresh instance, so a finding replays on its own.
+// Input, read with FuzzedDataProvider: the channel configuration, the host's rate (44.1 or 48 kHz),
+// then up to 96 operations. Each input starts from a fresh instance, so a finding replays on its own;
+// QUENLIX_FUZZ_VERBOSE=1 prints the operations of a replay.
 //
 // After every block the audio must have passed through unchanged (NaN stays NaN), and after every
 // operation every parameter, the thirteen published outputs included, must hold a number inside its
