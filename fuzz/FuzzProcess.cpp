@@ -1,8 +1,9 @@
 // The Quenlix plug-in under a host that does anything in any order: parameter changes through host
 // controls (any control value), in the control's units and from the editor (any number, NaN and
 // infinities included), factory presets, resets and reset commands, clicks on the editor, sample-rate
-// changes (any double), transport and bypass switches, interleaved with audio blocks of arbitrary
-// floats (NaN, infinities, subnormals, huge values) of 0 frames up to well past the host's maximum.
+// changes (any double), transport and bypass switches, the editor window opened, drawn and closed,
+// interleaved with audio blocks of arbitrary floats (NaN, infinities, subnormals, huge values) of 0
+// frames up to well past the host's maximum.
 //
 // Input, read with FuzzedDataProvider: the channel configuration, the host's rate (44.1 or 48 kHz),
 // then up to 96 operations. Each input starts from a fresh instance, so a finding replays on its own;
@@ -139,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     double spent = 0.0;
     for (int op = 0; op < kMaxOperations && fdp.remaining_bytes() > 0 && spent < kResetBudget; ++op) {
-        const int kind = fdp.ConsumeIntegralInRange(0, 11);
+        const int kind = fdp.ConsumeIntegralInRange(0, 12);
         if (kind >= 3 && kind <= 10) spent += (kind == 7 ? 6.0 : 1.0) * ResetCost(*plug);
         switch (kind) {
             case 0:
@@ -226,6 +227,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     instance->GetTransport().SetPlaying(on);
                 else
                     instance->SetBypass(on);
+                break;
+            }
+            case 12: {  // the editor window: opened, drawn on the host's tick (what the meters show), closed
+                const int what = fdp.ConsumeIntegralInRange(0, 3);
+                FUZZ_LOG("view %s\n", what == 0 ? "close" : "open or tick");
+                if (what == 0)
+                    instance->CloseView();
+                else if (!instance->IsViewOpen())
+                    instance->OpenView();
+                else
+                    instance->TickView();
                 break;
             }
         }
