@@ -146,36 +146,35 @@ bool IPlugBase::IsOutChannelConnected(int chIdx) const {
 
 void IPlugBase::Reset() { WDL_MutexLock lock(&mMutex); }
 
+namespace {
+
+// The default processing: every output carries its input unchanged; an output with no input is silent.
+template <typename T>
+void CopyInputsToOutputs(T** inputs, T** outputs, int nIn, int nOut, int nFrames) {
+    if (nFrames <= 0) return;
+    for (int c = 0; c < nOut; ++c) {
+        if (!outputs[c]) continue;
+        if (c < nIn && inputs[c]) {
+            if (inputs[c] != outputs[c])
+                std::memmove(outputs[c], inputs[c], static_cast<size_t>(nFrames) * sizeof(T));
+        } else {
+            std::memset(outputs[c], 0, static_cast<size_t>(nFrames) * sizeof(T));
+        }
+    }
+}
+
+}  // namespace
+
 void IPlugBase::OnParamChange(int /*paramIdx*/) { WDL_MutexLock lock(&mMutex); }
 
 void IPlugBase::OnActivate(bool /*active*/) { WDL_MutexLock lock(&mMutex); }
 
 void IPlugBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
-    if (nFrames <= 0) return;
-    const int nIn = NInChannels();
-    for (int c = 0; c < NOutChannels(); ++c) {
-        if (!outputs[c]) continue;
-        if (c < nIn && inputs[c]) {
-            if (inputs[c] != outputs[c])
-                std::memmove(outputs[c], inputs[c], static_cast<size_t>(nFrames) * sizeof(double));
-        } else {
-            std::memset(outputs[c], 0, static_cast<size_t>(nFrames) * sizeof(double));
-        }
-    }
+    CopyInputsToOutputs(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
 }
 
 void IPlugBase::ProcessSingleReplacing(float** inputs, float** outputs, int nFrames) {
-    if (nFrames <= 0) return;
-    const int nIn = NInChannels();
-    for (int c = 0; c < NOutChannels(); ++c) {
-        if (!outputs[c]) continue;
-        if (c < nIn && inputs[c]) {
-            if (inputs[c] != outputs[c])
-                std::memmove(outputs[c], inputs[c], static_cast<size_t>(nFrames) * sizeof(float));
-        } else {
-            std::memset(outputs[c], 0, static_cast<size_t>(nFrames) * sizeof(float));
-        }
-    }
+    CopyInputsToOutputs(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
 }
 
 void IPlugBase::ProcessMidiMsg(IMidiMsg* pMsg) { SendMidiMsg(pMsg); }
