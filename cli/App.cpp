@@ -1,15 +1,15 @@
 #include "cli/App.h"
 
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
 #include "cli/AudioSource.h"
 #include "cli/DemoProgramme.h"
 #include "cli/Meterer.h"
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
-
-#include <fstream>
-#include <iterator>
-#include <ostream>
 
 namespace quenlix::cli {
 namespace {
@@ -40,8 +40,8 @@ bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::s
 
 }  // namespace
 
-int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const FactoryMaker& makeFactory,
-               bool terminal) {
+int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               const FactoryMaker& makeFactory, bool terminal) {
     Options options;
     if (std::optional<int> code = parseArguments(argc, argv, options, out, err)) return *code;
 
@@ -88,7 +88,8 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
             if (i > 0) out << '\n';
             writeTable(reports[i], out);
         }
-        if (options.command == Command::Demo && allOk) out << "\nEditor picture: " << options.snapshotPath << '\n';
+        if (options.command == Command::Demo && allOk)
+            out << "\nEditor picture: " << options.snapshotPath << '\n';
     }
     out.flush();
     if (!out) {

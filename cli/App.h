@@ -2,23 +2,24 @@
 // in-process with any session factory.
 #pragma once
 
-#include "cli/MeteringSession.h"
-
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
 
+#include "cli/MeteringSession.h"
+
 namespace quenlix::cli {
 
-// Loads the plug-in at `pluginPath` (empty: the default location) and returns a factory of its sessions, or null
-// with `error` set.
-using FactoryMaker = std::function<std::unique_ptr<SessionFactory>(const std::string& pluginPath, std::string& error)>;
+// Loads the plug-in at `pluginPath` (empty: the default location) and returns a factory of its sessions, or
+// null with `error` set.
+using FactoryMaker =
+    std::function<std::unique_ptr<SessionFactory>(const std::string& pluginPath, std::string& error)>;
 
 // Runs the program on the calling thread (worker threads for -j are its own and joined before it returns);
 // returns its exit code (0 all measured, 1 some programme failed, 2 usage error). `terminal` says whether
 // `err` is a terminal, which decides the progress bar.
-int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const FactoryMaker& makeFactory,
-               bool terminal);
+int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               const FactoryMaker& makeFactory, bool terminal);
 
 }  // namespace quenlix::cli

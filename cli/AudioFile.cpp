@@ -1,17 +1,17 @@
-#include "cli/AudioSource.h"
-
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+
+#include "cli/AudioSource.h"
 
 namespace quenlix::cli {
 namespace {
 
 class SndFileSource final : public AudioSource {
-public:
+  public:
     SndFileSource(SNDFILE* file, const SF_INFO& info) : mFile(file), mInfo(info) {}
     ~SndFileSource() override { sf_close(mFile); }
     SndFileSource(const SndFileSource&) = delete;
@@ -40,7 +40,7 @@ public:
         return got;
     }
 
-private:
+  private:
     SNDFILE* mFile;
     SF_INFO mInfo;
     std::int64_t mRead = 0;
@@ -57,8 +57,8 @@ bool truncatedData(SNDFILE* file, std::string& error) {
     unsigned long long declared = 0, present = 0;
     if (std::sscanf(line, "\ndata : %llu (should be %llu)", &declared, &present) != 2) return false;
     if (present >= declared || declared >= 0xFFFFFF00ULL) return false;
-    error = "truncated: the header announces " + std::to_string(declared) + " bytes of audio, the file holds " +
-            std::to_string(present);
+    error = "truncated: the header announces " + std::to_string(declared) +
+            " bytes of audio, the file holds " + std::to_string(present);
     return true;
 }
 

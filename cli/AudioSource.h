@@ -13,19 +13,20 @@ constexpr int kMinSampleRate = 8000;
 constexpr int kMaxSampleRate = 384000;
 
 class AudioSource {
-public:
+  public:
     virtual ~AudioSource() = default;
     virtual int channels() const = 0;
     virtual int sampleRate() const = 0;
     virtual std::int64_t frames() const = 0;
 
     // Reads up to `maxFrames` interleaved frames into `interleaved` (room for maxFrames * channels() floats).
-    // Returns the frame count read: less than asked only at the end. On a read failure returns -1 and sets `error`.
+    // Returns the frame count read: less than asked only at the end. On a read failure returns -1 and sets
+    // `error`.
     virtual std::int64_t read(float* interleaved, std::int64_t maxFrames, std::string& error) = 0;
 };
 
-// Opens an audio file with libsndfile and checks it against the bounds above. On failure returns null and sets
-// `error` to one line naming the reason (the caller adds the file name).
+// Opens an audio file with libsndfile and checks it against the bounds above. On failure returns null and
+// sets `error` to one line naming the reason (the caller adds the file name).
 std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string& error);
 
 }  // namespace quenlix::cli

@@ -7,7 +7,8 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
-// One section of the programme: a level in dBFS reached at `startS` and a left/right balance (0 left .. 1 right).
+// One section of the programme: a level in dBFS reached at `startS` and a left/right balance (0 left .. 1
+// right).
 struct Section {
     double startS;
     double levelDb;
@@ -23,7 +24,7 @@ constexpr int kSectionCount = sizeof(kSections) / sizeof(kSections[0]);
 constexpr double kRampS = 0.08;  // level changes glide over 80 ms so no section boundary clicks
 
 class DemoProgramme final : public AudioSource {
-public:
+  public:
     int channels() const override { return 2; }
     int sampleRate() const override { return kDemoSampleRate; }
     std::int64_t frames() const override { return static_cast<std::int64_t>(kDemoSeconds * kDemoSampleRate); }
@@ -41,7 +42,7 @@ public:
         return n;
     }
 
-private:
+  private:
     double noise() {
         mSeed = mSeed * 6364136223846793005ULL + 1442695040888963407ULL;
         return static_cast<double>(mSeed >> 11) * (2.0 / 9007199254740992.0) - 1.0;
@@ -109,6 +110,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioSource> makeDemoProgramme() { return std::make_unique<DemoProgramme>(); }
+std::unique_ptr<AudioSource> makeDemoProgramme() {
+    return std::make_unique<DemoProgramme>();
+}
 
 }  // namespace quenlix::cli

@@ -1,7 +1,5 @@
 #include "cli/Meterer.h"
 
-#include "cli/Timeline.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <exception>
 #include <thread>
+
+#include "cli/Timeline.h"
 
 namespace quenlix::cli {
 namespace {
@@ -34,7 +34,8 @@ std::vector<double> outputValues(const MeteringSession& session) {
 
 // The body of meterOne; returns false with `error` set at the first failure.
 bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
-           const std::vector<std::uint8_t>* state, Progress& progress, FileReport& report, std::string& error) {
+           const std::vector<std::uint8_t>* state, Progress& progress, FileReport& report,
+           std::string& error) {
     std::unique_ptr<AudioSource> source = job.open(error);
     if (!source) return false;
     report.hasFormat = true;
@@ -110,7 +111,9 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
 
 }  // namespace
 
-int publishPeriodFrames(int sampleRate) { return static_cast<int>(50.0 * 0.001 * sampleRate); }
+int publishPeriodFrames(int sampleRate) {
+    return static_cast<int>(50.0 * 0.001 * sampleRate);
+}
 
 FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
                     const std::vector<std::uint8_t>* state, Progress& progress) {
@@ -128,10 +131,12 @@ FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, 
     return report;
 }
 
-std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
-                                 const std::vector<std::uint8_t>* state, Progress& progress) {
+std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory,
+                                 const Options& options, const std::vector<std::uint8_t>* state,
+                                 Progress& progress) {
     std::vector<FileReport> reports(jobs.size());
-    std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(options.jobs, 1)), jobs.size());
+    std::size_t workers =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(options.jobs, 1)), jobs.size());
     if (workers <= 1) {
         for (std::size_t i = 0; i < jobs.size(); ++i)
             reports[i] = meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress);

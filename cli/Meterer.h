@@ -1,19 +1,20 @@
-// Meters one programme through one plug-in instance, the way a host plays a file through an insert: the effect
-// type for the channel count, the settings, blocks of `--block` frames with the transport running, then the
-// controls, read-outs and measurements read back, and the optional timeline, snapshot and saved state written.
+// Meters one programme through one plug-in instance, the way a host plays a file through an insert: the
+// effect type for the channel count, the settings, blocks of `--block` frames with the transport running,
+// then the controls, read-outs and measurements read back, and the optional timeline, snapshot and saved
+// state written.
 #pragma once
-
-#include "cli/AudioSource.h"
-#include "cli/FileReport.h"
-#include "cli/MeteringSession.h"
-#include "cli/Options.h"
-#include "cli/Progress.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "cli/AudioSource.h"
+#include "cli/FileReport.h"
+#include "cli/MeteringSession.h"
+#include "cli/Options.h"
+#include "cli/Progress.h"
 
 namespace quenlix::cli {
 
@@ -28,14 +29,16 @@ struct MeterJob {
 // Frames between two output publishes of the plug-in at `sampleRate` (50 ms, truncated to whole samples).
 int publishPeriodFrames(int sampleRate);
 
-// Meters one programme. Never throws; a failure is recorded in the report. `state` is the saved settings chunk to
-// apply first, or null.
-// `jobIndex` is the job's position, for the progress bar. Runs on the calling (worker) thread.
+// Meters one programme. Never throws; a failure is recorded in the report. `state` is the saved settings
+// chunk to apply first, or null. `jobIndex` is the job's position, for the progress bar. Runs on the calling
+// (worker) thread.
 FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
                     const std::vector<std::uint8_t>* state, Progress& progress);
 
-// Meters every job with `options.jobs` workers, each job with its own instance. Reports come back in job order.
-std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
-                                 const std::vector<std::uint8_t>* state, Progress& progress);
+// Meters every job with `options.jobs` workers, each job with its own instance. Reports come back in job
+// order.
+std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory,
+                                 const Options& options, const std::vector<std::uint8_t>* state,
+                                 Progress& progress);
 
 }  // namespace quenlix::cli

@@ -28,7 +28,8 @@ constexpr std::array<int, 13> kOutputParams = {5, 6, 7, 8, 9, 10, 12, 13, 14, 15
 // The six setting parameters, in parameter index order.
 constexpr std::array<int, 6> kSettingParams = {0, 1, 2, 3, 4, 11};
 
-// One parameter as the host reads it back: plain value decoded from the host control and the host's display text.
+// One parameter as the host reads it back: plain value decoded from the host control and the host's display
+// text.
 struct ParamReading {
     std::string name;
     double value = 0.0;
@@ -47,8 +48,8 @@ struct Measurements {
     std::optional<double> shortTermLufs;
     std::optional<double> shortTermMaxLufs;
     std::optional<double> loudnessRangeLu;
-    std::optional<double> truePeakDbtp;               // largest over the six channels
-    std::vector<double> truePeakDbtpPerChannel;       // one per channel of the programme
+    std::optional<double> truePeakDbtp;          // largest over the six channels
+    std::vector<double> truePeakDbtpPerChannel;  // one per channel of the programme
     // RMS type (RMS mode offset included as the plug-in shows it).
     std::optional<double> integratedDbfs;
     std::optional<double> momentaryDbfs;
@@ -58,13 +59,14 @@ struct Measurements {
     std::optional<double> crestDb;
 };
 
-// Read-out texts of the active type in display order, keyed "IL", "ML", "ML Max", ... as the editor shows them.
+// Read-out texts of the active type in display order, keyed "IL", "ML", "ML Max", ... as the editor shows
+// them.
 using Readouts = std::vector<std::pair<std::string, std::string>>;
 
 // One plug-in instance for one programme. Created and used by a single worker thread; never shared.
 // Every call reports failure through its result and `error`, never by throwing.
 class MeteringSession {
-public:
+  public:
     virtual ~MeteringSession() = default;
 
     // Creates the instance for `channels` (1..6) input channels at `sampleRate` Hz and starts processing with
@@ -96,7 +98,7 @@ public:
 
 // Makes sessions; shared by the worker threads, so create() must be safe to call concurrently.
 class SessionFactory {
-public:
+  public:
     virtual ~SessionFactory() = default;
     virtual std::unique_ptr<MeteringSession> create(std::string& error) = 0;
 };

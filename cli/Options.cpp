@@ -1,11 +1,10 @@
 #include "cli/Options.h"
 
-#include "cli/MeteringSession.h"
-
 #include <CLI/CLI.hpp>
-
 #include <cmath>
 #include <ostream>
+
+#include "cli/MeteringSession.h"
 
 namespace quenlix::cli {
 namespace {
@@ -28,9 +27,11 @@ std::optional<int> indexOf(const std::vector<std::string>& names, const std::str
 
 void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
     cmd.add_option("--type", c.type, "metering type: rms or ebu (default ebu)")->check(CLI::IsMember(kTypes));
-    cmd.add_option("--ebu-layout", c.ebuLayout, "EBU channel layout: 2.0, 4.0, 4.1 or 5.1 (default by channels)")
+    cmd.add_option("--ebu-layout", c.ebuLayout,
+                   "EBU channel layout: 2.0, 4.0, 4.1 or 5.1 (default by channels)")
         ->check(CLI::IsMember(kLayouts));
-    cmd.add_option("--rms-channels", c.rmsChannels, "RMS channels: stereo, left, right, 4 or 6 (default by channels)")
+    cmd.add_option("--rms-channels", c.rmsChannels,
+                   "RMS channels: stereo, left, right, 4 or 6 (default by channels)")
         ->check(CLI::IsMember(kRmsChannels));
     cmd.add_option("--rms-mode", c.rmsMode, "RMS meter mode: rms or rms+3")->check(CLI::IsMember(kRmsModes));
     cmd.add_option("--rms-window", o.rmsWindowMs, "RMS window in ms, 10 to 3000")
@@ -56,7 +57,8 @@ void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
         ->check(CLI::ExistingFile);
     cmd.add_option("--save-state", o.saveStatePath, "write the settings chunk after metering");
     cmd.add_flag("-q,--quiet", o.quiet, "no progress bar");
-    cmd.add_option("--plugin", o.pluginPath, "plug-in bundle or module to load (default: beside the program)");
+    cmd.add_option("--plugin", o.pluginPath,
+                   "plug-in bundle or module to load (default: beside the program)");
 }
 
 }  // namespace
@@ -69,7 +71,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
 
     CLI::App* measure = app.add_subcommand("measure", "meter audio files");
     addMeteringOptions(*measure, o, choices);
-    measure->add_option("-j,--jobs", o.jobs, "files metered in parallel (default 1)")->check(CLI::Range(1, kMaxJobs));
+    measure->add_option("-j,--jobs", o.jobs, "files metered in parallel (default 1)")
+        ->check(CLI::Range(1, kMaxJobs));
     measure->add_option("FILE", o.files, "audio files")->required();
 
     CLI::App* demo = app.add_subcommand("demo", "meter the built-in demonstration programme");
@@ -94,8 +97,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
                              : !o.saveStatePath.empty() ? "--save-state"
                                                         : nullptr;
         if (single != nullptr) {
-            err << "quenlix: " << single << " writes one file, so it takes a single FILE (got " << o.files.size()
-                << ")\n";
+            err << "quenlix: " << single << " writes one file, so it takes a single FILE (got "
+                << o.files.size() << ")\n";
             return kExitUsage;
         }
     }
@@ -105,8 +108,10 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
 std::vector<std::pair<int, double>> settingsFor(const Options& o, int channels, bool stateGiven) {
     std::vector<std::pair<int, double>> s;
     auto put = [&](int index, std::optional<double> explicitValue, double byDefault) {
-        if (explicitValue) s.emplace_back(index, *explicitValue);
-        else if (!stateGiven) s.emplace_back(index, byDefault);
+        if (explicitValue)
+            s.emplace_back(index, *explicitValue);
+        else if (!stateGiven)
+            s.emplace_back(index, byDefault);
     };
     auto asDouble = [](std::optional<int> v) { return v ? std::optional<double>(*v) : std::nullopt; };
 

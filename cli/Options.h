@@ -22,11 +22,11 @@ struct Options {
     std::vector<std::string> files;  // measure: in argument order
 
     // Settings asked for explicitly; unset ones follow the file's channel count (or a restored state).
-    std::optional<int> type;           // "Type": 0 RMS, 1 EBU R128
-    std::optional<int> ebuLayout;      // "EBU Channel Config": 0 2.0, 1 4.0, 2 4.1, 3 5.1
-    std::optional<int> rmsChannels;    // "RMS Channel Config": 0 stereo, 1 left, 2 right, 3 four, 4 six
-    std::optional<int> rmsMode;        // "RMS Meter Mode": 0 rms, 1 rms+3
-    std::optional<double> rmsWindowMs; // "RMS Window", 10 .. 3000 ms
+    std::optional<int> type;            // "Type": 0 RMS, 1 EBU R128
+    std::optional<int> ebuLayout;       // "EBU Channel Config": 0 2.0, 1 4.0, 2 4.1, 3 5.1
+    std::optional<int> rmsChannels;     // "RMS Channel Config": 0 stereo, 1 left, 2 right, 3 four, 4 six
+    std::optional<int> rmsMode;         // "RMS Meter Mode": 0 rms, 1 rms+3
+    std::optional<double> rmsWindowMs;  // "RMS Window", 10 .. 3000 ms
 
     int blockFrames = 512;  // host block size
     int jobs = 1;
@@ -46,8 +46,8 @@ constexpr double kMinRmsWindowMs = 10.0;
 constexpr double kMaxRmsWindowMs = 3000.0;
 constexpr const char* kDemoSnapshot = "quenlix-demo.png";
 
-// Parses argv into `options`. Returns std::nullopt to go on, or the exit code to stop with after help or a usage
-// message has been written to `out` / `err`.
+// Parses argv into `options`. Returns std::nullopt to go on, or the exit code to stop with after help or a
+// usage message has been written to `out` / `err`.
 std::optional<int> parseArguments(int argc, const char* const* argv, Options& options, std::ostream& out,
                                   std::ostream& err);
 

@@ -1,14 +1,14 @@
 #include "cli/PluginSession.h"
 
-#include "host/rtas/format/HostModule.h"
-#include "plugin/QuenlixHostCalls.h"
-
 #include <dlfcn.h>
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+
+#include "host/rtas/format/HostModule.h"
+#include "plugin/QuenlixHostCalls.h"
 
 namespace quenlix::cli {
 namespace {
@@ -41,7 +41,7 @@ struct LoadedPlugin {
 };
 
 class PluginSession final : public MeteringSession {
-public:
+  public:
     explicit PluginSession(std::shared_ptr<LoadedPlugin> plugin) : mPlugin(std::move(plugin)) {}
 
     ~PluginSession() override {
@@ -76,7 +76,8 @@ public:
         mInstance->GetTransport().SetSampleLocation(0);
         mChannels = channels;
         mInputs.assign(static_cast<std::size_t>(mInstance->GetNumInputs()), nullptr);
-        mOutputBuffers.assign(static_cast<std::size_t>(mInstance->GetNumOutputs()), std::vector<float>(kMaxQuantum));
+        mOutputBuffers.assign(static_cast<std::size_t>(mInstance->GetNumOutputs()),
+                              std::vector<float>(kMaxQuantum));
         mOutputs.clear();
         for (auto& b : mOutputBuffers) mOutputs.push_back(b.data());
         mSilence.assign(kMaxQuantum, 0.0f);
@@ -125,7 +126,8 @@ public:
         for (int offset = 0; offset < frames;) {
             int n = std::min(frames - offset, kMaxQuantum);
             for (std::size_t c = 0; c < mInputs.size(); ++c)
-                mInputs[c] = const_cast<float*>(static_cast<int>(c) < mChannels ? channels[c] + offset : mSilence.data());
+                mInputs[c] = const_cast<float*>(static_cast<int>(c) < mChannels ? channels[c] + offset
+                                                                                : mSilence.data());
             mInstance->Render(mInputs.data(), mOutputs.data(), n);
             mFramesRendered += n;
             mInstance->GetTransport().SetSampleLocation(mFramesRendered);
@@ -212,7 +214,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     // Host render quantum; longer host blocks are handed over in pieces of this size.
     static constexpr int kMaxQuantum = 4096;
 
@@ -242,11 +244,13 @@ private:
 };
 
 class PluginSessionFactory final : public SessionFactory {
-public:
+  public:
     explicit PluginSessionFactory(std::shared_ptr<LoadedPlugin> plugin) : mPlugin(std::move(plugin)) {}
-    std::unique_ptr<MeteringSession> create(std::string&) override { return std::make_unique<PluginSession>(mPlugin); }
+    std::unique_ptr<MeteringSession> create(std::string&) override {
+        return std::make_unique<PluginSession>(mPlugin);
+    }
 
-private:
+  private:
     std::shared_ptr<LoadedPlugin> mPlugin;
 };
 
@@ -277,9 +281,11 @@ std::string resolvePluginModule(const std::string& path, std::string& error) {
             return c.string();
         }
     }
-    if (!path.empty()) error = "no plug-in module at " + path;
-    else error = "no plug-in module beside the program (looked in " + candidates.front().lexically_normal().string() +
-                 "); build it or give --plugin PATH";
+    if (!path.empty())
+        error = "no plug-in module at " + path;
+    else
+        error = "no plug-in module beside the program (looked in " +
+                candidates.front().lexically_normal().string() + "); build it or give --plugin PATH";
     return {};
 }
 
@@ -308,7 +314,8 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
         error = "plug-in module " + file + " offers no " QUENLIX_EDITOR_PICTURE_ENTRY_POINT " call";
         return nullptr;
     }
-    static_assert(sizeof(plugin->writePicture) == sizeof(symbol), "function and data pointers differ in size");
+    static_assert(sizeof(plugin->writePicture) == sizeof(symbol),
+                  "function and data pointers differ in size");
     std::memcpy(&plugin->writePicture, &symbol, sizeof symbol);
     return std::make_unique<PluginSessionFactory>(std::move(plugin));
 }

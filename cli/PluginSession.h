@@ -3,10 +3,10 @@
 // inspection call for the unrounded results and read-out texts.
 #pragma once
 
-#include "cli/MeteringSession.h"
-
 #include <memory>
 #include <string>
+
+#include "cli/MeteringSession.h"
 
 namespace quenlix::cli {
 

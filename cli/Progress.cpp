@@ -7,13 +7,20 @@
 
 namespace quenlix::cli {
 
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 Progress::Progress(std::ostream& err, bool enabled, int fileCount)
-    : mErr(err), mEnabled(enabled), mFileCount(fileCount), mFractions(static_cast<std::size_t>(std::max(fileCount, 0))),
-      mStart(std::chrono::steady_clock::now()), mLastDraw(mStart) {}
+    : mErr(err),
+      mEnabled(enabled),
+      mFileCount(fileCount),
+      mFractions(static_cast<std::size_t>(std::max(fileCount, 0))),
+      mStart(std::chrono::steady_clock::now()),
+      mLastDraw(mStart) {}
 
-std::string Progress::line(const std::string& name, double percent, double speed, int filesDone, int fileCount) {
+std::string Progress::line(const std::string& name, double percent, double speed, int filesDone,
+                           int fileCount) {
     constexpr int kBarWidth = 24;
     int filled = static_cast<int>(percent / 100.0 * kBarWidth + 0.5);
     if (filled < 0) filled = 0;
@@ -21,8 +28,8 @@ std::string Progress::line(const std::string& name, double percent, double speed
     std::string shown = name;
     if (shown.size() > 40) shown = "..." + shown.substr(shown.size() - 37);
     char buf[256];
-    std::snprintf(buf, sizeof buf, "[%.*s%.*s] %5.1f%%  %6.1fx real time  ", filled, "########################",
-                  kBarWidth - filled, "                        ", percent, speed);
+    std::snprintf(buf, sizeof buf, "[%.*s%.*s] %5.1f%%  %6.1fx real time  ", filled,
+                  "########################", kBarWidth - filled, "                        ", percent, speed);
     std::string out = buf;
     if (fileCount > 1) out += "(" + std::to_string(filesDone) + "/" + std::to_string(fileCount) + ") ";
     return out + shown;
@@ -36,7 +43,8 @@ void Progress::begin(int job, const std::string& name) {
     draw(true);
 }
 
-void Progress::advance(int job, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames, int sampleRate) {
+void Progress::advance(int job, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames,
+                       int sampleRate) {
     if (!mEnabled) return;
     std::lock_guard<std::mutex> lock(mMutex);
     if (job >= 0 && job < static_cast<int>(mFractions.size()) && frames > 0)

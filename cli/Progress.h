@@ -1,6 +1,7 @@
-// The progress bar on standard error: the file being metered, its percentage and the speed as a multiple of real
-// time. Drawn only when enabled (standard error is a terminal and --quiet was not given). Safe to call from every
-// worker thread; redraws at most ten times a second while audio runs, and at once when a file starts or ends.
+// The progress bar on standard error: the file being metered, its percentage and the speed as a multiple of
+// real time. Drawn only when enabled (standard error is a terminal and --quiet was not given). Safe to call
+// from every worker thread; redraws at most ten times a second while audio runs, and at once when a file
+// starts or ends.
 #pragma once
 
 #include <chrono>
@@ -13,20 +14,22 @@
 namespace quenlix::cli {
 
 class Progress {
-public:
+  public:
     Progress(std::ostream& err, bool enabled, int fileCount);
 
     // `job` is the programme's position in the argument list (0 .. fileCount - 1).
     void begin(int job, const std::string& name);
-    void advance(int job, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames, int sampleRate);
+    void advance(int job, std::int64_t framesDone, std::int64_t frames, std::int64_t newFrames,
+                 int sampleRate);
     void fileDone(int job);
     // Clears the bar so the report starts on a clean line.
     void finish();
 
     // The line as drawn (without the carriage return). With several files the percentage is of all of them.
-    static std::string line(const std::string& name, double percent, double speed, int filesDone, int fileCount);
+    static std::string line(const std::string& name, double percent, double speed, int filesDone,
+                            int fileCount);
 
-private:
+  private:
     void draw(bool force);
 
     std::ostream& mErr;
@@ -34,8 +37,8 @@ private:
     int mFileCount;
     int mFilesDone = 0;
     std::mutex mMutex;
-    std::string mName;                  // the file started last
-    std::vector<double> mFractions;     // per job, 0 .. 1
+    std::string mName;               // the file started last
+    std::vector<double> mFractions;  // per job, 0 .. 1
     double mAudioSeconds = 0.0;
     std::chrono::steady_clock::time_point mStart;
     std::chrono::steady_clock::time_point mLastDraw;

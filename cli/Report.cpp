@@ -1,9 +1,8 @@
 #include "cli/Report.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace quenlix::cli {
@@ -57,7 +56,8 @@ ordered_json reportJson(const FileReport& r) {
         return j;
     }
     ordered_json settings = ordered_json::object();
-    for (const ParamReading& p : r.settings) settings[p.name] = p.label.empty() ? p.text : p.text + " " + p.label;
+    for (const ParamReading& p : r.settings)
+        settings[p.name] = p.label.empty() ? p.text : p.text + " " + p.label;
     j["settings"] = settings;
     ordered_json outputs = ordered_json::object();
     for (const ParamReading& p : r.outputs) outputs[p.name] = number(p.value);
@@ -87,11 +87,11 @@ struct Row {
 
 std::vector<Row> rowsFor(const Measurements& m) {
     if (m.meterType == 1)
-        return {{"IL", "LUFS", m.integratedLufs},     {"ML", "LUFS", m.momentaryLufs},
+        return {{"IL", "LUFS", m.integratedLufs},       {"ML", "LUFS", m.momentaryLufs},
                 {"ML Max", "LUFS", m.momentaryMaxLufs}, {"SL", "LUFS", m.shortTermLufs},
                 {"SL Max", "LUFS", m.shortTermMaxLufs}, {"TP Max", "dBTP", m.truePeakDbtp},
                 {"LRA", "LU", m.loudnessRangeLu}};
-    return {{"IL", "dBFS", m.integratedDbfs},      {"ML", "dBFS", m.momentaryDbfs},
+    return {{"IL", "dBFS", m.integratedDbfs},       {"ML", "dBFS", m.momentaryDbfs},
             {"ML Max", "dBFS", m.momentaryMaxDbfs}, {"Peak Max", "dBFS", m.samplePeakDbfs},
             {"TP Max", "dBFS", m.truePeakDbfs},     {"Crest", "dB", m.crestDb}};
 }
@@ -122,8 +122,8 @@ void writeTable(const FileReport& r, std::ostream& out) {
     if (!r.hasResults) return;
     for (const ParamReading& p : r.settings) {
         char buf[160];
-        std::snprintf(buf, sizeof buf, "  %-20s %s%s%s\n", p.name.c_str(), p.text.c_str(), p.label.empty() ? "" : " ",
-                      p.label.c_str());
+        std::snprintf(buf, sizeof buf, "  %-20s %s%s%s\n", p.name.c_str(), p.text.c_str(),
+                      p.label.empty() ? "" : " ", p.label.c_str());
         out << buf;
     }
     char header[96];
@@ -135,8 +135,8 @@ void writeTable(const FileReport& r, std::ostream& out) {
         for (const auto& [key, text] : r.readouts)
             if (key == row.key) shown = text;
         char buf[160];
-        std::snprintf(buf, sizeof buf, "  %-9s %7s  %10s %s\n", row.key, shown.c_str(), fixed(row.measured, 3).c_str(),
-                      row.unit);
+        std::snprintf(buf, sizeof buf, "  %-9s %7s  %10s %s\n", row.key, shown.c_str(),
+                      fixed(row.measured, 3).c_str(), row.unit);
         out << buf;
     }
 }

@@ -1,10 +1,10 @@
 // Writers for the results: a JSON array (one object per programme, in argument order) or readable tables.
 #pragma once
 
-#include "cli/FileReport.h"
-
 #include <iosfwd>
 #include <vector>
+
+#include "cli/FileReport.h"
 
 namespace quenlix::cli {
 

@@ -20,7 +20,8 @@ TimelineWriter::~TimelineWriter() {
     if (mFile != nullptr) std::fclose(mFile);
 }
 
-bool TimelineWriter::open(const std::string& path, const std::vector<std::string>& columns, std::string& error) {
+bool TimelineWriter::open(const std::string& path, const std::vector<std::string>& columns,
+                          std::string& error) {
     mPath = path;
     mFile = std::fopen(path.c_str(), "w");
     if (mFile == nullptr) {
@@ -40,8 +41,10 @@ void TimelineWriter::row(double timeS, const std::vector<double>& values) {
     if (mFile == nullptr) return;
     std::fprintf(mFile, "%.6f", timeS);
     for (double v : values) {
-        if (std::isfinite(v)) std::fprintf(mFile, ",%.10g", v);
-        else std::fputs(",", mFile);
+        if (std::isfinite(v))
+            std::fprintf(mFile, ",%.10g", v);
+        else
+            std::fputs(",", mFile);
     }
     std::fputc('\n', mFile);
 }

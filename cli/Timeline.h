@@ -9,7 +9,7 @@
 namespace quenlix::cli {
 
 class TimelineWriter {
-public:
+  public:
     TimelineWriter() = default;
     ~TimelineWriter();
     TimelineWriter(const TimelineWriter&) = delete;
@@ -21,7 +21,7 @@ public:
     // Flushes and closes; reports a failed write (a full disk) as an error.
     bool close(std::string& error);
 
-private:
+  private:
     std::FILE* mFile = nullptr;
     std::string mPath;
 };

@@ -1,11 +1,11 @@
 // quenlix: the command-line host of the Quenlix meter.
+#include <exception>
+#include <iostream>
+
 #include "cli/App.h"
 #include "cli/Options.h"
 #include "cli/PluginSession.h"
 #include "cli/Progress.h"
-
-#include <exception>
-#include <iostream>
 
 int main(int argc, char** argv) {
     using namespace quenlix::cli;

@@ -9,7 +9,7 @@
 // at the end and read back at a byte position.
 // Not thread-safe; the plug-in base holds its mutex while it serialises into one.
 class ByteChunk {
-public:
+  public:
     ByteChunk() : mBytes(4096) {}
 
     // Appends the bytes of *value. Returns the new size, or -1 when the buffer could not grow
@@ -44,6 +44,6 @@ public:
 
     bool IsEqual(const ByteChunk& other) const;
 
-private:
+  private:
     WDL_HeapBuf mBytes;
 };

@@ -46,7 +46,8 @@ int LookUpHost(const char* name) {
     // Lower-cased copy, cut at 255 characters.
     char lower[256];
     int n = 0;
-    for (; n < 255 && name[n]; ++n) lower[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[n])));
+    for (; n < 255 && name[n]; ++n)
+        lower[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[n])));
     lower[n] = '\0';
     for (const HostKey& k : kHostKeys)
         if (std::strstr(lower, k.key)) return k.host;

@@ -4,7 +4,7 @@
 // owns the attached editor and deletes it through this interface, so the framework never sees
 // the editor's own headers.
 class IEditorLink {
-public:
+  public:
     virtual ~IEditorLink() = default;
 
     // Pushes a parameter value into every control bound to paramIdx. value is normalised (0..1)

@@ -8,7 +8,7 @@ struct IMidiMsg {
 };
 
 struct ISysEx {
-    int mOffset = 0;                      // frame offset within the current block
-    const unsigned char* mData = nullptr; // not owned
-    int mSize = 0;                        // bytes at mData
+    int mOffset = 0;                       // frame offset within the current block
+    const unsigned char* mData = nullptr;  // not owned
+    int mSize = 0;                         // bytes at mData
 };

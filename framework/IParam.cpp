@@ -105,7 +105,9 @@ void IParam::SetNormalized(double normalized) {
     mValue = v;
 }
 
-double IParam::GetNormalized() const { return GetNormalized(mValue); }
+double IParam::GetNormalized() const {
+    return GetNormalized(mValue);
+}
 
 double IParam::GetNormalized(double value) const {
     // A range of zero width (or reversed) has no position to map to; report the bottom rather

@@ -9,7 +9,7 @@
 // text functions never allocate; InitEnum, InitDouble and SetDisplayText allocate and run only
 // while the plug-in is being constructed.
 class IParam {
-public:
+  public:
     enum EParamType { kTypeNone = 0, kTypeBool = 1, kTypeInt = 2, kTypeEnum = 3, kTypeDouble = 4 };
 
     // Capacity of every name, label, group and display text, terminating zero included.
@@ -24,7 +24,8 @@ public:
 
     // Initialisation (plug-in constructor). Each sets the type only while it is still kTypeNone.
     void InitBool(const char* name, bool defaultValue, const char* label = "", const char* group = "");
-    void InitEnum(const char* name, int defaultValue, int nEnums, const char* label = "", const char* group = "");
+    void InitEnum(const char* name, int defaultValue, int nEnums, const char* label = "",
+                  const char* group = "");
     void InitInt(const char* name, int defaultValue, int minValue, int maxValue, const char* label = "",
                  const char* group = "");
     void InitDouble(const char* name, double defaultValue, double minValue, double maxValue, double step,
@@ -87,7 +88,7 @@ public:
     // Truncation toward zero that cannot overflow: NaN gives 0, out-of-range values saturate.
     static int TruncToInt(double v);
 
-private:
+  private:
     struct DisplayText {
         int mValue;
         char mText[kTextSize];

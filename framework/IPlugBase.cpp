@@ -144,7 +144,9 @@ bool IPlugBase::IsOutChannelConnected(int chIdx) const {
 
 // ---- Default hooks ----
 
-void IPlugBase::Reset() { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::Reset() {
+    WDL_MutexLock lock(&mMutex);
+}
 
 namespace {
 
@@ -165,9 +167,13 @@ void CopyInputsToOutputs(T** inputs, T** outputs, int nIn, int nOut, int nFrames
 
 }  // namespace
 
-void IPlugBase::OnParamChange(int /*paramIdx*/) { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::OnParamChange(int /*paramIdx*/) {
+    WDL_MutexLock lock(&mMutex);
+}
 
-void IPlugBase::OnActivate(bool /*active*/) { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::OnActivate(bool /*active*/) {
+    WDL_MutexLock lock(&mMutex);
+}
 
 void IPlugBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     CopyInputsToOutputs(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
@@ -177,7 +183,9 @@ void IPlugBase::ProcessSingleReplacing(float** inputs, float** outputs, int nFra
     CopyInputsToOutputs(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
 }
 
-void IPlugBase::ProcessMidiMsg(IMidiMsg* pMsg) { SendMidiMsg(pMsg); }
+void IPlugBase::ProcessMidiMsg(IMidiMsg* pMsg) {
+    SendMidiMsg(pMsg);
+}
 
 bool IPlugBase::MidiNoteName(int /*noteNumber*/, char* name) {
     if (name) name[0] = '\0';
@@ -199,7 +207,8 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
 void IPlugBase::AttachGraphics(IEditorLink* pGraphics) {
     if (!pGraphics) return;
     WDL_MutexLock lock(&mMutex);
-    for (int i = 0; i < NParams(); ++i) pGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
+    for (int i = 0; i < NParams(); ++i)
+        pGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
     pGraphics->PrepDraw();
     if (mGraphics != pGraphics) delete mGraphics;
     mGraphics = pGraphics;

@@ -23,7 +23,7 @@
 // Threads: the host's audio thread (block entry points, under mMutex held by the adapter) and
 // its main thread (parameters, state, editor). Entry points below say which lock they take.
 class IPlugBase {
-public:
+  public:
     // Sizes of the fixed name buffers, terminating zero included; longer names are cut.
     static constexpr int kNameSize = 128;
     // Largest channel count taken from a channel-I/O string; larger counts are cut to it.
@@ -33,8 +33,8 @@ public:
     // supported "in-out" pairs separated by single blanks ("1-1 2-2 4-4 5-5 6-6").
     // version is packed major << 16 | minor << 8 | patch. Main thread.
     IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-              const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
-              int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument, EAPI api);
+              const char* productName, const char* mfrName, int version, int uniqueID, int mfrID, int latency,
+              bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument, EAPI api);
     IPlugBase(const IPlugBase&) = delete;
     IPlugBase& operator=(const IPlugBase&) = delete;
 
@@ -186,7 +186,7 @@ public:
     int NPresets() const { return mPresets.GetSize(); }
     const IPresetEntry* GetPreset(int idx) const { return mPresets.Get(idx); }
 
-protected:
+  protected:
     // For adapters: creates the delay line used while bypassed, sized for the channel counts,
     // with a delay of the current latency. Replaces an existing one. Construction only.
     void CreateLatencyDelayLine();
@@ -210,8 +210,8 @@ protected:
     double mSampleRate = 44100.0;
     int mBlockSize = 0;
     int mLatency;
-    LatencyDelayLine* mDelay = nullptr;     // owned
-    IEditorLink* mGraphics = nullptr;       // owned
+    LatencyDelayLine* mDelay = nullptr;  // owned
+    IEditorLink* mGraphics = nullptr;    // owned
     WDL_OwningPtrList<IParam> mParams;
     WDL_OwningPtrList<IPresetEntry> mPresets;
     WDL_TypedBuf<double*> mInData{static_cast<int>(sizeof(double*)) * 8};
@@ -219,7 +219,7 @@ protected:
     WDL_OwningPtrList<InChannel> mInChannels;
     WDL_OwningPtrList<OutChannel> mOutChannels;
 
-private:
+  private:
     void ParseChannelIO(const char* channelIOStr, int* pMaxIn, int* pMaxOut);
     // Converts frames [offset, offset + nFrames) of every attached host input into scratch.
     void ConvertInputs(int offset, int nFrames);

@@ -29,9 +29,13 @@ float ToFloat(double v) {
 
 }  // namespace
 
-bool IPlugBase::SerializeState(ByteChunk* pChunk) { return SerializeParams(pChunk); }
+bool IPlugBase::SerializeState(ByteChunk* pChunk) {
+    return SerializeParams(pChunk);
+}
 
-int IPlugBase::UnserializeState(ByteChunk* pChunk, int startPos) { return UnserializeParams(pChunk, startPos); }
+int IPlugBase::UnserializeState(ByteChunk* pChunk, int startPos) {
+    return UnserializeParams(pChunk, startPos);
+}
 
 bool IPlugBase::SerializeParams(ByteChunk* pChunk) {
     if (!pChunk) return false;

@@ -8,7 +8,7 @@
 // SetDelay allocates (never on the audio thread); Process runs on the audio thread under the
 // plug-in mutex and does not allocate.
 class LatencyDelayLine {
-public:
+  public:
     LatencyDelayLine(int nInputs, int nOutputs);
 
     // Resizes the rings to delaySamples each (negative counts as 0), zero-fills them and rewinds.
@@ -21,7 +21,7 @@ public:
     // Does nothing while the delay is 0.
     void Process(double** in, double** out, int nInputs, int nOutputs, int nFrames);
 
-private:
+  private:
     WDL_TypedBuf<double> mBuf;
     int mWritePos = 0;
     int mNumInputs;

@@ -19,10 +19,16 @@ using meters::LevelDb;
 using meters::LoudnessLufs;
 
 // Display rounding to 0.1 with halves going up: floor(v * 10 + 0.5) / 10.
-inline double RoundToTenth(double v) { return std::floor(v * 10.0 + 0.5) / 10.0; }
+inline double RoundToTenth(double v) {
+    return std::floor(v * 10.0 + 0.5) / 10.0;
+}
 
 // Level of a magnitude rounded to 0.1 dB; silence gives exactly -144.0.
-inline double RoundedLevelDb(double x) { return RoundToTenth(LevelDb(x)); }
+inline double RoundedLevelDb(double x) {
+    return RoundToTenth(LevelDb(x));
+}
 
 // Loudness of a mean square rounded to 0.1 LU; silence gives exactly -144.0.
-inline double RoundedLoudnessLufs(double m) { return RoundToTenth(LoudnessLufs(m)); }
+inline double RoundedLoudnessLufs(double m) {
+    return RoundToTenth(LoudnessLufs(m));
+}

@@ -5,9 +5,13 @@
 
 WDL_HeapBuf::WDL_HeapBuf(int granularity) : mGranularity(granularity > 0 ? granularity : 1) {}
 
-WDL_HeapBuf::~WDL_HeapBuf() { std::free(mBuf); }
+WDL_HeapBuf::~WDL_HeapBuf() {
+    std::free(mBuf);
+}
 
-WDL_HeapBuf::WDL_HeapBuf(const WDL_HeapBuf& other) : mGranularity(other.mGranularity) { CopyFrom(other); }
+WDL_HeapBuf::WDL_HeapBuf(const WDL_HeapBuf& other) : mGranularity(other.mGranularity) {
+    CopyFrom(other);
+}
 
 WDL_HeapBuf& WDL_HeapBuf::operator=(const WDL_HeapBuf& other) {
     if (this != &other) CopyFrom(other);

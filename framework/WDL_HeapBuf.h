@@ -7,7 +7,7 @@
 // Not thread-safe; the owner serialises access. Resizing allocates, so it is never done on the
 // audio thread except where the caller has made sure the capacity already suffices.
 class WDL_HeapBuf {
-public:
+  public:
     explicit WDL_HeapBuf(int granularity = 4096);
     ~WDL_HeapBuf();
     WDL_HeapBuf(const WDL_HeapBuf& other);
@@ -32,7 +32,7 @@ public:
     // allocation failed.
     bool CopyFrom(const WDL_HeapBuf& other);
 
-private:
+  private:
     void* mBuf = nullptr;
     int mSize = 0;
     int mCapacity = 0;

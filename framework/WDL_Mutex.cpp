@@ -8,8 +8,14 @@ WDL_Mutex::WDL_Mutex() {
     pthread_mutexattr_destroy(&attr);
 }
 
-WDL_Mutex::~WDL_Mutex() { pthread_mutex_destroy(&mMutex); }
+WDL_Mutex::~WDL_Mutex() {
+    pthread_mutex_destroy(&mMutex);
+}
 
-void WDL_Mutex::Enter() { pthread_mutex_lock(&mMutex); }
+void WDL_Mutex::Enter() {
+    pthread_mutex_lock(&mMutex);
+}
 
-void WDL_Mutex::Leave() { pthread_mutex_unlock(&mMutex); }
+void WDL_Mutex::Leave() {
+    pthread_mutex_unlock(&mMutex);
+}

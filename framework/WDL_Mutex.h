@@ -6,7 +6,7 @@
 // One per plug-in instance guards its parameters, state and audio block (see IPlugBase).
 // Any thread; Enter blocks, so the audio thread only ever takes the plug-in's own mutex.
 class WDL_Mutex {
-public:
+  public:
     WDL_Mutex();
     ~WDL_Mutex();
     WDL_Mutex(const WDL_Mutex&) = delete;
@@ -15,13 +15,13 @@ public:
     void Enter();
     void Leave();
 
-private:
+  private:
     pthread_mutex_t mMutex;
 };
 
 // Holds a WDL_Mutex for the lifetime of the guard. A null mutex is allowed and does nothing.
 class WDL_MutexLock {
-public:
+  public:
     explicit WDL_MutexLock(WDL_Mutex* mutex) : mMutex(mutex) {
         if (mMutex) mMutex->Enter();
     }
@@ -31,6 +31,6 @@ public:
     WDL_MutexLock(const WDL_MutexLock&) = delete;
     WDL_MutexLock& operator=(const WDL_MutexLock&) = delete;
 
-private:
+  private:
     WDL_Mutex* mMutex;
 };

@@ -8,7 +8,7 @@
 // Not thread-safe; Add and Insert allocate.
 template <class T>
 class WDL_PtrList {
-public:
+  public:
     WDL_PtrList() : mList(sizeof(T*) * 32) {}
     WDL_PtrList(const WDL_PtrList&) = delete;
     WDL_PtrList& operator=(const WDL_PtrList&) = delete;
@@ -57,13 +57,13 @@ public:
         while (GetSize() > 0) Delete(GetSize() - 1, wantDelete);
     }
 
-private:
+  private:
     WDL_TypedBuf<T*> mList;
 };
 
 // A WDL_PtrList that owns its elements: they are deleted (last to first) when the list is destroyed.
 template <class T>
 class WDL_OwningPtrList : public WDL_PtrList<T> {
-public:
+  public:
     ~WDL_OwningPtrList() override { this->Empty(true); }
 };

@@ -15,16 +15,22 @@ int CappedLength(const char* text, int maxLen) {
 
 }  // namespace
 
-WDL_String::WDL_String(const char* text) { Set(text); }
+WDL_String::WDL_String(const char* text) {
+    Set(text);
+}
 
-WDL_String::WDL_String(const WDL_String& other) { Set(other.Get()); }
+WDL_String::WDL_String(const WDL_String& other) {
+    Set(other.Get());
+}
 
 WDL_String& WDL_String::operator=(const WDL_String& other) {
     if (this != &other) Set(other.Get());
     return *this;
 }
 
-WDL_String::~WDL_String() { std::free(mBuf); }
+WDL_String::~WDL_String() {
+    std::free(mBuf);
+}
 
 bool WDL_String::Reserve(int length) {
     if (length < mCapacity) return true;

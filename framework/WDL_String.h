@@ -4,7 +4,7 @@
 // Allocation never throws: when growing fails the string keeps its previous text and the call
 // returns false. Not thread-safe; every setter may allocate, so none is called on the audio thread.
 class WDL_String {
-public:
+  public:
     WDL_String() = default;
     explicit WDL_String(const char* text);
     WDL_String(const WDL_String& other);
@@ -25,7 +25,7 @@ public:
     // Cuts the text to at most length characters.
     void SetLength(int length);
 
-private:
+  private:
     bool Reserve(int length);
 
     char* mBuf = nullptr;

@@ -12,7 +12,7 @@ template <class T>
 class WDL_TypedBuf {
     static_assert(std::is_trivially_copyable<T>::value, "WDL_TypedBuf holds plain records only");
 
-public:
+  public:
     explicit WDL_TypedBuf(int granularityBytes = 4096) : mHeap(granularityBytes) {}
 
     T* Get() const { return static_cast<T*>(mHeap.Get()); }
@@ -39,7 +39,7 @@ public:
         if (Get()) std::memset(static_cast<void*>(Get()), 0, static_cast<size_t>(GetSize()) * sizeof(T));
     }
 
-private:
+  private:
     static constexpr int kMaxCount = 0x7fffffff / static_cast<int>(sizeof(T));
     WDL_HeapBuf mHeap;
 };

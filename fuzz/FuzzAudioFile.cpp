@@ -41,7 +41,8 @@ struct MemoryFile {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static MemoryFile* file = new MemoryFile;
     if (ftruncate(file->fd, 0) != 0) fuzz::Fail("ftruncate failed");
-    if (size > 0 && pwrite(file->fd, data, size, 0) != static_cast<ssize_t>(size)) fuzz::Fail("pwrite failed");
+    if (size > 0 && pwrite(file->fd, data, size, 0) != static_cast<ssize_t>(size))
+        fuzz::Fail("pwrite failed");
 
     std::string error;
     auto source = quenlix::cli::openAudioFile(file->path, error);
@@ -50,10 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const int channels = source->channels();
-    if (channels < 1 || channels > quenlix::cli::kMaxChannels) fuzz::Fail("channel count outside the bounds", channels);
-    if (source->sampleRate() < quenlix::cli::kMinSampleRate || source->sampleRate() > quenlix::cli::kMaxSampleRate)
+    if (channels < 1 || channels > quenlix::cli::kMaxChannels)
+        fuzz::Fail("channel count outside the bounds", channels);
+    if (source->sampleRate() < quenlix::cli::kMinSampleRate ||
+        source->sampleRate() > quenlix::cli::kMaxSampleRate)
         fuzz::Fail("sample rate outside the bounds", source->sampleRate());
-    if (source->frames() <= 0) fuzz::Fail("an accepted file announces no frames", 0, static_cast<double>(source->frames()));
+    if (source->frames() <= 0)
+        fuzz::Fail("an accepted file announces no frames", 0, static_cast<double>(source->frames()));
 
     // Exactly one block of room, so a reader writing past what it was asked for is caught.
     std::vector<float> interleaved(static_cast<size_t>(kBlockFrames * channels));
@@ -67,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (got > kBlockFrames) fuzz::Fail("read more frames than asked", 0, static_cast<double>(got));
         if (got == 0) break;
         done += got;
-        if (got < kBlockFrames && done < source->frames()) fuzz::Fail("a short read before the end", 0, static_cast<double>(done));
+        if (got < kBlockFrames && done < source->frames())
+            fuzz::Fail("a short read before the end", 0, static_cast<double>(done));
     }
     if (done < kMaxFramesRead && done != source->frames())
         fuzz::Fail("frames read differ from the frames announced", 0, static_cast<double>(done));

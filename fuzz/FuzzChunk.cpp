@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length > 0) std::memcpy(chunk.get(), data + 1, static_cast<size_t>(length));
     if ((flags & 1) && length >= 4) WriteChunkField(chunk.get(), offsetof(PlugInChunkHeader, mSize), length);
     if ((flags & 2) && length >= 24)
-        WriteChunkField(chunk.get(), offsetof(PlugInChunkHeader, mChunkID), static_cast<int32_t>(fuzz::kQuenlixChunkID));
+        WriteChunkField(chunk.get(), offsetof(PlugInChunkHeader, mChunkID),
+                        static_cast<int32_t>(fuzz::kQuenlixChunkID));
     OSType id = fuzz::kQuenlixChunkID;
     if (flags & 4) id = length >= 24 ? static_cast<OSType>(ReadChunkField(chunk.get(), 20)) : 0;
 
@@ -81,9 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ComponentResult result = process.SetChunk(id, chunk.get(), length);
     if (result != kNoErr) {
         if (CurrentState(plug) != before) fuzz::Fail("a refused chunk changed the state");
-        if (instance.GetStateChangeCounter() != counter) fuzz::Fail("a refused chunk counted as a state change");
+        if (instance.GetStateChangeCounter() != counter)
+            fuzz::Fail("a refused chunk counted as a state change");
     } else {
-        if (instance.GetStateChangeCounter() == counter) fuzz::Fail("an accepted chunk did not count as a change");
+        if (instance.GetStateChangeCounter() == counter)
+            fuzz::Fail("an accepted chunk did not count as a change");
         fuzz::CheckParams(plug);
         fuzz::CheckStateRoundTrip(plug);
         // Every host control shows its parameter: a double in the control's continuous encoding, an
@@ -91,9 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int i = 0; i < plug.NParams(); ++i) {
             const double shown = instance.GetControlNumber(i + 2);
             const IParam* p = plug.GetParam(i);
-            const double expected = p->Type() == IParam::kTypeDouble ? p->Value() : static_cast<double>(p->Int());
-            const double tolerance = p->Type() == IParam::kTypeDouble ? 1e-6 * (p->GetMax() - p->GetMin()) + 1e-9 : 0.0;
-            if (!(std::fabs(shown - expected) <= tolerance)) fuzz::Fail("host control differs from its parameter", i, shown);
+            const double expected =
+                p->Type() == IParam::kTypeDouble ? p->Value() : static_cast<double>(p->Int());
+            const double tolerance =
+                p->Type() == IParam::kTypeDouble ? 1e-6 * (p->GetMax() - p->GetMin()) + 1e-9 : 0.0;
+            if (!(std::fabs(shown - expected) <= tolerance))
+                fuzz::Fail("host control differs from its parameter", i, shown);
         }
     }
 
@@ -106,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     if (!instance.SaveChunk(&saved, &error)) fuzz::Fail("the chunk could not be saved");
     equal = false;
-    if (instance.CompareChunk(saved, &equal) != kNoErr || !equal) fuzz::Fail("a saved chunk does not compare equal");
+    if (instance.CompareChunk(saved, &equal) != kNoErr || !equal)
+        fuzz::Fail("a saved chunk does not compare equal");
 
     float* in[2] = {t.in[0].data(), t.in[1].data()};
     float* out[2] = {t.out[0].data(), t.out[1].data()};

@@ -59,17 +59,18 @@ bool SameSample(float a, float b) {
 }
 
 double SpecialDouble(FuzzedDataProvider& fdp) {
-    static const double kValues[] = {0.0, -0.0, 0.5, 1.0, -1.0, 2.0, 1e-300, 5e-324, 1e300, -1e300,
-                                     NAN, INFINITY, -INFINITY, 2147483648.0, -2147483649.0, 0.4999999999,
-                                     10.0, 3000.0, 3000.5, 9.999e-08};
+    static const double kValues[] = {0.0,          -0.0,     0.5,       1.0,          -1.0,
+                                     2.0,          1e-300,   5e-324,    1e300,        -1e300,
+                                     NAN,          INFINITY, -INFINITY, 2147483648.0, -2147483649.0,
+                                     0.4999999999, 10.0,     3000.0,    3000.5,       9.999e-08};
     if (fdp.ConsumeBool()) return kValues[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kValues) - 1)];
     return fdp.ConsumeFloatingPoint<double>();
 }
 
 double SampleRate(FuzzedDataProvider& fdp) {
-    static const double kRates[] = {44100.0, 48000.0, 88200.0, 96000.0, 192000.0, 384000.0, 8000.0,
-                                    22050.0, 1.0,     0.5,     1e-300,  0.0,      -48000.0, NAN,
-                                    INFINITY, 39.9,   40.0,    2.7e6,   1e9,      1e300};
+    static const double kRates[] = {44100.0,  48000.0, 88200.0, 96000.0, 192000.0, 384000.0, 8000.0,
+                                    22050.0,  1.0,     0.5,     1e-300,  0.0,      -48000.0, NAN,
+                                    INFINITY, 39.9,    40.0,    2.7e6,   1e9,      1e300};
     if (fdp.ConsumeBool()) return kRates[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kRates) - 1)];
     // Any rate up to 1 MHz; the table brings the absurd ones (each costs rings of 64 MiB to clear).
     return fdp.ConsumeFloatingPointInRange(-1000.0, 1e6);
@@ -116,8 +117,8 @@ bool Verbose() {
     static const bool verbose = std::getenv("QUENLIX_FUZZ_VERBOSE") != nullptr;
     return verbose;
 }
-#define FUZZ_LOG(...) \
-    do { \
+#define FUZZ_LOG(...)                                     \
+    do {                                                  \
         if (Verbose()) std::fprintf(stderr, __VA_ARGS__); \
     } while (0)
 
@@ -128,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Buffers& b = *buffers;
     FuzzedDataProvider fdp(data, size);
 
-    const int channels = kChannelChoices[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kChannelChoices) - 1)];
+    const int channels =
+        kChannelChoices[fdp.ConsumeIntegralInRange<size_t>(0, std::size(kChannelChoices) - 1)];
     rtashost::InstanceConfig config;
     config.maxQuantum = kMaxQuantum;
     config.sampleRate = fdp.ConsumeBool() ? 48000.0 : 44100.0;
@@ -153,7 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 instance->Render(b.inPtrs, b.outPtrs, nFrames);
                 for (int c = 0; c < channels; ++c)
                     for (int i = 0; i < nFrames; ++i)
-                        if (!SameSample(b.in[c][i], b.out[c][i])) fuzz::Fail("audio changed on its way through", c, i);
+                        if (!SameSample(b.in[c][i], b.out[c][i]))
+                            fuzz::Fail("audio changed on its way through", c, i);
                 break;
             }
             case 3: {  // the host sets a control to any control value (the bypass and invalid indices too)

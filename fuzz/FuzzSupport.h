@@ -31,22 +31,25 @@ namespace fuzz {
 // What Quenlix declares to the host format (the same declarations its module makes).
 inline IPlugGroupInfo QuenlixGroupInfo() {
     return IPlugGroupInfo{"Harbelwick\nHarbelwick\nQXRV", FourCharCode("QXRV"), "Quenlix\nIPEF", 1,
-                          "1-1 2-2 4-4 5-5 6-6", FourCharCode("QXR5"), "Effect"};
+                          "1-1 2-2 4-4 5-5 6-6",          FourCharCode("QXR5"), "Effect"};
 }
 constexpr OSType kQuenlixChunkID = FourCharCode("QXR5");
 
 // The Quenlix group linked in (not loaded), created once for the whole run.
 inline std::shared_ptr<rtashost::Module> QuenlixModule() {
-    static std::shared_ptr<rtashost::Module> module = rtashost::Module::FromGroup(new IPlugGroup(QuenlixGroupInfo()));
+    static std::shared_ptr<rtashost::Module> module =
+        rtashost::Module::FromGroup(new IPlugGroup(QuenlixGroupInfo()));
     if (!module) Fail("the Quenlix group could not be created");
     return module;
 }
 
 // A created and initialised instance with `channels` in and out.
-inline std::unique_ptr<rtashost::Instance> MakeInstance(int channels, const rtashost::InstanceConfig& config) {
+inline std::unique_ptr<rtashost::Instance> MakeInstance(int channels,
+                                                        const rtashost::InstanceConfig& config) {
     auto module = QuenlixModule();
     std::string error;
-    auto instance = rtashost::Instance::Create(module, module->FindEffectType(channels, channels), config, &error);
+    auto instance =
+        rtashost::Instance::Create(module, module->FindEffectType(channels, channels), config, &error);
     if (!instance) {
         std::fprintf(stderr, "%s\n", error.c_str());
         Fail("an instance could not be created", channels);
@@ -58,7 +61,9 @@ inline std::unique_ptr<rtashost::Instance> MakeInstance(int channels, const rtas
 inline IPlugProcess* Process(const rtashost::Instance& instance) {
     return static_cast<IPlugProcess*>(instance.GetProcess());
 }
-inline IPlugRTAS* Plug(const rtashost::Instance& instance) { return Process(instance)->GetPlug(); }
+inline IPlugRTAS* Plug(const rtashost::Instance& instance) {
+    return Process(instance)->GetPlug();
+}
 
 // Every parameter holds a number inside its own range, whatever came in.
 inline void CheckParams(IPlugBase& plug) {
@@ -81,11 +86,10 @@ inline void CheckStateRoundTrip(IPlugBase& plug) {
 
 // Float samples that stress the measurement: non-numbers, infinities, subnormals, huge values.
 inline float SpecialSample(unsigned char code) {
-    static const float kValues[] = {
-        0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 1.41f,
-        NAN, -NAN, INFINITY, -INFINITY,
-        1.4e-45f, -1.4e-45f, 1.17e-38f, 5e-39f,  // subnormals and the smallest normal
-        3.4028235e38f, -3.4028235e38f, 1e30f, -1e20f, 1e-20f, 65536.0f};
+    static const float kValues[] = {0.0f,          -0.0f,          1.0f,     -1.0f,     0.5f,     1.41f,
+                                    NAN,           -NAN,           INFINITY, -INFINITY, 1.4e-45f, -1.4e-45f,
+                                    1.17e-38f,     5e-39f,  // subnormals and the smallest normal
+                                    3.4028235e38f, -3.4028235e38f, 1e30f,    -1e20f,    1e-20f,   65536.0f};
     return kValues[code % (sizeof(kValues) / sizeof(kValues[0]))];
 }
 

@@ -32,7 +32,8 @@ Target& Get() {
         for (int c = 0; c < 2; ++c) {
             t->in[c].assign(1024, 0.0f);
             t->out[c].assign(1024, 0.0f);
-            for (int i = 0; i < 1024; ++i) t->in[c][i] = 0.25f * static_cast<float>((i * (c + 3)) % 97 - 48) / 48.0f;
+            for (int i = 0; i < 1024; ++i)
+                t->in[c][i] = 0.25f * static_cast<float>((i * (c + 3)) % 97 - 48) / 48.0f;
         }
         return t;
     }();

@@ -20,7 +20,9 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
+bool MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -63,7 +65,8 @@ bool ChunkSeeds(const std::string& dir, rtashost::Instance& instance) {
     if (!instance.SaveChunk(&chunk, &error)) return false;
     bool ok = WriteFile(dir + "/default", Prefixed(0x00, chunk));
     ok &= WriteFile(dir + "/fixed-header", Prefixed(0x0B, chunk));
-    ok &= WriteFile(dir + "/header-only", Prefixed(0x00, Bytes(chunk.begin(), chunk.begin() + kPlugInChunkHeaderSize)));
+    ok &= WriteFile(dir + "/header-only",
+                    Prefixed(0x00, Bytes(chunk.begin(), chunk.begin() + kPlugInChunkHeaderSize)));
     instance.SetControlNumber(instance.FindControlByName("Type"), 1.0);
     instance.SetControlNumber(instance.FindControlByName("RMS Window"), 3000.0);
     if (!instance.SaveChunk(&chunk, &error)) return false;
@@ -99,7 +102,8 @@ bool AudioSeed(const std::string& path, int format, int channels, int rate, int 
     std::vector<float> samples(static_cast<size_t>(frames * channels));
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            samples[static_cast<size_t>(i * channels + c)] = 0.5f * static_cast<float>(std::sin(0.1 * i * (c + 1)));
+            samples[static_cast<size_t>(i * channels + c)] =
+                0.5f * static_cast<float>(std::sin(0.1 * i * (c + 1)));
     const bool ok = sf_writef_float(f, samples.data(), frames) == frames;
     return sf_close(f) == 0 && ok;
 }
@@ -139,7 +143,8 @@ int main(int argc, char** argv) {
     }
     const std::string root = argv[1];
     bool ok = MakeFolder(root);
-    for (const char* name : {"unserialize", "chunk", "process", "audiofile"}) ok &= MakeFolder(root + "/" + name);
+    for (const char* name : {"unserialize", "chunk", "process", "audiofile"})
+        ok &= MakeFolder(root + "/" + name);
     if (!ok) {
         std::fprintf(stderr, "quenlix_fuzz_seeds: cannot make the folders under %s\n", root.c_str());
         return 1;

@@ -31,43 +31,41 @@
 #include "meters/RMSInt.h"
 #include "meters/RMS_MS.h"
 
-class EBUMM6
-{
-public:
-  static constexpr int kSlots = 6;
-  static constexpr double kMomentaryOverlap = 0.75;
-  static constexpr double kShortTermOverlap = 2.0 / 3.0; // 0.6666666666666666
-  static constexpr int kLraCapacity = 3600;
+class EBUMM6 {
+  public:
+    static constexpr int kSlots = 6;
+    static constexpr double kMomentaryOverlap = 0.75;
+    static constexpr double kShortTermOverlap = 2.0 / 3.0;  // 0.6666666666666666
+    static constexpr int kLraCapacity = 3600;
 
-  // Sets filters, detectors and followers up for sampleRate (Hz), allocates the two rings (400 ms and
-  // 3 s), the integrator store and the loudness-range arrays, then resets. A non-finite or
-  // non-positive rate counts as 44100 Hz. Returns false if an allocation failed; the engine then
-  // measures nothing until a later Init succeeds.
-  bool Init(double sampleRate);
+    // Sets filters, detectors and followers up for sampleRate (Hz), allocates the two rings (400 ms and
+    // 3 s), the integrator store and the loudness-range arrays, then resets. A non-finite or
+    // non-positive rate counts as 44100 Hz. Returns false if an allocation failed; the engine then
+    // measures nothing until a later Init succeeds.
+    bool Init(double sampleRate);
 
-  // Clears every measurement; keeps coefficients, window lengths and the table choice.
-  void Reset();
+    // Clears every measurement; keeps coefficients, window lengths and the table choice.
+    void Reset();
 
-  // Per-sample peak section: true peak and follower for the active slots of `config`.
-  void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config);
+    // Per-sample peak section: true peak and follower for the active slots of `config`.
+    void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config);
 
-  // Per-sample loudness section. With integrate == 0 the windows run but no block reaches the
-  // integrator or the loudness range, which then stand still.
-  void Process(double s1, double s2, double s3, double s4, double s5, double s6, int config,
-               int integrate);
+    // Per-sample loudness section. With integrate == 0 the windows run but no block reaches the
+    // integrator or the loudness range, which then stand still.
+    void Process(double s1, double s2, double s3, double s4, double s5, double s6, int config, int integrate);
 
-  double SampleRate() const { return mSampleRate; }
+    double SampleRate() const { return mSampleRate; }
 
-  ISPD_ITU mTruePeak[kSlots];
-  KFilter mPreFilter[kSlots];
-  KFilter mRlbFilter[kSlots];
-  RMS_MS mMomentary;
-  RMS_MS mShortTerm;
-  RMSInt mIntegrator;
-  LRA mLra;
-  PeakFollower mFollower[kSlots];
+    ISPD_ITU mTruePeak[kSlots];
+    KFilter mPreFilter[kSlots];
+    KFilter mRlbFilter[kSlots];
+    RMS_MS mMomentary;
+    RMS_MS mShortTerm;
+    RMSInt mIntegrator;
+    LRA mLra;
+    PeakFollower mFollower[kSlots];
 
-private:
-  double mSampleRate = 0.0;
-  bool mReady = false; // every array allocated by the last Init
+  private:
+    double mSampleRate = 0.0;
+    bool mReady = false;  // every array allocated by the last Init
 };

@@ -12,42 +12,41 @@
 // Threads: Init, Reset and ProcessSample run on the audio thread under the plug-in mutex (or during
 // construction); results are read there too. ProcessSample allocates nothing and cannot fail.
 
-class ISPD_ITU
-{
-public:
-  static constexpr int kTaps = 49;
-  // Each normaliser is its table's coefficient sum rounded to ten significant digits.
-  static constexpr double kNormaliserA = 3.968955297;
-  static constexpr double kNormaliserB = 3.991122427;
+class ISPD_ITU {
+  public:
+    static constexpr int kTaps = 49;
+    // Each normaliser is its table's coefficient sum rounded to ten significant digits.
+    static constexpr double kNormaliserA = 3.968955297;
+    static constexpr double kNormaliserB = 3.991122427;
 
-  // Chooses the table for the rate truncated to whole Hz: table B for whole multiples of 48000 that
-  // are not multiples of 44100, table A otherwise (including rates that are multiples of neither).
-  // Then clears all state. A non-finite rate uses table A.
-  void Init(double sampleRate);
+    // Chooses the table for the rate truncated to whole Hz: table B for whole multiples of 48000 that
+    // are not multiples of 44100, table A otherwise (including rates that are multiples of neither).
+    // Then clears all state. A non-finite rate uses table A.
+    void Init(double sampleRate);
 
-  // Clears history, write index, per-sample peak and maximum; keeps the table choice.
-  void Reset();
+    // Clears history, write index, per-sample peak and maximum; keeps the table choice.
+    void Reset();
 
-  // Per-sample step: four interpolated values for input x; updates mPeak and mTruePeakMax.
-  void ProcessSample(double x);
+    // Per-sample step: four interpolated values for input x; updates mPeak and mTruePeakMax.
+    void ProcessSample(double x);
 
-  // The table in use (49 coefficients) and its normaliser; fixed by Init.
-  const double* ActiveTable() const { return mTable; }
-  double ActiveNormaliser() const { return mNormaliser; }
+    // The table in use (49 coefficients) and its normaliser; fixed by Init.
+    const double* ActiveTable() const { return mTable; }
+    double ActiveNormaliser() const { return mNormaliser; }
 
-  static const double kTableA[kTaps]; // rates that are whole multiples of 44100 Hz, and the fallback
-  static const double kTableB[kTaps]; // rates that are whole multiples of 48000 Hz
+    static const double kTableA[kTaps];  // rates that are whole multiples of 44100 Hz, and the fallback
+    static const double kTableB[kTaps];  // rates that are whole multiples of 48000 Hz
 
-  // Results, linear magnitudes.
-  double mPeak = 0.0;        // largest |interpolated value| of the latest sample
-  double mTruePeakMax = 0.0; // largest mPeak since the last reset
+    // Results, linear magnitudes.
+    double mPeak = 0.0;         // largest |interpolated value| of the latest sample
+    double mTruePeakMax = 0.0;  // largest mPeak since the last reset
 
-private:
-  const double* mTable = kTableA;
-  double mNormaliser = kNormaliserA;
-  // The 13 newest scaled inputs (input * 4.0 / normaliser), each stored at i and i + 13 so that
-  // they lie contiguous from the newest, at mWriteIndex, backwards in time.
-  static constexpr int kInputs = 13;
-  double mHistory[2 * kInputs] = {};
-  int mWriteIndex = 0; // newest entry, 0 .. 12
+  private:
+    const double* mTable = kTableA;
+    double mNormaliser = kNormaliserA;
+    // The 13 newest scaled inputs (input * 4.0 / normaliser), each stored at i and i + 13 so that
+    // they lie contiguous from the newest, at mWriteIndex, backwards in time.
+    static constexpr int kInputs = 13;
+    double mHistory[2 * kInputs] = {};
+    int mWriteIndex = 0;  // newest entry, 0 .. 12
 };

@@ -9,22 +9,19 @@
 
 #include <cmath>
 
-namespace meters
-{
+namespace meters {
 
 // Level in dB of a magnitude: ln|x| * 20 / ln 10 above 6.309e-08, else -144.0 (silent).
-inline double LevelDb(double x)
-{
-  const double a = std::fabs(x);
-  return a > 6.309e-08 ? std::log(a) * 8.685889638065037 : -144.0;
+inline double LevelDb(double x) {
+    const double a = std::fabs(x);
+    return a > 6.309e-08 ? std::log(a) * 8.685889638065037 : -144.0;
 }
 
 // Loudness in LUFS of a mean square m: 10 log10 m - 0.691 above 4.667e-15, else -144.0.
 // A mean square is never negative; a negative one (rounding debris) or NaN gives -144.0 rather
 // than the NaN its logarithm would be, so it can never pass a loudness gate.
-inline double LoudnessLufs(double m)
-{
-  return m > 4.667e-15 ? std::log(m) * 4.342944819 - 0.691 : -144.0;
+inline double LoudnessLufs(double m) {
+    return m > 4.667e-15 ? std::log(m) * 4.342944819 - 0.691 : -144.0;
 }
 
-} // namespace meters
+}  // namespace meters

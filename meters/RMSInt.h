@@ -12,32 +12,31 @@
 
 #include <memory>
 
-class RMSInt
-{
-public:
-  static constexpr int kCapacity = 36000;
+class RMSInt {
+  public:
+    static constexpr int kCapacity = 36000;
 
-  // Allocates a zeroed store of `capacity` blocks (at least 1) and resets. Returns false if the
-  // store could not be allocated; Process then does nothing.
-  bool Init(int capacity = kCapacity);
+    // Allocates a zeroed store of `capacity` blocks (at least 1) and resets. Returns false if the
+    // store could not be allocated; Process then does nothing.
+    bool Init(int capacity = kCapacity);
 
-  // Zeroes the store; block sum 0, count 0, integrated loudness -141.0.
-  void Reset();
+    // Zeroes the store; block sum 0, count 0, integrated loudness -141.0.
+    void Reset();
 
-  // Adds one momentary block mean square z.
-  void Process(double z);
+    // Adds one momentary block mean square z.
+    void Process(double z);
 
-  int Capacity() const { return mCapacity; }
+    int Capacity() const { return mCapacity; }
 
-  // Results.
-  int mCount = 0;                   // blocks stored; 0 means no integrated value yet
-  double mIntegratedLufs = -141.0;  // LUFS after both gates; -141.0 before the first gated block
+    // Results.
+    int mCount = 0;                   // blocks stored; 0 means no integrated value yet
+    double mIntegratedLufs = -141.0;  // LUFS after both gates; -141.0 before the first gated block
 
-  double mAbsoluteGateLufs = -70.0;
-  double mRelativeGateLu = -10.0;
+    double mAbsoluteGateLufs = -70.0;
+    double mRelativeGateLu = -10.0;
 
-private:
-  double mBlockSum = 0.0;
-  std::unique_ptr<double[]> mStore;
-  int mCapacity = 0;
+  private:
+    double mBlockSum = 0.0;
+    std::unique_ptr<double[]> mStore;
+    int mCapacity = 0;
 };

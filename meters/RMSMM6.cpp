@@ -5,178 +5,158 @@
 
 #include "meters/SampleCount.h"
 
-namespace
-{
+namespace {
 
 // Slot k (0-based) is selected by config: 0 slots 1, 2; 1 slot 1; 2 slot 2; 3 slots 1-4;
 // 4 slots 1-6; anything else (compared as unsigned, so negatives too) none.
 constexpr unsigned kSelectedMask[5] = {0x03u, 0x01u, 0x02u, 0x0Fu, 0x3Fu};
 
-unsigned SelectedSlots(int config)
-{
-  const unsigned c = static_cast<unsigned>(config);
-  return c < 5u ? kSelectedMask[c] : 0u;
+unsigned SelectedSlots(int config) {
+    const unsigned c = static_cast<unsigned>(config);
+    return c < 5u ? kSelectedMask[c] : 0u;
 }
 
 // Level rounded to 0.1 dB; silent (<= 6.309e-08) rounds -1439.5 to -144.0.
-double RoundedLevelDb(double v)
-{
-  if (v > 6.309e-08) return std::floor(std::log(v) * 8.685889638065037 * 10 + 0.5) / 10;
-  return std::floor(-1439.5) / 10;
+double RoundedLevelDb(double v) {
+    if (v > 6.309e-08) return std::floor(std::log(v) * 8.685889638065037 * 10 + 0.5) / 10;
+    return std::floor(-1439.5) / 10;
 }
 
-} // namespace
+}  // namespace
 
-bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate)
-{
-  mFs = meters::UsableSampleRate(sampleRate);
-  mMinWindowMs = minWindowMs;
-  mMaxWindowMs = maxWindowMs;
+bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate) {
+    mFs = meters::UsableSampleRate(sampleRate);
+    mMinWindowMs = minWindowMs;
+    mMaxWindowMs = maxWindowMs;
 
-  mCapacity = meters::TruncToCount((maxWindowMs * 0.001) * mFs, 1, meters::kMaxRingSamples);
-  mRing.reset(new (std::nothrow) double[mCapacity]);
-  if (!mRing) mCapacity = 0;
+    mCapacity = meters::TruncToCount((maxWindowMs * 0.001) * mFs, 1, meters::kMaxRingSamples);
+    mRing.reset(new (std::nothrow) double[mCapacity]);
+    if (!mRing) mCapacity = 0;
 
-  mWindowMs = minWindowMs;
-  mWindowLength = meters::TruncToCount((minWindowMs * 0.001) * mFs, 1,
-                                       mCapacity > 0 ? mCapacity : 1);
-  mOverlap = meters::UsableOverlap(overlap);
+    mWindowMs = minWindowMs;
+    mWindowLength = meters::TruncToCount((minWindowMs * 0.001) * mFs, 1, mCapacity > 0 ? mCapacity : 1);
+    mOverlap = meters::UsableOverlap(overlap);
 
-  for (ISPD_ITU& d : mTruePeak) d.Init(mFs);
-  mRmsOffsetDb = 0.0;
-  mPeakOffsetDb = 0.0;
-  mCommonOffsetDb = 0.0;
-  for (PeakFollower& f : mFollower) f.Init(mFs);
+    for (ISPD_ITU& d : mTruePeak) d.Init(mFs);
+    mRmsOffsetDb = 0.0;
+    mPeakOffsetDb = 0.0;
+    mCommonOffsetDb = 0.0;
+    for (PeakFollower& f : mFollower) f.Init(mFs);
 
-  Reset();
-  return mRing != nullptr;
-}
-
-void RMSMM6::SetWindow(double windowMs)
-{
-  if (windowMs != mWindowMs && mMinWindowMs <= windowMs && windowMs <= mMaxWindowMs)
-  {
-    mWindowMs = windowMs;
-    // Never longer than the ring, which was sized by the same formula for the longest window.
-    mWindowLength = meters::TruncToCount((windowMs * 0.001) * mFs, 1,
-                                         mCapacity > 0 ? mCapacity : 1);
     Reset();
-  }
+    return mRing != nullptr;
 }
 
-void RMSMM6::Reset()
-{
-  for (int i = 0; i < mCapacity; ++i) mRing[i] = 0.0;
-  mWriteIndex = 0;
-  mFull = 0;
-  mReady = 0;
-  mHopCounter = 0;
-  mWindowSum = 0.0;
-  mOutgoing = 0.0;
-  mMeanSquare = 0.0;
-  mMaxMeanSquare = 0.0;
-  mReadoutDb = -144.0;
-  mMaxReadoutDb = -144.0;
-  mIntegratedSum = 0.0;
-  mIntegratedCount = 0;
-  mIntegratedMeanSquare = 0.0;
-  mIntegratedReadoutDb = -144.0;
-  mSamplePeak = 0.0;
-  mPeakMax = 0.0;
-  mPeakMaxReadoutDb = -144.0;
-  for (ISPD_ITU& d : mTruePeak) d.Reset();
-  for (PeakFollower& f : mFollower) f.Reset();
-}
-
-void RMSMM6::Process_M(double s1, double s2, double s3, double s4, double s5, double s6,
-                       double /*enable*/, int config)
-{
-  const unsigned sel = SelectedSlots(config);
-  if (sel & 0x01u) mFollower[0].Process(std::fabs(s1));
-  if (sel & 0x02u) mFollower[1].Process(std::fabs(s2));
-  if (sel & 0x04u) mFollower[2].Process(std::fabs(s3));
-  if (sel & 0x08u) mFollower[3].Process(std::fabs(s4));
-  if (sel & 0x10u) mFollower[4].Process(std::fabs(s5));
-  if (sel & 0x20u) mFollower[5].Process(std::fabs(s6));
-}
-
-int RMSMM6::Process(double s1, double s2, double s3, double s4, double s5, double s6,
-                    double enable, int config)
-{
-  if (mCapacity == 0) return 0; // no ring: Init failed or never ran
-
-  const unsigned sel = SelectedSlots(config);
-  const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
-
-  if (enable != 0.0)
-  {
-    for (int k = 0; k < kSlots; ++k)
-      if (sel & (1u << k)) mTruePeak[k].ProcessSample(s[k]);
-  }
-
-  double peak = 0.0;
-  double p = 0.0;
-  for (int k = 0; k < kSlots; ++k)
-  {
-    if (sel & (1u << k))
-    {
-      const double a = std::fabs(s[k]);
-      if (a > peak) peak = a;
-      p = p + s[k] * s[k];
+void RMSMM6::SetWindow(double windowMs) {
+    if (windowMs != mWindowMs && mMinWindowMs <= windowMs && windowMs <= mMaxWindowMs) {
+        mWindowMs = windowMs;
+        // Never longer than the ring, which was sized by the same formula for the longest window.
+        mWindowLength = meters::TruncToCount((windowMs * 0.001) * mFs, 1, mCapacity > 0 ? mCapacity : 1);
+        Reset();
     }
-  }
-  mSamplePeak = peak;
-  if (mSamplePeak > mPeakMax) mPeakMax = mSamplePeak;
+}
 
-  mWindowSum += p;
-  mOutgoing = mRing[mWriteIndex];
-  mRing[mWriteIndex] = p;
-  mIntegratedSum += p;
-  mIntegratedCount += 1;
-  mWriteIndex += 1;
-  mHopCounter += 1;
-
-  if (mWriteIndex >= mWindowLength)
-  {
+void RMSMM6::Reset() {
+    for (int i = 0; i < mCapacity; ++i) mRing[i] = 0.0;
     mWriteIndex = 0;
+    mFull = 0;
     mReady = 0;
-    if (mFull == 0)
-    {
-      mMaxMeanSquare = mWindowSum / mWindowLength;
-      mFull = 1;
-    }
-  }
-  else
-  {
-    mReady = 0;
-    if (mFull != 1) return 0;
-  }
-
-  // The clamp keeps rounding drift from turning the sum negative; a NaN difference also gives 0.0.
-  const double d = mWindowSum - mOutgoing;
-  mWindowSum = d > 0.0 ? d : 0.0;
-
-  if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength)
-  {
     mHopCounter = 0;
-    mMeanSquare = mWindowSum / mWindowLength;
-    if (mMeanSquare > mMaxMeanSquare) mMaxMeanSquare = mMeanSquare;
-    mReady = 1;
-  }
-
-  mIntegratedMeanSquare = mIntegratedSum / static_cast<double>(mIntegratedCount);
-  return mReady;
+    mWindowSum = 0.0;
+    mOutgoing = 0.0;
+    mMeanSquare = 0.0;
+    mMaxMeanSquare = 0.0;
+    mReadoutDb = -144.0;
+    mMaxReadoutDb = -144.0;
+    mIntegratedSum = 0.0;
+    mIntegratedCount = 0;
+    mIntegratedMeanSquare = 0.0;
+    mIntegratedReadoutDb = -144.0;
+    mSamplePeak = 0.0;
+    mPeakMax = 0.0;
+    mPeakMaxReadoutDb = -144.0;
+    for (ISPD_ITU& d : mTruePeak) d.Reset();
+    for (PeakFollower& f : mFollower) f.Reset();
 }
 
-double RMSMM6::GetCrestVal_db()
-{
-  const double r = std::fabs(std::sqrt(mIntegratedMeanSquare));
-  double il = RoundedLevelDb(r) + mRmsOffsetDb + mCommonOffsetDb;
-  mIntegratedReadoutDb = il;
-  if (il < -140.0) return -144.0;
-  const double peak = RoundedLevelDb(std::fabs(mPeakMax)) + mPeakOffsetDb;
-  mPeakMaxReadoutDb = peak;
-  il = RoundedLevelDb(r) + mRmsOffsetDb + mCommonOffsetDb;
-  mIntegratedReadoutDb = il;
-  return (peak + mCommonOffsetDb) - il;
+void RMSMM6::Process_M(double s1, double s2, double s3, double s4, double s5, double s6, double /*enable*/,
+                       int config) {
+    const unsigned sel = SelectedSlots(config);
+    if (sel & 0x01u) mFollower[0].Process(std::fabs(s1));
+    if (sel & 0x02u) mFollower[1].Process(std::fabs(s2));
+    if (sel & 0x04u) mFollower[2].Process(std::fabs(s3));
+    if (sel & 0x08u) mFollower[3].Process(std::fabs(s4));
+    if (sel & 0x10u) mFollower[4].Process(std::fabs(s5));
+    if (sel & 0x20u) mFollower[5].Process(std::fabs(s6));
+}
+
+int RMSMM6::Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
+                    int config) {
+    if (mCapacity == 0) return 0;  // no ring: Init failed or never ran
+
+    const unsigned sel = SelectedSlots(config);
+    const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
+
+    if (enable != 0.0) {
+        for (int k = 0; k < kSlots; ++k)
+            if (sel & (1u << k)) mTruePeak[k].ProcessSample(s[k]);
+    }
+
+    double peak = 0.0;
+    double p = 0.0;
+    for (int k = 0; k < kSlots; ++k) {
+        if (sel & (1u << k)) {
+            const double a = std::fabs(s[k]);
+            if (a > peak) peak = a;
+            p = p + s[k] * s[k];
+        }
+    }
+    mSamplePeak = peak;
+    if (mSamplePeak > mPeakMax) mPeakMax = mSamplePeak;
+
+    mWindowSum += p;
+    mOutgoing = mRing[mWriteIndex];
+    mRing[mWriteIndex] = p;
+    mIntegratedSum += p;
+    mIntegratedCount += 1;
+    mWriteIndex += 1;
+    mHopCounter += 1;
+
+    if (mWriteIndex >= mWindowLength) {
+        mWriteIndex = 0;
+        mReady = 0;
+        if (mFull == 0) {
+            mMaxMeanSquare = mWindowSum / mWindowLength;
+            mFull = 1;
+        }
+    } else {
+        mReady = 0;
+        if (mFull != 1) return 0;
+    }
+
+    // The clamp keeps rounding drift from turning the sum negative; a NaN difference also gives 0.0.
+    const double d = mWindowSum - mOutgoing;
+    mWindowSum = d > 0.0 ? d : 0.0;
+
+    if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
+        mHopCounter = 0;
+        mMeanSquare = mWindowSum / mWindowLength;
+        if (mMeanSquare > mMaxMeanSquare) mMaxMeanSquare = mMeanSquare;
+        mReady = 1;
+    }
+
+    mIntegratedMeanSquare = mIntegratedSum / static_cast<double>(mIntegratedCount);
+    return mReady;
+}
+
+double RMSMM6::GetCrestVal_db() {
+    const double r = std::fabs(std::sqrt(mIntegratedMeanSquare));
+    double il = RoundedLevelDb(r) + mRmsOffsetDb + mCommonOffsetDb;
+    mIntegratedReadoutDb = il;
+    if (il < -140.0) return -144.0;
+    const double peak = RoundedLevelDb(std::fabs(mPeakMax)) + mPeakOffsetDb;
+    mPeakMaxReadoutDb = peak;
+    il = RoundedLevelDb(r) + mRmsOffsetDb + mCommonOffsetDb;
+    mIntegratedReadoutDb = il;
+    return (peak + mCommonOffsetDb) - il;
 }

@@ -21,79 +21,77 @@
 #include "meters/ISPD_ITU.h"
 #include "meters/PeakFollower.h"
 
-class RMSMM6
-{
-public:
-  static constexpr int kSlots = 6;
+class RMSMM6 {
+  public:
+    static constexpr int kSlots = 6;
 
-  // fs, window limits (ms) and overlap; allocates the ring for maxWindowMs; active window =
-  // minWindowMs; offsets 0; then Reset. The plug-in passes 10.0, 3000.0, 0.75 and the host rate.
-  // A non-finite or non-positive rate counts as 44100 Hz; an overlap outside [0, 1] is clamped into
-  // it (NaN counts as 0). Returns false if the ring could not be
-  // allocated; Process then measures nothing until a later Init succeeds.
-  bool Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate);
+    // fs, window limits (ms) and overlap; allocates the ring for maxWindowMs; active window =
+    // minWindowMs; offsets 0; then Reset. The plug-in passes 10.0, 3000.0, 0.75 and the host rate.
+    // A non-finite or non-positive rate counts as 44100 Hz; an overlap outside [0, 1] is clamped into
+    // it (NaN counts as 0). Returns false if the ring could not be
+    // allocated; Process then measures nothing until a later Init succeeds.
+    bool Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate);
 
-  // Takes windowMs if it differs from the active window and lies within [min, max] (inclusive), then
-  // resets. Otherwise (equal, out of range, NaN) does nothing at all.
-  void SetWindow(double windowMs);
+    // Takes windowMs if it differs from the active window and lies within [min, max] (inclusive), then
+    // resets. Otherwise (equal, out of range, NaN) does nothing at all.
+    void SetWindow(double windowMs);
 
-  // Clears every measurement; keeps configuration, window length, overlap and offsets.
-  void Reset();
+    // Clears every measurement; keeps configuration, window length, overlap and offsets.
+    void Reset();
 
-  // Per-sample follower section: feeds each selected slot's follower with |s_k|. `enable` unused.
-  void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
-                 int config);
+    // Per-sample follower section: feeds each selected slot's follower with |s_k|. `enable` unused.
+    void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
+                   int config);
 
-  // Per-sample measuring section: true peaks (when enable != 0.0), sample peak, window and
-  // integration. Returns 1 when a new windowed result was produced at this sample.
-  int Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
-              int config);
+    // Per-sample measuring section: true peaks (when enable != 0.0), sample peak, window and
+    // integration. Returns 1 when a new windowed result was produced at this sample.
+    int Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable, int config);
 
-  // Crest factor in dB: rounded peak-maximum level minus rounded integrated level (offsets applied);
-  // -144.0 when the integrated level is below -140 dB. Writes the two read-outs it computes.
-  double GetCrestVal_db();
+    // Crest factor in dB: rounded peak-maximum level minus rounded integrated level (offsets applied);
+    // -144.0 when the integrated level is below -140 dB. Writes the two read-outs it computes.
+    double GetCrestVal_db();
 
-  int Capacity() const { return mCapacity; }
+    int Capacity() const { return mCapacity; }
 
-  // Configuration (Init / SetWindow; offsets set by the parameter reactions).
-  double mFs = 44100.0;          // Hz
-  double mMinWindowMs = 10.0;
-  double mMaxWindowMs = 3000.0;
-  double mWindowMs = 10.0;       // active window, ms
-  int mWindowLength = 1;         // samples of the active window
-  double mOverlap = 0.75;
-  double mRmsOffsetDb = 0.0;     // 3.0 in "RMS +3dB (dBFS)"
-  double mPeakOffsetDb = 0.0;
-  double mCommonOffsetDb = 0.0;
+    // Configuration (Init / SetWindow; offsets set by the parameter reactions).
+    double mFs = 44100.0;  // Hz
+    double mMinWindowMs = 10.0;
+    double mMaxWindowMs = 3000.0;
+    double mWindowMs = 10.0;  // active window, ms
+    int mWindowLength = 1;    // samples of the active window
+    double mOverlap = 0.75;
+    double mRmsOffsetDb = 0.0;  // 3.0 in "RMS +3dB (dBFS)"
+    double mPeakOffsetDb = 0.0;
+    double mCommonOffsetDb = 0.0;
 
-  // Results, linear.
-  double mMeanSquare = 0.0;            // windowed mean square ("OUT:RMS ML")
-  double mMaxMeanSquare = 0.0;         // its maximum since reset ("OUT:RMS ML Max")
-  double mIntegratedMeanSquare = 0.0;  // since reset, published once the window is full ("OUT:RMS IL")
-  double mSamplePeak = 0.0;            // largest selected |s_k| of the latest sample
-  double mPeakMax = 0.0;               // since reset ("OUT:RMS Peak Max")
-  int mFull = 0;                       // 1 once the active window has been filled since reset
-  int mReady = 0;                      // 1 only for the sample that produced a windowed result
+    // Results, linear.
+    double mMeanSquare = 0.0;            // windowed mean square ("OUT:RMS ML")
+    double mMaxMeanSquare = 0.0;         // its maximum since reset ("OUT:RMS ML Max")
+    double mIntegratedMeanSquare = 0.0;  // since reset, published once the window is full ("OUT:RMS IL")
+    double mSamplePeak = 0.0;            // largest selected |s_k| of the latest sample
+    double mPeakMax = 0.0;               // since reset ("OUT:RMS Peak Max")
+    int mFull = 0;                       // 1 once the active window has been filled since reset
+    int mReady = 0;                      // 1 only for the sample that produced a windowed result
 
-  // Read-out levels in dB, -144.0 after a reset. The display feed writes the first two;
-  // GetCrestVal_db and the display feed write the other two.
-  double mReadoutDb = -144.0;
-  double mMaxReadoutDb = -144.0;
-  double mIntegratedReadoutDb = -144.0;
-  double mPeakMaxReadoutDb = -144.0;
+    // Read-out levels in dB, -144.0 after a reset. The display feed writes the first two;
+    // GetCrestVal_db and the display feed write the other two.
+    double mReadoutDb = -144.0;
+    double mMaxReadoutDb = -144.0;
+    double mIntegratedReadoutDb = -144.0;
+    double mPeakMaxReadoutDb = -144.0;
 
-  // Integration since reset. The count is 64-bit so the mean stays defined for any session length.
-  double mIntegratedSum = 0.0;
-  std::int64_t mIntegratedCount = 0;
+    // Integration since reset. The count is 64-bit so the mean stays defined for any session length.
+    double mIntegratedSum = 0.0;
+    std::int64_t mIntegratedCount = 0;
 
-  ISPD_ITU mTruePeak[kSlots];
-  PeakFollower mFollower[kSlots];
+    ISPD_ITU mTruePeak[kSlots];
+    PeakFollower mFollower[kSlots];
 
-private:
-  std::unique_ptr<double[]> mRing;
-  int mCapacity = 0;
-  int mWriteIndex = 0;
-  int mHopCounter = 0;
-  double mWindowSum = 0.0;
-  double mOutgoing = 0.0;
+  private:
+    std::unique_ptr<double[]> mRing;
+    int mCapacity = 0;
+    int mWriteIndex = 0;
+    int mHopCounter = 0;
+    double mWindowSum = 0.0;
+    double mOutgoing = 0.0;
 };

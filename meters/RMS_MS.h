@@ -12,37 +12,36 @@
 
 #include <memory>
 
-class RMS_MS
-{
-public:
-  // Allocates a ring of windowLength doubles (at least 1) filled with 0.0 and clears every running
-  // value. An overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the ring
-  // could not be allocated; Process then does nothing.
-  bool Init(int windowLength, double overlap);
+class RMS_MS {
+  public:
+    // Allocates a ring of windowLength doubles (at least 1) filled with 0.0 and clears every running
+    // value. An overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the ring
+    // could not be allocated; Process then does nothing.
+    bool Init(int windowLength, double overlap);
 
-  // Zeroes the ring and every running value; read-out levels -144.0. Keeps length and overlap.
-  void Reset();
+    // Zeroes the ring and every running value; read-out levels -144.0. Keeps length and overlap.
+    void Reset();
 
-  // Per-sample step. Returns 1 when a new result was produced at this sample (also left in mReady).
-  int Process(double y1, double y2, double y3, double y4, double y5, double y6, int config);
+    // Per-sample step. Returns 1 when a new result was produced at this sample (also left in mReady).
+    int Process(double y1, double y2, double y3, double y4, double y5, double y6, int config);
 
-  int WindowLength() const { return mWindowLength; }
-  double Overlap() const { return mOverlap; }
+    int WindowLength() const { return mWindowLength; }
+    double Overlap() const { return mOverlap; }
 
-  // Results.
-  double mResult = 0.0;           // latest mean square
-  double mMaxResult = 0.0;        // largest result since the last reset
-  double mMaxReadoutDb = -144.0;  // written only by the display feed
-  double mReadoutDb = -144.0;     // written only by the display feed
-  int mFull = 0;                  // 1 once the ring has been filled since the last reset
-  int mReady = 0;                 // 1 only for the sample that produced a result
+    // Results.
+    double mResult = 0.0;           // latest mean square
+    double mMaxResult = 0.0;        // largest result since the last reset
+    double mMaxReadoutDb = -144.0;  // written only by the display feed
+    double mReadoutDb = -144.0;     // written only by the display feed
+    int mFull = 0;                  // 1 once the ring has been filled since the last reset
+    int mReady = 0;                 // 1 only for the sample that produced a result
 
-private:
-  std::unique_ptr<double[]> mRing;
-  int mWindowLength = 0;
-  double mOverlap = 0.0;
-  int mWriteIndex = 0;
-  double mWindowSum = 0.0;  // kept incrementally, never negative
-  double mOutgoing = 0.0;   // ring value replaced by the latest sample
-  int mHopCounter = 0;      // samples since the last result
+  private:
+    std::unique_ptr<double[]> mRing;
+    int mWindowLength = 0;
+    double mOverlap = 0.0;
+    int mWriteIndex = 0;
+    double mWindowSum = 0.0;  // kept incrementally, never negative
+    double mOutgoing = 0.0;   // ring value replaced by the latest sample
+    int mHopCounter = 0;      // samples since the last result
 };

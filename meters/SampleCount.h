@@ -9,32 +9,28 @@
 
 #include <cmath>
 
-namespace meters
-{
+namespace meters {
 
 // Largest ring any engine allocates: 2^23 doubles (64 MiB), above 3 s at 2.7 MHz.
 constexpr int kMaxRingSamples = 1 << 23;
 
-inline int TruncToCount(double samples, int lo, int hi)
-{
-  if (!(samples >= static_cast<double>(lo))) return lo; // also catches NaN
-  if (samples >= static_cast<double>(hi)) return hi;
-  return static_cast<int>(samples);
+inline int TruncToCount(double samples, int lo, int hi) {
+    if (!(samples >= static_cast<double>(lo))) return lo;  // also catches NaN
+    if (samples >= static_cast<double>(hi)) return hi;
+    return static_cast<int>(samples);
 }
 
 // A sample rate the engines can work with: NaN, infinities and rates <= 0 become 44100 Hz, the
 // rate a plug-in instance starts with before the host tells it the real one.
-inline double UsableSampleRate(double sampleRate)
-{
-  return (std::isfinite(sampleRate) && sampleRate > 0.0) ? sampleRate : 44100.0;
+inline double UsableSampleRate(double sampleRate) {
+    return (std::isfinite(sampleRate) && sampleRate > 0.0) ? sampleRate : 44100.0;
 }
 
 // A window overlap the hop logic can work with: [0, 1], NaN as 0. Outside that range the hop would
 // never end and its sample counter would overflow.
-inline double UsableOverlap(double overlap)
-{
-  if (!(overlap > 0.0)) return 0.0;
-  return overlap < 1.0 ? overlap : 1.0;
+inline double UsableOverlap(double overlap) {
+    if (!(overlap > 0.0)) return 0.0;
+    return overlap < 1.0 ? overlap : 1.0;
 }
 
-} // namespace meters
+}  // namespace meters

@@ -13,63 +13,60 @@
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64)
 #include <xmmintrin.h>
 
-class ScopedFlushDenormals
-{
-public:
-  ScopedFlushDenormals() noexcept : mSavedModeBits(_mm_getcsr() & kModeBits)
-  {
-    _mm_setcsr(_mm_getcsr() | kModeBits);
-  }
+class ScopedFlushDenormals {
+  public:
+    ScopedFlushDenormals() noexcept : mSavedModeBits(_mm_getcsr() & kModeBits) {
+        _mm_setcsr(_mm_getcsr() | kModeBits);
+    }
 
-  ~ScopedFlushDenormals() { _mm_setcsr((_mm_getcsr() & ~kModeBits) | mSavedModeBits); }
+    ~ScopedFlushDenormals() { _mm_setcsr((_mm_getcsr() & ~kModeBits) | mSavedModeBits); }
 
-  ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-  ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
 
-  // MXCSR bit 15 is flush-to-zero, bit 6 denormals-are-zero.
-  static constexpr unsigned int kModeBits = 0x8040u;
+    // MXCSR bit 15 is flush-to-zero, bit 6 denormals-are-zero.
+    static constexpr unsigned int kModeBits = 0x8040u;
 
-private:
-  unsigned int mSavedModeBits;
+  private:
+    unsigned int mSavedModeBits;
 };
 
 #elif defined(__aarch64__)
 #include <cstdint>
 
-class ScopedFlushDenormals
-{
-public:
-  ScopedFlushDenormals() noexcept : mSavedModeBits(ReadFpcr() & kModeBits) { WriteFpcr(ReadFpcr() | kModeBits); }
+class ScopedFlushDenormals {
+  public:
+    ScopedFlushDenormals() noexcept : mSavedModeBits(ReadFpcr() & kModeBits) {
+        WriteFpcr(ReadFpcr() | kModeBits);
+    }
 
-  ~ScopedFlushDenormals() { WriteFpcr((ReadFpcr() & ~kModeBits) | mSavedModeBits); }
+    ~ScopedFlushDenormals() { WriteFpcr((ReadFpcr() & ~kModeBits) | mSavedModeBits); }
 
-  ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-  ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
 
-  // FPCR bit 24 (FZ) flushes denormal inputs and results alike.
-  static constexpr std::uint64_t kModeBits = std::uint64_t(1) << 24;
+    // FPCR bit 24 (FZ) flushes denormal inputs and results alike.
+    static constexpr std::uint64_t kModeBits = std::uint64_t(1) << 24;
 
-private:
-  static std::uint64_t ReadFpcr() noexcept
-  {
-    std::uint64_t v;
-    asm volatile("mrs %0, fpcr" : "=r"(v));
-    return v;
-  }
-  static void WriteFpcr(std::uint64_t v) noexcept { asm volatile("msr fpcr, %0" : : "r"(v)); }
+  private:
+    static std::uint64_t ReadFpcr() noexcept {
+        std::uint64_t v;
+        asm volatile("mrs %0, fpcr" : "=r"(v));
+        return v;
+    }
+    static void WriteFpcr(std::uint64_t v) noexcept { asm volatile("msr fpcr, %0" : : "r"(v)); }
 
-  std::uint64_t mSavedModeBits;
+    std::uint64_t mSavedModeBits;
 };
 
 #else
 
 // No known way to switch the mode on this processor: the guard does nothing.
-class ScopedFlushDenormals
-{
-public:
-  ScopedFlushDenormals() noexcept = default;
-  ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-  ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+class ScopedFlushDenormals {
+  public:
+    ScopedFlushDenormals() noexcept = default;
+    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
 };
 
 #endif

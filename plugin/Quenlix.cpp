@@ -8,15 +8,13 @@
 #include "meters/RMSMM6.h"
 #include "meters/SampleCount.h"
 
-namespace
-{
+namespace {
 
-constexpr int FourCharCode(const char (&code)[5])
-{
-  return static_cast<int>((static_cast<unsigned>(static_cast<unsigned char>(code[0])) << 24) |
-                          (static_cast<unsigned>(static_cast<unsigned char>(code[1])) << 16) |
-                          (static_cast<unsigned>(static_cast<unsigned char>(code[2])) << 8) |
-                          static_cast<unsigned>(static_cast<unsigned char>(code[3])));
+constexpr int FourCharCode(const char (&code)[5]) {
+    return static_cast<int>((static_cast<unsigned>(static_cast<unsigned char>(code[0])) << 24) |
+                            (static_cast<unsigned>(static_cast<unsigned char>(code[1])) << 16) |
+                            (static_cast<unsigned>(static_cast<unsigned char>(code[2])) << 8) |
+                            static_cast<unsigned>(static_cast<unsigned char>(code[3])));
 }
 
 constexpr int kNumPresets = 3;
@@ -24,7 +22,7 @@ constexpr const char* kChannelIOStr = "1-1 2-2 4-4 5-5 6-6";
 constexpr const char* kEffectName = "Quenlix";
 constexpr const char* kProductName = "";
 constexpr const char* kMfrName = "Harbelwick";
-constexpr int kVendorVersion = (1 << 16) | (3 << 8) | 0; // 1.3.0
+constexpr int kVendorVersion = (1 << 16) | (3 << 8) | 0;  // 1.3.0
 constexpr int kUniqueID = FourCharCode("QXR5");
 constexpr int kMfrID = FourCharCode("QXRV");
 constexpr int kLatency = 0;
@@ -37,168 +35,154 @@ constexpr double kRmsOverlap = 0.75;
 // RMS offset of the meter mode "RMS +3dB (dBFS)", in dB.
 constexpr double kRmsPlus3OffsetDb = 3.0;
 
-} // namespace
+}  // namespace
 
-IPlugRTAS* MakePlug()
-{
-  // Serialises the creation of instances across the host's threads. A function-local static is
-  // created exactly once even under concurrent first calls and destroyed when the module unloads.
-  static std::recursive_mutex creationMutex;
-  std::lock_guard<std::recursive_mutex> lock(creationMutex);
-  return new Quenlix(IPlugInstanceInfo());
+IPlugRTAS* MakePlug() {
+    // Serialises the creation of instances across the host's threads. A function-local static is
+    // created exactly once even under concurrent first calls and destroyed when the module unloads.
+    static std::recursive_mutex creationMutex;
+    std::lock_guard<std::recursive_mutex> lock(creationMutex);
+    return new Quenlix(IPlugInstanceInfo());
 }
 
 Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
-  : IPlugRTAS(instanceInfo, kNumParams, kChannelIOStr, kNumPresets, kEffectName, kProductName, kMfrName,
-              kVendorVersion, kUniqueID, kMfrID, kLatency, false, false, false, kSideChainChannels)
-  , mMeterSampleRate(GetSampleRate())
-  , mNumInputs(NInChannels())
-  , mNumOutputs(NOutChannels())
-{
-  mRmsMeter = std::make_unique<RMSMM6>();
-  mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
-  ApplyRmsWindowAndMode();
+    : IPlugRTAS(instanceInfo, kNumParams, kChannelIOStr, kNumPresets, kEffectName, kProductName, kMfrName,
+                kVendorVersion, kUniqueID, kMfrID, kLatency, false, false, false, kSideChainChannels),
+      mMeterSampleRate(GetSampleRate()),
+      mNumInputs(NInChannels()),
+      mNumOutputs(NOutChannels()) {
+    mRmsMeter = std::make_unique<RMSMM6>();
+    mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
+    ApplyRmsWindowAndMode();
 
-  mEbuMeter = std::make_unique<EBUMM6>();
-  mEbuMeter->Init(mMeterSampleRate);
+    mEbuMeter = std::make_unique<EBUMM6>();
+    mEbuMeter->Init(mMeterSampleRate);
 
-  ComputeRefreshPeriods();
+    ComputeRefreshPeriods();
 
-  BuildEditor();
-  MakePresets();
-  AttachVersionText();
-  UpdateGUI();
+    BuildEditor();
+    MakePresets();
+    AttachVersionText();
+    UpdateGUI();
 }
 
-Quenlix::~Quenlix()
-{
-  mRmsMeter.reset();
-  mEbuMeter.reset();
+Quenlix::~Quenlix() {
+    mRmsMeter.reset();
+    mEbuMeter.reset();
 }
 
-void Quenlix::MakePresets()
-{
-  // Named values are passed with the widths the preset maker reads: int for enums, double for doubles.
-  MakePresetFromNamedParams("Default", 0);
-  MakePresetFromNamedParams("RMS 300 ML", 2, static_cast<int>(kType), 0, static_cast<int>(kRmsWindow), 300.0);
-  MakePresetFromNamedParams("EBU R128", 1, static_cast<int>(kType), 1);
+void Quenlix::MakePresets() {
+    // Named values are passed with the widths the preset maker reads: int for enums, double for doubles.
+    MakePresetFromNamedParams("Default", 0);
+    MakePresetFromNamedParams("RMS 300 ML", 2, static_cast<int>(kType), 0, static_cast<int>(kRmsWindow),
+                              300.0);
+    MakePresetFromNamedParams("EBU R128", 1, static_cast<int>(kType), 1);
 }
 
-void Quenlix::ComputeRefreshPeriods()
-{
-  const double rate = meters::UsableSampleRate(mMeterSampleRate);
-  // At least one sample, so a refresh can never fire on a counter that was not advanced.
-  mDisplayPeriod = meters::TruncToCount(mDisplayIntervalMs * 0.001 * rate, 1, meters::kMaxRingSamples);
-  mParamPeriod = meters::TruncToCount(mParamIntervalMs * 0.001 * rate, 1, meters::kMaxRingSamples);
-  mDisplayCounter = 0;
-  mParamCounter = 0;
+void Quenlix::ComputeRefreshPeriods() {
+    const double rate = meters::UsableSampleRate(mMeterSampleRate);
+    // At least one sample, so a refresh can never fire on a counter that was not advanced.
+    mDisplayPeriod = meters::TruncToCount(mDisplayIntervalMs * 0.001 * rate, 1, meters::kMaxRingSamples);
+    mParamPeriod = meters::TruncToCount(mParamIntervalMs * 0.001 * rate, 1, meters::kMaxRingSamples);
+    mDisplayCounter = 0;
+    mParamCounter = 0;
 }
 
-void Quenlix::ApplyRmsWindowAndMode()
-{
-  mRmsMeter->SetWindow(mRmsWindowMs);
-  mRmsMeter->mRmsOffsetDb = 0.0;
-  mRmsMeter->mPeakOffsetDb = 0.0;
-  mRmsMeter->mCommonOffsetDb = 0.0;
-  if (mRmsMeterMode == 1) mRmsMeter->mRmsOffsetDb = kRmsPlus3OffsetDb;
+void Quenlix::ApplyRmsWindowAndMode() {
+    mRmsMeter->SetWindow(mRmsWindowMs);
+    mRmsMeter->mRmsOffsetDb = 0.0;
+    mRmsMeter->mPeakOffsetDb = 0.0;
+    mRmsMeter->mCommonOffsetDb = 0.0;
+    if (mRmsMeterMode == 1) mRmsMeter->mRmsOffsetDb = kRmsPlus3OffsetDb;
 }
 
-void Quenlix::ResetMeters()
-{
-  mRmsMeter->Reset();
-  mEbuMeter->Reset();
+void Quenlix::ResetMeters() {
+    mRmsMeter->Reset();
+    mEbuMeter->Reset();
 }
 
-void Quenlix::Reconfigure()
-{
-  ApplyRmsWindowAndMode();
-  ResetMeters();
+void Quenlix::Reconfigure() {
+    ApplyRmsWindowAndMode();
+    ResetMeters();
 }
 
-void Quenlix::OnParamChange(int paramIdx)
-{
-  WDL_MutexLock lock(GetMutex());
+void Quenlix::OnParamChange(int paramIdx) {
+    WDL_MutexLock lock(GetMutex());
 
-  if (paramIdx >= kResetCommandFirst && paramIdx <= kResetCommandLast)
-  {
-    // Only a press on an LED meter may reset: the editor's button is down exactly then.
-    if (mEditor && mEditor->IsMouseDown()) ResetMeters();
-    return;
-  }
+    if (paramIdx >= kResetCommandFirst && paramIdx <= kResetCommandLast) {
+        // Only a press on an LED meter may reset: the editor's button is down exactly then.
+        if (mEditor && mEditor->IsMouseDown()) ResetMeters();
+        return;
+    }
 
-  const IParam* param = GetParam(paramIdx);
-  if (!param) return;
+    const IParam* param = GetParam(paramIdx);
+    if (!param) return;
 
-  switch (paramIdx)
-  {
-    case kType:
-      mMeterType = IParam::TruncToInt(param->Value());
-      if (mEditor) mEditor->SetControlFromPlug(mBackgroundControl, static_cast<double>(mMeterType));
-      UpdateGUI();
-      Reconfigure();
-      break;
-    case kSync:
-      mSync = IParam::TruncToInt(param->Value());
-      ResetMeters();
-      break;
-    case kRmsChannelConfig:
-      mRmsChannelConfig = IParam::TruncToInt(param->Value());
-      Reconfigure();
-      break;
-    case kRmsMeterMode:
-      mRmsMeterMode = IParam::TruncToInt(param->Value());
-      Reconfigure();
-      break;
-    case kRmsWindow:
-      mRmsWindowMs = param->Value();
-      Reconfigure();
-      break;
-    case kEbuChannelConfig:
-      mEbuChannelConfig = IParam::TruncToInt(param->Value());
-      Reconfigure();
-      break;
-    default:
-      break; // output parameters: written by the driver, no reaction
-  }
+    switch (paramIdx) {
+        case kType:
+            mMeterType = IParam::TruncToInt(param->Value());
+            if (mEditor) mEditor->SetControlFromPlug(mBackgroundControl, static_cast<double>(mMeterType));
+            UpdateGUI();
+            Reconfigure();
+            break;
+        case kSync:
+            mSync = IParam::TruncToInt(param->Value());
+            ResetMeters();
+            break;
+        case kRmsChannelConfig:
+            mRmsChannelConfig = IParam::TruncToInt(param->Value());
+            Reconfigure();
+            break;
+        case kRmsMeterMode:
+            mRmsMeterMode = IParam::TruncToInt(param->Value());
+            Reconfigure();
+            break;
+        case kRmsWindow:
+            mRmsWindowMs = param->Value();
+            Reconfigure();
+            break;
+        case kEbuChannelConfig:
+            mEbuChannelConfig = IParam::TruncToInt(param->Value());
+            Reconfigure();
+            break;
+        default:
+            break;  // output parameters: written by the driver, no reaction
+    }
 }
 
-void Quenlix::Reset()
-{
-  WDL_MutexLock lock(GetMutex());
-  // A rate the engines cannot use (NaN, infinite, not positive) counts as 44100 Hz, the rate they
-  // were set up for, so it neither re-initialises anything nor reaches the period arithmetic.
-  const double rate = meters::UsableSampleRate(GetSampleRate());
-  if (rate != mMeterSampleRate || mSync != 0)
-  {
-    mMeterSampleRate = rate;
-    SampleRate_Changed();
-  }
+void Quenlix::Reset() {
+    WDL_MutexLock lock(GetMutex());
+    // A rate the engines cannot use (NaN, infinite, not positive) counts as 44100 Hz, the rate they
+    // were set up for, so it neither re-initialises anything nor reaches the period arithmetic.
+    const double rate = meters::UsableSampleRate(GetSampleRate());
+    if (rate != mMeterSampleRate || mSync != 0) {
+        mMeterSampleRate = rate;
+        SampleRate_Changed();
+    }
 }
 
-void Quenlix::SampleRate_Changed()
-{
-  WDL_MutexLock lock(GetMutex());
-  mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
-  ApplyRmsWindowAndMode();
-  mRmsMeter->Reset();
-  mEbuMeter->Init(mMeterSampleRate);
-  mEbuMeter->Reset();
-  ComputeRefreshPeriods();
+void Quenlix::SampleRate_Changed() {
+    WDL_MutexLock lock(GetMutex());
+    mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
+    ApplyRmsWindowAndMode();
+    mRmsMeter->Reset();
+    mEbuMeter->Init(mMeterSampleRate);
+    mEbuMeter->Reset();
+    ComputeRefreshPeriods();
 }
 
-void Quenlix::UpdateGUI()
-{
-  WDL_MutexLock lock(GetMutex());
-  if (!mEditor) return;
-  if (mMeterType != 0 && mMeterType != 1) return;
+void Quenlix::UpdateGUI() {
+    WDL_MutexLock lock(GetMutex());
+    if (!mEditor) return;
+    if (mMeterType != 0 && mMeterType != 1) return;
 
-  const bool ebu = mMeterType == 1;
-  mEditor->HideControl(kRmsChannelConfig, ebu);
-  mEditor->HideControl(kRmsMeterMode, ebu);
-  mEditor->HideControl(kRmsWindow, ebu);
-  for (int idx : mRmsReadouts)
-    if (IControl* c = mEditor->GetControl(idx)) c->Hide(ebu);
-  mEditor->HideControl(kEbuChannelConfig, !ebu);
-  for (int idx : mEbuReadouts)
-    if (IControl* c = mEditor->GetControl(idx)) c->Hide(!ebu);
+    const bool ebu = mMeterType == 1;
+    mEditor->HideControl(kRmsChannelConfig, ebu);
+    mEditor->HideControl(kRmsMeterMode, ebu);
+    mEditor->HideControl(kRmsWindow, ebu);
+    for (int idx : mRmsReadouts)
+        if (IControl* c = mEditor->GetControl(idx)) c->Hide(ebu);
+    mEditor->HideControl(kEbuChannelConfig, !ebu);
+    for (int idx : mEbuReadouts)
+        if (IControl* c = mEditor->GetControl(idx)) c->Hide(!ebu);
 }

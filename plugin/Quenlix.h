@@ -22,120 +22,118 @@ class EBUMM6;
 class IGraphics;
 class RMSMM6;
 
-class Quenlix : public IPlugRTAS
-{
-public:
-  // Parameter indices.
-  enum EParams
-  {
-    kType = 0,
-    kSync = 1,
-    kRmsChannelConfig = 2,
-    kRmsMeterMode = 3,
-    kRmsWindow = 4,
-    kOutRmsIl = 5,
-    kOutRmsMl = 6,
-    kOutRmsMlMax = 7,
-    kOutRmsPeakMax = 8,
-    kOutRmsTpMax = 9,
-    kOutRmsCrest = 10,
-    kEbuChannelConfig = 11,
-    kOutEbuIl = 12,
-    kOutEbuMl = 13,
-    kOutEbuMlMax = 14,
-    kOutEbuSl = 15,
-    kOutEbuSlMax = 16,
-    kOutEbuTpMax = 17,
-    kOutEbuLra = 18,
-    kNumParams = 19
-  };
+class Quenlix : public IPlugRTAS {
+  public:
+    // Parameter indices.
+    enum EParams {
+        kType = 0,
+        kSync = 1,
+        kRmsChannelConfig = 2,
+        kRmsMeterMode = 3,
+        kRmsWindow = 4,
+        kOutRmsIl = 5,
+        kOutRmsMl = 6,
+        kOutRmsMlMax = 7,
+        kOutRmsPeakMax = 8,
+        kOutRmsTpMax = 9,
+        kOutRmsCrest = 10,
+        kEbuChannelConfig = 11,
+        kOutEbuIl = 12,
+        kOutEbuMl = 13,
+        kOutEbuMlMax = 14,
+        kOutEbuSl = 15,
+        kOutEbuSlMax = 16,
+        kOutEbuTpMax = 17,
+        kOutEbuLra = 18,
+        kNumParams = 19
+    };
 
-  // OnParamChange indices that are not parameters: a click on the LED meter of channel k (1 .. 6)
-  // sends kResetCommandFirst + k - 1 and resets both engines.
-  static constexpr int kResetCommandFirst = 21;
-  static constexpr int kResetCommandLast = 26;
+    // OnParamChange indices that are not parameters: a click on the LED meter of channel k (1 .. 6)
+    // sends kResetCommandFirst + k - 1 and resets both engines.
+    static constexpr int kResetCommandFirst = 21;
+    static constexpr int kResetCommandLast = 26;
 
-  static constexpr int kNumChannels = 6;
-  static constexpr int kNumRmsReadouts = 6;
-  static constexpr int kNumEbuReadouts = 7;
-  static constexpr int kNumOutputParams = 13;
+    static constexpr int kNumChannels = 6;
+    static constexpr int kNumRmsReadouts = 6;
+    static constexpr int kNumEbuReadouts = 7;
+    static constexpr int kNumOutputParams = 13;
 
-  // Main thread. Builds parameters, engines (for the base's initial 44100 Hz), editor and presets.
-  explicit Quenlix(IPlugInstanceInfo instanceInfo);
-  // Frees the RMS engine, then the EBU engine; the base then frees the editor and the parameters.
-  ~Quenlix() override;
+    // Main thread. Builds parameters, engines (for the base's initial 44100 Hz), editor and presets.
+    explicit Quenlix(IPlugInstanceInfo instanceInfo);
+    // Frees the RMS engine, then the EBU engine; the base then frees the editor and the parameters.
+    ~Quenlix() override;
 
-  // Host adapter, after it has set the channels and the sample rate. Re-initialises both engines when
-  // the rate changed, and always while "Sync" is on. Takes the plug-in mutex.
-  void Reset() override;
-  // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
-  // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.
-  void OnParamChange(int paramIdx) override;
-  // Audio thread, plug-in mutex held by the caller. inputs / outputs hold NInChannels() /
-  // NOutChannels() pointers to nFrames doubles each; null pointers count as silent inputs and
-  // receive nothing as outputs.
-  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+    // Host adapter, after it has set the channels and the sample rate. Re-initialises both engines when
+    // the rate changed, and always while "Sync" is on. Takes the plug-in mutex.
+    void Reset() override;
+    // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
+    // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.
+    void OnParamChange(int paramIdx) override;
+    // Audio thread, plug-in mutex held by the caller. inputs / outputs hold NInChannels() /
+    // NOutChannels() pointers to nFrames doubles each; null pointers count as silent inputs and
+    // receive nothing as outputs.
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
 
-  // Shows the controls of the current metering type and hides the other type's. Mutex held.
-  void UpdateGUI();
-  // Re-initialises both engines for mMeterSampleRate and recomputes the refresh periods. Mutex held.
-  void SampleRate_Changed();
+    // Shows the controls of the current metering type and hides the other type's. Mutex held.
+    void UpdateGUI();
+    // Re-initialises both engines for mMeterSampleRate and recomputes the refresh periods. Mutex held.
+    void SampleRate_Changed();
 
-  // The editor model (owned by the base, alive as long as the plug-in).
-  IGraphics* GetEditor() const { return mEditor; }
-  // Read-only views of the engines, for hosts that want more than the output parameters. Read them
-  // under the plug-in mutex.
-  const RMSMM6& GetRmsMeter() const { return *mRmsMeter; }
-  const EBUMM6& GetEbuMeter() const { return *mEbuMeter; }
-  int GetDisplayPeriod() const { return mDisplayPeriod; }
-  int GetParamPeriod() const { return mParamPeriod; }
+    // The editor model (owned by the base, alive as long as the plug-in).
+    IGraphics* GetEditor() const { return mEditor; }
+    // Read-only views of the engines, for hosts that want more than the output parameters. Read them
+    // under the plug-in mutex.
+    const RMSMM6& GetRmsMeter() const { return *mRmsMeter; }
+    const EBUMM6& GetEbuMeter() const { return *mEbuMeter; }
+    int GetDisplayPeriod() const { return mDisplayPeriod; }
+    int GetParamPeriod() const { return mParamPeriod; }
 
-private:
-  // Construction steps, in the order that fixes the editor's control indices.
-  void BuildEditor();
-  void MakePresets();
-  void AttachVersionText();
+  private:
+    // Construction steps, in the order that fixes the editor's control indices.
+    void BuildEditor();
+    void MakePresets();
+    void AttachVersionText();
 
-  // Applies the "RMS Window" and "RMS Meter Mode" mirrors to the RMS engine.
-  void ApplyRmsWindowAndMode();
-  // Window, mode, then a reset of both engines.
-  void Reconfigure();
-  void ResetMeters();
-  void ComputeRefreshPeriods();
+    // Applies the "RMS Window" and "RMS Meter Mode" mirrors to the RMS engine.
+    void ApplyRmsWindowAndMode();
+    // Window, mode, then a reset of both engines.
+    void Reconfigure();
+    void ResetMeters();
+    void ComputeRefreshPeriods();
 
-  // Refresh points of the driver (audio thread).
-  void FeedDisplay();
-  void FeedRmsReadouts();
-  void FeedEbuReadouts();
-  void PublishOutputs();
-  void PublishOutput(int slot, int paramIdx, double v, double barPosition);
+    // Refresh points of the driver (audio thread).
+    void FeedDisplay();
+    void FeedRmsReadouts();
+    void FeedEbuReadouts();
+    void PublishOutputs();
+    void PublishOutput(int slot, int paramIdx, double v, double barPosition);
 
-  void SetReadoutText(int controlIdx, const char* text);
+    void SetReadoutText(int controlIdx, const char* text);
 
-  double mMeterSampleRate;
-  int mNumInputs;
-  int mNumOutputs;
-  double mDisplayIntervalMs = 25.0;
-  double mParamIntervalMs = 50.0;
-  int mDisplayPeriod = 1;
-  int mDisplayCounter = 0;
-  int mParamPeriod = 1;
-  int mParamCounter = 0;
-  std::unique_ptr<RMSMM6> mRmsMeter;
-  std::unique_ptr<EBUMM6> mEbuMeter;
-  int mMeterType = 0;
-  int mSync = 0;
-  int mRmsChannelConfig = 0;
-  int mRmsMeterMode = 0;
-  double mRmsWindowMs = 300.0;
-  int mEbuChannelConfig = 0;
-  int mBackgroundControl = -1;
-  int mRmsReadouts[kNumRmsReadouts] = {};
-  int mEbuReadouts[kNumEbuReadouts] = {};
-  int mOutputControls[kNumOutputParams] = {};
-  int mLedMeters[kNumChannels] = {};
-  int mClipLamps[kNumChannels] = {};
-  int mPeakReadouts[kNumChannels] = {};
+    double mMeterSampleRate;
+    int mNumInputs;
+    int mNumOutputs;
+    double mDisplayIntervalMs = 25.0;
+    double mParamIntervalMs = 50.0;
+    int mDisplayPeriod = 1;
+    int mDisplayCounter = 0;
+    int mParamPeriod = 1;
+    int mParamCounter = 0;
+    std::unique_ptr<RMSMM6> mRmsMeter;
+    std::unique_ptr<EBUMM6> mEbuMeter;
+    int mMeterType = 0;
+    int mSync = 0;
+    int mRmsChannelConfig = 0;
+    int mRmsMeterMode = 0;
+    double mRmsWindowMs = 300.0;
+    int mEbuChannelConfig = 0;
+    int mBackgroundControl = -1;
+    int mRmsReadouts[kNumRmsReadouts] = {};
+    int mEbuReadouts[kNumEbuReadouts] = {};
+    int mOutputControls[kNumOutputParams] = {};
+    int mLedMeters[kNumChannels] = {};
+    int mClipLamps[kNumChannels] = {};
+    int mPeakReadouts[kNumChannels] = {};
 
-  IGraphics* mEditor = nullptr; // owned by the base once attached
+    IGraphics* mEditor = nullptr;  // owned by the base once attached
 };

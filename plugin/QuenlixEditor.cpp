@@ -13,167 +13,171 @@
 
 using namespace QuenlixLayout;
 
-namespace
-{
+namespace {
 
 constexpr const char* kBundleID = "com.harbelwick.rtas.Quenlix";
 
 const IColor kVersionGrey(255, 172, 172, 172);
 
 // Text styles; colours A, R, G, B; font "Monaco", orientation 0, default quality.
-IText ValueStyle() { return IText(12, &COLOR_WHITE, "Monaco", IText::kStyleNormal, IText::kAlignCenter); }
-IText ReadoutStyle() { return IText(18, &COLOR_WHITE, "Monaco", IText::kStyleBold, IText::kAlignFar); }
-IText PeakStyle() { return IText(10, &COLOR_WHITE, "Monaco", IText::kStyleNormal, IText::kAlignCenter); }
-IText VersionStyle() { return IText(11, &kVersionGrey, "Monaco", IText::kStyleNormal, IText::kAlignNear); }
-
-IBitmap LoadImage(IGraphics* editor, const ImageResource& image)
-{
-  return editor->LoadIBitmap(image.id, image.file, image.frames, image.framesAreHorizontal);
+IText ValueStyle() {
+    return IText(12, &COLOR_WHITE, "Monaco", IText::kStyleNormal, IText::kAlignCenter);
+}
+IText ReadoutStyle() {
+    return IText(18, &COLOR_WHITE, "Monaco", IText::kStyleBold, IText::kAlignFar);
+}
+IText PeakStyle() {
+    return IText(10, &COLOR_WHITE, "Monaco", IText::kStyleNormal, IText::kAlignCenter);
+}
+IText VersionStyle() {
+    return IText(11, &kVersionGrey, "Monaco", IText::kStyleNormal, IText::kAlignNear);
 }
 
-struct OutputParam
-{
-  int index;
-  const char* name;
-  double minValue;
-  double maxValue;
-  const char* label;
+IBitmap LoadImage(IGraphics* editor, const ImageResource& image) {
+    return editor->LoadIBitmap(image.id, image.file, image.frames, image.framesAreHorizontal);
+}
+
+struct OutputParam {
+    int index;
+    const char* name;
+    double minValue;
+    double maxValue;
+    const char* label;
 };
 
 // In index order; the default of each is its minimum.
 constexpr OutputParam kOutputParams[Quenlix::kNumOutputParams] = {
-  {Quenlix::kOutRmsIl, "OUT:RMS IL", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutRmsMl, "OUT:RMS ML", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutRmsMlMax, "OUT:RMS ML Max", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutRmsPeakMax, "OUT:RMS Peak Max", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutRmsTpMax, "OUT:RMS TP Max", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutRmsCrest, "OUT:RMS Crest", 0.0, 30.0, "dB"},
-  {Quenlix::kOutEbuIl, "OUT:EBU IL", -60.0, 12.0, "LUFS"},
-  {Quenlix::kOutEbuMl, "OUT:EBU ML", -60.0, 12.0, "LUFS"},
-  {Quenlix::kOutEbuMlMax, "OUT:EBU ML Max", -60.0, 12.0, "LUFS"},
-  {Quenlix::kOutEbuSl, "OUT:EBU SL", -60.0, 12.0, "LUFS"},
-  {Quenlix::kOutEbuSlMax, "OUT:EBU SL Max", -60.0, 12.0, "LUFS"},
-  {Quenlix::kOutEbuTpMax, "OUT:EBU TP Max", -60.0, 12.0, "dBFS"},
-  {Quenlix::kOutEbuLra, "OUT:EBU LRA", 0.0, 60.0, "LU"},
+    {Quenlix::kOutRmsIl, "OUT:RMS IL", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutRmsMl, "OUT:RMS ML", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutRmsMlMax, "OUT:RMS ML Max", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutRmsPeakMax, "OUT:RMS Peak Max", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutRmsTpMax, "OUT:RMS TP Max", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutRmsCrest, "OUT:RMS Crest", 0.0, 30.0, "dB"},
+    {Quenlix::kOutEbuIl, "OUT:EBU IL", -60.0, 12.0, "LUFS"},
+    {Quenlix::kOutEbuMl, "OUT:EBU ML", -60.0, 12.0, "LUFS"},
+    {Quenlix::kOutEbuMlMax, "OUT:EBU ML Max", -60.0, 12.0, "LUFS"},
+    {Quenlix::kOutEbuSl, "OUT:EBU SL", -60.0, 12.0, "LUFS"},
+    {Quenlix::kOutEbuSlMax, "OUT:EBU SL Max", -60.0, 12.0, "LUFS"},
+    {Quenlix::kOutEbuTpMax, "OUT:EBU TP Max", -60.0, 12.0, "dBFS"},
+    {Quenlix::kOutEbuLra, "OUT:EBU LRA", 0.0, 60.0, "LU"},
 };
 
 constexpr double kOutputStep = 0.1;
 
-} // namespace
+}  // namespace
 
-void Quenlix::BuildEditor()
-{
-  // The window-system binding of this build; a refresh rate of 0 selects its default of 25 per second.
-  auto editor = std::make_unique<IGraphicsHeadless>(this, kEditorWidth, kEditorHeight, 0);
-  editor->SetBundleID(kBundleID);
-  IGraphics* g = editor.get();
-  g->AttachPanelBackground(&COLOR_BLACK);
+void Quenlix::BuildEditor() {
+    // The window-system binding of this build; a refresh rate of 0 selects its default of 25 per second.
+    auto editor = std::make_unique<IGraphicsHeadless>(this, kEditorWidth, kEditorHeight, 0);
+    editor->SetBundleID(kBundleID);
+    IGraphics* g = editor.get();
+    g->AttachPanelBackground(&COLOR_BLACK);
 
-  const IText valueStyle = ValueStyle();
+    const IText valueStyle = ValueStyle();
 
-  // Hidden value fields of the output parameters (indices 1 .. 13).
-  for (int i = 0; i < kNumOutputParams; ++i)
-  {
-    const OutputParam& out = kOutputParams[i];
-    GetParam(out.index)->InitDouble(out.name, out.minValue, out.minValue, out.maxValue, kOutputStep, out.label,
-                                    "", 1.0);
-    const IBitmap value = LoadImage(g, kValue);
-    mOutputControls[i] = g->AttachControl(new IParameterButton(this, 0, 0, out.index, &value, &valueStyle, true, false));
-    g->HideControl(out.index, true);
-  }
+    // Hidden value fields of the output parameters (indices 1 .. 13).
+    for (int i = 0; i < kNumOutputParams; ++i) {
+        const OutputParam& out = kOutputParams[i];
+        GetParam(out.index)->InitDouble(out.name, out.minValue, out.minValue, out.maxValue, kOutputStep,
+                                        out.label, "", 1.0);
+        const IBitmap value = LoadImage(g, kValue);
+        mOutputControls[i] =
+            g->AttachControl(new IParameterButton(this, 0, 0, out.index, &value, &valueStyle, true, false));
+        g->HideControl(out.index, true);
+    }
 
-  // Background image, one frame per metering type (index 14).
-  const IBitmap background = LoadImage(g, kBackground);
-  mBackgroundControl = g->AttachControl(new IBitmapControl(this, 0, 0, -1, &background));
+    // Background image, one frame per metering type (index 14).
+    const IBitmap background = LoadImage(g, kBackground);
+    mBackgroundControl = g->AttachControl(new IBitmapControl(this, 0, 0, -1, &background));
 
-  // Selectors (15 .. 18).
-  IParam* type = GetParam(kType);
-  type->InitEnum("Type", mMeterType, 2);
-  type->SetDisplayText(0, "RMS");
-  type->SetDisplayText(1, "EBU R128");
-  const IBitmap typeImage = LoadImage(g, kSelectorMode);
-  g->AttachControl(new IMyPopupMenu(this, kTypeSelectorX, kSelectorTop, kType, &typeImage));
+    // Selectors (15 .. 18).
+    IParam* type = GetParam(kType);
+    type->InitEnum("Type", mMeterType, 2);
+    type->SetDisplayText(0, "RMS");
+    type->SetDisplayText(1, "EBU R128");
+    const IBitmap typeImage = LoadImage(g, kSelectorMode);
+    g->AttachControl(new IMyPopupMenu(this, kTypeSelectorX, kSelectorTop, kType, &typeImage));
 
-  IParam* sync = GetParam(kSync);
-  sync->InitEnum("Sync", mSync, 2);
-  sync->SetDisplayText(0, "off");
-  sync->SetDisplayText(1, "on");
-  const IBitmap syncImage = LoadImage(g, kSelectorOffOn);
-  g->AttachControl(new IMyPopupMenu(this, kSyncSelectorX, kSelectorTop, kSync, &syncImage));
+    IParam* sync = GetParam(kSync);
+    sync->InitEnum("Sync", mSync, 2);
+    sync->SetDisplayText(0, "off");
+    sync->SetDisplayText(1, "on");
+    const IBitmap syncImage = LoadImage(g, kSelectorOffOn);
+    g->AttachControl(new IMyPopupMenu(this, kSyncSelectorX, kSelectorTop, kSync, &syncImage));
 
-  IParam* rmsConfig = GetParam(kRmsChannelConfig);
-  rmsConfig->InitEnum("RMS Channel Config", mRmsChannelConfig, 5);
-  rmsConfig->SetDisplayText(0, "Stereo");
-  rmsConfig->SetDisplayText(1, "Left");
-  rmsConfig->SetDisplayText(2, "Right");
-  rmsConfig->SetDisplayText(3, "4 Channel");
-  rmsConfig->SetDisplayText(4, "6 Channel");
-  const IBitmap rmsConfigImage = LoadImage(g, kSelectorChConfRms);
-  g->AttachControl(new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kRmsChannelConfig, &rmsConfigImage));
+    IParam* rmsConfig = GetParam(kRmsChannelConfig);
+    rmsConfig->InitEnum("RMS Channel Config", mRmsChannelConfig, 5);
+    rmsConfig->SetDisplayText(0, "Stereo");
+    rmsConfig->SetDisplayText(1, "Left");
+    rmsConfig->SetDisplayText(2, "Right");
+    rmsConfig->SetDisplayText(3, "4 Channel");
+    rmsConfig->SetDisplayText(4, "6 Channel");
+    const IBitmap rmsConfigImage = LoadImage(g, kSelectorChConfRms);
+    g->AttachControl(
+        new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kRmsChannelConfig, &rmsConfigImage));
 
-  IParam* rmsMode = GetParam(kRmsMeterMode);
-  rmsMode->InitEnum("RMS Meter Mode", mRmsMeterMode, 2);
-  rmsMode->SetDisplayText(0, "RMS (dBFS)");
-  rmsMode->SetDisplayText(1, "RMS +3dB (dBFS)");
-  const IBitmap rmsModeImage = LoadImage(g, kSelectorMeterModeRms);
-  g->AttachControl(new IMyPopupMenu(this, kMeterModeSelectorX, kSelectorTop, kRmsMeterMode, &rmsModeImage));
+    IParam* rmsMode = GetParam(kRmsMeterMode);
+    rmsMode->InitEnum("RMS Meter Mode", mRmsMeterMode, 2);
+    rmsMode->SetDisplayText(0, "RMS (dBFS)");
+    rmsMode->SetDisplayText(1, "RMS +3dB (dBFS)");
+    const IBitmap rmsModeImage = LoadImage(g, kSelectorMeterModeRms);
+    g->AttachControl(new IMyPopupMenu(this, kMeterModeSelectorX, kSelectorTop, kRmsMeterMode, &rmsModeImage));
 
-  // "RMS Window" value field (19).
-  IParam* window = GetParam(kRmsWindow);
-  window->InitDouble("RMS Window", mRmsWindowMs, 10.0, 3000.0, 1.0, "ms", "", 1.0);
-  window->SetShape(2.5);
-  const IBitmap windowImage = LoadImage(g, kValue);
-  g->AttachControl(
-    new IParameterButton(this, kWindowFieldX, kSelectorTop, kRmsWindow, &windowImage, &valueStyle, true, false));
+    // "RMS Window" value field (19).
+    IParam* window = GetParam(kRmsWindow);
+    window->InitDouble("RMS Window", mRmsWindowMs, 10.0, 3000.0, 1.0, "ms", "", 1.0);
+    window->SetShape(2.5);
+    const IBitmap windowImage = LoadImage(g, kValue);
+    g->AttachControl(new IParameterButton(this, kWindowFieldX, kSelectorTop, kRmsWindow, &windowImage,
+                                          &valueStyle, true, false));
 
-  // "EBU Channel Config" selector (20), in the place of the RMS one.
-  IParam* ebuConfig = GetParam(kEbuChannelConfig);
-  ebuConfig->InitEnum("EBU Channel Config", mEbuChannelConfig, 4);
-  ebuConfig->SetDisplayText(0, "2.0 Stereo");
-  ebuConfig->SetDisplayText(1, "4.0 Surround");
-  ebuConfig->SetDisplayText(2, "4.1 Surround");
-  ebuConfig->SetDisplayText(3, "5.1 Surround");
-  const IBitmap ebuConfigImage = LoadImage(g, kSelectorChConfEbu);
-  g->AttachControl(new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kEbuChannelConfig, &ebuConfigImage));
+    // "EBU Channel Config" selector (20), in the place of the RMS one.
+    IParam* ebuConfig = GetParam(kEbuChannelConfig);
+    ebuConfig->InitEnum("EBU Channel Config", mEbuChannelConfig, 4);
+    ebuConfig->SetDisplayText(0, "2.0 Stereo");
+    ebuConfig->SetDisplayText(1, "4.0 Surround");
+    ebuConfig->SetDisplayText(2, "4.1 Surround");
+    ebuConfig->SetDisplayText(3, "5.1 Surround");
+    const IBitmap ebuConfigImage = LoadImage(g, kSelectorChConfEbu);
+    g->AttachControl(
+        new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kEbuChannelConfig, &ebuConfigImage));
 
-  // Read-outs (21 .. 26 RMS, 27 .. 33 EBU).
-  const IText readoutStyle = ReadoutStyle();
-  for (int i = 0; i < kNumRmsReadouts; ++i)
-  {
-    const IRECT r(kReadoutLeft, kRmsReadoutTops[i], kReadoutRight, kReadoutBottom);
-    mRmsReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, "-inf"));
-  }
-  constexpr int kEbuTpMaxReadout = 5; // shows "-inf" until a true peak is measured, never "---"
-  for (int i = 0; i < kNumEbuReadouts; ++i)
-  {
-    const IRECT r(kReadoutLeft, kEbuReadoutTops[i], kReadoutRight, kReadoutBottom);
-    const char* initial = i == kEbuTpMaxReadout ? "-inf" : "---";
-    mEbuReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, initial));
-  }
+    // Read-outs (21 .. 26 RMS, 27 .. 33 EBU).
+    const IText readoutStyle = ReadoutStyle();
+    for (int i = 0; i < kNumRmsReadouts; ++i) {
+        const IRECT r(kReadoutLeft, kRmsReadoutTops[i], kReadoutRight, kReadoutBottom);
+        mRmsReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, "-inf"));
+    }
+    constexpr int kEbuTpMaxReadout = 5;  // shows "-inf" until a true peak is measured, never "---"
+    for (int i = 0; i < kNumEbuReadouts; ++i) {
+        const IRECT r(kReadoutLeft, kEbuReadoutTops[i], kReadoutRight, kReadoutBottom);
+        const char* initial = i == kEbuTpMaxReadout ? "-inf" : "---";
+        mEbuReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, initial));
+    }
 
-  // Per channel: LED meter (a click resets the meters), peak read-out, clip lamp (34 .. 51).
-  const IText peakStyle = PeakStyle();
-  for (int k = 0; k < kNumChannels; ++k)
-  {
-    const int x = kMeterLeft + kMeterPitch * k;
-    const IBitmap meter = LoadImage(g, kLedMeter);
-    mLedMeters[k] = g->AttachControl(new IBitmapControlClick(this, x, kMeterTop, -1, &meter, kResetCommandFirst + k));
-    const IRECT peakRect(x + kPeakReadoutInsetLeft, kPeakReadoutTop, x + kPeakReadoutInsetRight, kPeakReadoutBottom);
-    mPeakReadouts[k] = g->AttachControl(new ITextControl(this, peakRect, &peakStyle, "-inf"));
-    const IBitmap lamp = LoadImage(g, kLedClip);
-    mClipLamps[k] = g->AttachControl(new IBitmapControl(this, x, kClipLampTop, -1, &lamp));
-  }
+    // Per channel: LED meter (a click resets the meters), peak read-out, clip lamp (34 .. 51).
+    const IText peakStyle = PeakStyle();
+    for (int k = 0; k < kNumChannels; ++k) {
+        const int x = kMeterLeft + kMeterPitch * k;
+        const IBitmap meter = LoadImage(g, kLedMeter);
+        mLedMeters[k] =
+            g->AttachControl(new IBitmapControlClick(this, x, kMeterTop, -1, &meter, kResetCommandFirst + k));
+        const IRECT peakRect(x + kPeakReadoutInsetLeft, kPeakReadoutTop, x + kPeakReadoutInsetRight,
+                             kPeakReadoutBottom);
+        mPeakReadouts[k] = g->AttachControl(new ITextControl(this, peakRect, &peakStyle, "-inf"));
+        const IBitmap lamp = LoadImage(g, kLedClip);
+        mClipLamps[k] = g->AttachControl(new IBitmapControl(this, x, kClipLampTop, -1, &lamp));
+    }
 
-  // From here on the base owns the editor; it pushes every parameter's value into its controls.
-  mEditor = g;
-  AttachGraphics(editor.release());
+    // From here on the base owns the editor; it pushes every parameter's value into its controls.
+    mEditor = g;
+    AttachGraphics(editor.release());
 }
 
-void Quenlix::AttachVersionText()
-{
-  WDL_String version("V1.3 Build: ");
-  version.Append(__DATE__);
-  const IText versionStyle = VersionStyle();
-  const IRECT r(kVersionLeft, kVersionTop, kVersionRight, kVersionBottom);
-  mEditor->AttachControl(new ITextControl(this, r, &versionStyle, version.Get()));
+void Quenlix::AttachVersionText() {
+    WDL_String version("V1.3 Build: ");
+    version.Append(__DATE__);
+    const IText versionStyle = VersionStyle();
+    const IRECT r(kVersionLeft, kVersionTop, kVersionRight, kVersionBottom);
+    mEditor->AttachControl(new ITextControl(this, r, &versionStyle, version.Get()));
 }

@@ -16,121 +16,115 @@
 #include "meters/RMSMM6.h"
 #include "plugin/Quenlix.h"
 
-namespace
-{
+namespace {
 
 // The editor's control list is fixed by the constructor's building order: the six RMS read-outs come
 // at 21 .. 26, the seven EBU read-outs at 27 .. 33.
 constexpr int kFirstRmsReadoutControl = 21;
 constexpr int kFirstEbuReadoutControl = 27;
 
-void CopyReadouts(const Quenlix& plug, int first, int count, QuenlixMeterReport* r)
-{
-  IGraphics* editor = plug.GetEditor();
-  r->mNumReadouts = 0;
-  for (int i = 0; i < count && editor; ++i)
-  {
-    const ITextControl* text = dynamic_cast<const ITextControl*>(editor->GetControl(first + i));
-    if (!text) return;
-    const char* s = text->GetTextForPlug();
-    const size_t n = s ? strnlen(s, kQuenlixInspectTextSize - 1) : 0;
-    if (n > 0) std::memcpy(r->mReadouts[i], s, n);
-    r->mReadouts[i][n] = '\0';
-    r->mNumReadouts = i + 1;
-  }
+void CopyReadouts(const Quenlix& plug, int first, int count, QuenlixMeterReport* r) {
+    IGraphics* editor = plug.GetEditor();
+    r->mNumReadouts = 0;
+    for (int i = 0; i < count && editor; ++i) {
+        const ITextControl* text = dynamic_cast<const ITextControl*>(editor->GetControl(first + i));
+        if (!text) return;
+        const char* s = text->GetTextForPlug();
+        const size_t n = s ? strnlen(s, kQuenlixInspectTextSize - 1) : 0;
+        if (n > 0) std::memcpy(r->mReadouts[i], s, n);
+        r->mReadouts[i][n] = '\0';
+        r->mNumReadouts = i + 1;
+    }
 }
 
-void ReadEbu(const EBUMM6& ebu, QuenlixMeterReport* r)
-{
-  r->mEbuIntegratedLufs = ebu.mIntegrator.mIntegratedLufs;
-  r->mEbuIntegratedValid = ebu.mIntegrator.mCount >= 1;
-  r->mEbuMomentaryValid = ebu.mMomentary.mFull == 1;
-  r->mEbuMomentaryLufs = meters::LoudnessLufs(ebu.mMomentary.mResult);
-  r->mEbuMomentaryMaxLufs = meters::LoudnessLufs(ebu.mMomentary.mMaxResult);
-  r->mEbuShortTermValid = ebu.mShortTerm.mFull == 1;
-  r->mEbuShortTermLufs = meters::LoudnessLufs(ebu.mShortTerm.mResult);
-  r->mEbuShortTermMaxLufs = meters::LoudnessLufs(ebu.mShortTerm.mMaxResult);
-  r->mEbuRangeLu = ebu.mLra.mRangeLu;
-  r->mEbuRangeValid = ebu.mLra.mCount >= 1;
-  for (int k = 0; k < kQuenlixInspectSlots; ++k)
-    r->mEbuTruePeakDbtp[k] = meters::LevelDb(ebu.mTruePeak[k].mTruePeakMax);
+void ReadEbu(const EBUMM6& ebu, QuenlixMeterReport* r) {
+    r->mEbuIntegratedLufs = ebu.mIntegrator.mIntegratedLufs;
+    r->mEbuIntegratedValid = ebu.mIntegrator.mCount >= 1;
+    r->mEbuMomentaryValid = ebu.mMomentary.mFull == 1;
+    r->mEbuMomentaryLufs = meters::LoudnessLufs(ebu.mMomentary.mResult);
+    r->mEbuMomentaryMaxLufs = meters::LoudnessLufs(ebu.mMomentary.mMaxResult);
+    r->mEbuShortTermValid = ebu.mShortTerm.mFull == 1;
+    r->mEbuShortTermLufs = meters::LoudnessLufs(ebu.mShortTerm.mResult);
+    r->mEbuShortTermMaxLufs = meters::LoudnessLufs(ebu.mShortTerm.mMaxResult);
+    r->mEbuRangeLu = ebu.mLra.mRangeLu;
+    r->mEbuRangeValid = ebu.mLra.mCount >= 1;
+    for (int k = 0; k < kQuenlixInspectSlots; ++k)
+        r->mEbuTruePeakDbtp[k] = meters::LevelDb(ebu.mTruePeak[k].mTruePeakMax);
 }
 
-void ReadRms(const RMSMM6& rms, QuenlixMeterReport* r)
-{
-  const double rmsOffset = rms.mRmsOffsetDb + rms.mCommonOffsetDb;
-  r->mRmsWindowValid = rms.mFull == 1;
-  r->mRmsIntegratedDbfs = meters::LevelDb(std::sqrt(rms.mIntegratedMeanSquare)) + rmsOffset;
-  r->mRmsMomentaryDbfs = meters::LevelDb(std::sqrt(rms.mMeanSquare)) + rmsOffset;
-  r->mRmsMomentaryMaxDbfs = meters::LevelDb(std::sqrt(rms.mMaxMeanSquare)) + rmsOffset;
-  r->mRmsSamplePeakDbfs = meters::LevelDb(rms.mPeakMax) + rms.mPeakOffsetDb;
-  double truePeak = 0.0;
-  for (int k = 0; k < kQuenlixInspectSlots; ++k) truePeak = std::max(truePeak, rms.mTruePeak[k].mTruePeakMax);
-  r->mRmsTruePeakDbfs = meters::LevelDb(truePeak) + rms.mPeakOffsetDb;
-  // The crest factor as the engine defines it (peak maximum over integrated level, offsets included),
-  // without its rounding to 0.1 dB.
-  r->mRmsCrestValid = r->mRmsWindowValid && r->mRmsIntegratedDbfs >= -140.0;
-  r->mRmsCrestDb = (r->mRmsSamplePeakDbfs + rms.mCommonOffsetDb) - r->mRmsIntegratedDbfs;
+void ReadRms(const RMSMM6& rms, QuenlixMeterReport* r) {
+    const double rmsOffset = rms.mRmsOffsetDb + rms.mCommonOffsetDb;
+    r->mRmsWindowValid = rms.mFull == 1;
+    r->mRmsIntegratedDbfs = meters::LevelDb(std::sqrt(rms.mIntegratedMeanSquare)) + rmsOffset;
+    r->mRmsMomentaryDbfs = meters::LevelDb(std::sqrt(rms.mMeanSquare)) + rmsOffset;
+    r->mRmsMomentaryMaxDbfs = meters::LevelDb(std::sqrt(rms.mMaxMeanSquare)) + rmsOffset;
+    r->mRmsSamplePeakDbfs = meters::LevelDb(rms.mPeakMax) + rms.mPeakOffsetDb;
+    double truePeak = 0.0;
+    for (int k = 0; k < kQuenlixInspectSlots; ++k)
+        truePeak = std::max(truePeak, rms.mTruePeak[k].mTruePeakMax);
+    r->mRmsTruePeakDbfs = meters::LevelDb(truePeak) + rms.mPeakOffsetDb;
+    // The crest factor as the engine defines it (peak maximum over integrated level, offsets included),
+    // without its rounding to 0.1 dB.
+    r->mRmsCrestValid = r->mRmsWindowValid && r->mRmsIntegratedDbfs >= -140.0;
+    r->mRmsCrestDb = (r->mRmsSamplePeakDbfs + rms.mCommonOffsetDb) - r->mRmsIntegratedDbfs;
 }
 
-Quenlix* PlugOfProcess(void* process)
-{
-  IPlugProcess* owner = dynamic_cast<IPlugProcess*>(static_cast<CEffectProcessRTAS*>(process));
-  return owner ? dynamic_cast<Quenlix*>(owner->GetPlug()) : nullptr;
+Quenlix* PlugOfProcess(void* process) {
+    IPlugProcess* owner = dynamic_cast<IPlugProcess*>(static_cast<CEffectProcessRTAS*>(process));
+    return owner ? dynamic_cast<Quenlix*>(owner->GetPlug()) : nullptr;
 }
 
-void SetError(char* error, int errorSize, const std::string& text)
-{
-  if (!error || errorSize <= 0) return;
-  const size_t n = std::min(text.size(), static_cast<size_t>(errorSize - 1));
-  std::memcpy(error, text.data(), n);
-  error[n] = '\0';
+void SetError(char* error, int errorSize, const std::string& text) {
+    if (!error || errorSize <= 0) return;
+    const size_t n = std::min(text.size(), static_cast<size_t>(errorSize - 1));
+    std::memcpy(error, text.data(), n);
+    error[n] = '\0';
 }
 
-} // namespace
+}  // namespace
 
-extern "C" __attribute__((visibility("default"))) int QuenlixInspect(void* process, QuenlixMeterReport* report)
-{
-  if (!process || !report || report->mStructSize != sizeof(QuenlixMeterReport)) return -1;
-  Quenlix* plug = PlugOfProcess(process);
-  if (!plug) return -1;
+extern "C" __attribute__((visibility("default"))) int QuenlixInspect(void* process,
+                                                                     QuenlixMeterReport* report) {
+    if (!process || !report || report->mStructSize != sizeof(QuenlixMeterReport)) return -1;
+    Quenlix* plug = PlugOfProcess(process);
+    if (!plug) return -1;
 
-  QuenlixMeterReport r;
-  std::memset(&r, 0, sizeof r);
-  r.mStructSize = sizeof r;
-  r.mVendorVersion = plug->GetEffectVersion();
-  {
-    WDL_MutexLock lock(plug->GetMutex());
-    r.mMeterType = plug->GetParam(Quenlix::kType)->Int() == 1 ? 1 : 0;
-    ReadEbu(plug->GetEbuMeter(), &r);
-    ReadRms(plug->GetRmsMeter(), &r);
-    if (r.mMeterType == 1) CopyReadouts(*plug, kFirstEbuReadoutControl, Quenlix::kNumEbuReadouts, &r);
-    else CopyReadouts(*plug, kFirstRmsReadoutControl, Quenlix::kNumRmsReadouts, &r);
-  }
-  *report = r;
-  return 0;
+    QuenlixMeterReport r;
+    std::memset(&r, 0, sizeof r);
+    r.mStructSize = sizeof r;
+    r.mVendorVersion = plug->GetEffectVersion();
+    {
+        WDL_MutexLock lock(plug->GetMutex());
+        r.mMeterType = plug->GetParam(Quenlix::kType)->Int() == 1 ? 1 : 0;
+        ReadEbu(plug->GetEbuMeter(), &r);
+        ReadRms(plug->GetRmsMeter(), &r);
+        if (r.mMeterType == 1)
+            CopyReadouts(*plug, kFirstEbuReadoutControl, Quenlix::kNumEbuReadouts, &r);
+        else
+            CopyReadouts(*plug, kFirstRmsReadoutControl, Quenlix::kNumRmsReadouts, &r);
+    }
+    *report = r;
+    return 0;
 }
 
-extern "C" __attribute__((visibility("default"))) int QuenlixWriteEditorPicture(void* process, const char* pngPath,
-                                                                              char* error, int errorSize)
-{
-  Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
-  if (!plug || !pngPath)
-  {
-    SetError(error, errorSize, "not a Quenlix instance");
-    return -1;
-  }
-  IGraphicsHeadless* screen = dynamic_cast<IGraphicsHeadless*>(plug->GetEditor());
-  if (!screen || !screen->WindowIsOpen())
-  {
-    SetError(error, errorSize, "the editor view is not open");
-    return -1;
-  }
-  std::string reason;
-  if (!screen->WriteScreenPNG(pngPath, &reason))
-  {
-    SetError(error, errorSize, "cannot write " + std::string(pngPath) + (reason.empty() ? "" : ": " + reason));
-    return -1;
-  }
-  return 0;
+extern "C" __attribute__((visibility("default"))) int QuenlixWriteEditorPicture(void* process,
+                                                                                const char* pngPath,
+                                                                                char* error, int errorSize) {
+    Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
+    if (!plug || !pngPath) {
+        SetError(error, errorSize, "not a Quenlix instance");
+        return -1;
+    }
+    IGraphicsHeadless* screen = dynamic_cast<IGraphicsHeadless*>(plug->GetEditor());
+    if (!screen || !screen->WindowIsOpen()) {
+        SetError(error, errorSize, "the editor view is not open");
+        return -1;
+    }
+    std::string reason;
+    if (!screen->WriteScreenPNG(pngPath, &reason)) {
+        SetError(error, errorSize,
+                 "cannot write " + std::string(pngPath) + (reason.empty() ? "" : ": " + reason));
+        return -1;
+    }
+    return 0;
 }

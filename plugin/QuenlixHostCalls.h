@@ -15,39 +15,39 @@
 enum { kQuenlixInspectSlots = 6, kQuenlixInspectMaxReadouts = 7, kQuenlixInspectTextSize = 16 };
 
 struct QuenlixMeterReport {
-  uint32_t mStructSize;   // in: sizeof(QuenlixMeterReport)
-  int32_t mVendorVersion; // out: major << 16 | minor << 8 | patch
-  int32_t mMeterType;     // out: 0 RMS, 1 EBU R128 (the "Type" mirror)
+    uint32_t mStructSize;    // in: sizeof(QuenlixMeterReport)
+    int32_t mVendorVersion;  // out: major << 16 | minor << 8 | patch
+    int32_t mMeterType;      // out: 0 RMS, 1 EBU R128 (the "Type" mirror)
 
-  // EBU R128 engine. Loudness in LUFS, range in LU, true peaks in dBTP (-144.0 when silent). A flag of
-  // 0 means the value before it is not valid yet (no gated block, window not filled, no range block).
-  double mEbuIntegratedLufs;
-  int32_t mEbuIntegratedValid;
-  int32_t mEbuMomentaryValid;
-  double mEbuMomentaryLufs;
-  double mEbuMomentaryMaxLufs;
-  int32_t mEbuShortTermValid;
-  int32_t mEbuRangeValid;
-  double mEbuShortTermLufs;
-  double mEbuShortTermMaxLufs;
-  double mEbuRangeLu;
-  double mEbuTruePeakDbtp[kQuenlixInspectSlots];
+    // EBU R128 engine. Loudness in LUFS, range in LU, true peaks in dBTP (-144.0 when silent). A flag of
+    // 0 means the value before it is not valid yet (no gated block, window not filled, no range block).
+    double mEbuIntegratedLufs;
+    int32_t mEbuIntegratedValid;
+    int32_t mEbuMomentaryValid;
+    double mEbuMomentaryLufs;
+    double mEbuMomentaryMaxLufs;
+    int32_t mEbuShortTermValid;
+    int32_t mEbuRangeValid;
+    double mEbuShortTermLufs;
+    double mEbuShortTermMaxLufs;
+    double mEbuRangeLu;
+    double mEbuTruePeakDbtp[kQuenlixInspectSlots];
 
-  // RMS engine, in dBFS with the RMS mode's offsets applied as the read-outs apply them (-144.0 plus
-  // offset when silent). The windowed and integrated values are valid once the window has filled.
-  int32_t mRmsWindowValid;
-  int32_t mRmsCrestValid; // 0 while the integrated level is below -140 dB
-  double mRmsIntegratedDbfs;
-  double mRmsMomentaryDbfs;
-  double mRmsMomentaryMaxDbfs;
-  double mRmsSamplePeakDbfs;
-  double mRmsTruePeakDbfs;
-  double mRmsCrestDb;
+    // RMS engine, in dBFS with the RMS mode's offsets applied as the read-outs apply them (-144.0 plus
+    // offset when silent). The windowed and integrated values are valid once the window has filled.
+    int32_t mRmsWindowValid;
+    int32_t mRmsCrestValid;  // 0 while the integrated level is below -140 dB
+    double mRmsIntegratedDbfs;
+    double mRmsMomentaryDbfs;
+    double mRmsMomentaryMaxDbfs;
+    double mRmsSamplePeakDbfs;
+    double mRmsTruePeakDbfs;
+    double mRmsCrestDb;
 
-  // The active type's read-out texts as the editor holds them (last display refresh), in display order:
-  // RMS: IL, ML, ML Max, Peak Max, TP Max, Crest; EBU: IL, ML, ML Max, SL, SL Max, TP Max, LRA.
-  int32_t mNumReadouts;
-  char mReadouts[kQuenlixInspectMaxReadouts][kQuenlixInspectTextSize];
+    // The active type's read-out texts as the editor holds them (last display refresh), in display order:
+    // RMS: IL, ML, ML Max, Peak Max, TP Max, Crest; EBU: IL, ML, ML Max, SL, SL Max, TP Max, LRA.
+    int32_t mNumReadouts;
+    char mReadouts[kQuenlixInspectMaxReadouts][kQuenlixInspectTextSize];
 };
 
 #define QUENLIX_EDITOR_PICTURE_ENTRY_POINT "QuenlixWriteEditorPicture"
@@ -61,4 +61,5 @@ typedef int (*QuenlixInspectFunction)(void* process, struct QuenlixMeterReport* 
 // ticked), to `pngPath` as a PNG file of the editor's size. Returns 0, or -1 with a one-line reason in
 // `error` (at most errorSize bytes, terminated) when the view is not open or the file cannot be written.
 // Main thread.
-typedef int (*QuenlixWriteEditorPictureFunction)(void* process, const char* pngPath, char* error, int errorSize);
+typedef int (*QuenlixWriteEditorPictureFunction)(void* process, const char* pngPath, char* error,
+                                                 int errorSize);

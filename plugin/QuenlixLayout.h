@@ -3,24 +3,22 @@
 // The editor's geometry and image resources. Pixel positions are editor coordinates (origin top-left,
 // y downwards); the images' sizes decide the controls' sizes (one frame each).
 
-namespace QuenlixLayout
-{
+namespace QuenlixLayout {
 
 constexpr int kEditorWidth = 616;
 constexpr int kEditorHeight = 320;
 
 // Image resources: ID, file under the bundle, frame count, frame layout.
-struct ImageResource
-{
-  int id;
-  const char* file;
-  int frames;
-  bool framesAreHorizontal;
+struct ImageResource {
+    int id;
+    const char* file;
+    int frames;
+    bool framesAreHorizontal;
 };
 
-constexpr ImageResource kBackground{100, "resources/img/background.png", 2, false};    // RMS, EBU R128
-constexpr ImageResource kLedClip{101, "resources/img/led_clip.png", 2, false};         // off, lit
-constexpr ImageResource kLedMeter{102, "resources/img/led_meter_12-60db.png", 73, true}; // -60 .. +12 dB
+constexpr ImageResource kBackground{100, "resources/img/background.png", 2, false};       // RMS, EBU R128
+constexpr ImageResource kLedClip{101, "resources/img/led_clip.png", 2, false};            // off, lit
+constexpr ImageResource kLedMeter{102, "resources/img/led_meter_12-60db.png", 73, true};  // -60 .. +12 dB
 constexpr ImageResource kSelectorMode{103, "resources/img/selector_mode.png", 2, false};
 constexpr ImageResource kValue{104, "resources/img/value.png", 1, false};
 constexpr ImageResource kSelectorOffOn{105, "resources/img/selector_offon.png", 2, false};
@@ -32,7 +30,7 @@ constexpr ImageResource kSelectorChConfEbu{108, "resources/img/selector_chconf_e
 constexpr int kSelectorTop = 35;
 constexpr int kTypeSelectorX = 13;
 constexpr int kSyncSelectorX = 85;
-constexpr int kChannelSelectorX = 157; // RMS and EBU channel selectors share the place
+constexpr int kChannelSelectorX = 157;  // RMS and EBU channel selectors share the place
 constexpr int kMeterModeSelectorX = 229;
 constexpr int kWindowFieldX = 301;
 
@@ -59,4 +57,4 @@ constexpr int kVersionTop = 8;
 constexpr int kVersionRight = 592;
 constexpr int kVersionBottom = 19;
 
-} // namespace QuenlixLayout
+}  // namespace QuenlixLayout

@@ -5,27 +5,24 @@
 // value.png into the folder (which must exist), replacing files of those names. Exit status 0
 // when every image was written, 1 otherwise (the reason is printed on stderr).
 
-#include "tools/images/ImageSet.h"
-#include "tools/images/Painter.h"
-
 #include <cstdio>
 #include <string>
 
-int main(int argc, char** argv)
-{
-  using namespace quenlix::images;
-  if (argc != 2 || argv[1][0] == '\0')
-  {
-    std::fprintf(stderr, "usage: quenlix_make_images <output folder>\n");
-    return 1;
-  }
-  std::string folder = argv[1];
-  if (folder.back() != '/')
-    folder += '/';
+#include "tools/images/ImageSet.h"
+#include "tools/images/Painter.h"
 
-  FontBook fonts;
-  bool ok = true;
-  for (const ImageFile& file : drawImageSet(&fonts))
-    ok = writeImage(folder + file.name, file.image.get(), file.withAlpha) && ok;
-  return ok ? 0 : 1;
+int main(int argc, char** argv) {
+    using namespace quenlix::images;
+    if (argc != 2 || argv[1][0] == '\0') {
+        std::fprintf(stderr, "usage: quenlix_make_images <output folder>\n");
+        return 1;
+    }
+    std::string folder = argv[1];
+    if (folder.back() != '/') folder += '/';
+
+    FontBook fonts;
+    bool ok = true;
+    for (const ImageFile& file : drawImageSet(&fonts))
+        ok = writeImage(folder + file.name, file.image.get(), file.withAlpha) && ok;
+    return ok ? 0 : 1;
 }

@@ -1,13 +1,7 @@
-// Throughput of the command-line host on a 300 s stereo 48 kHz file, as a multiple of real time: the whole host
-// path (file reading, de-interleaving, host blocks through the plug-in module, controls read back); beside it the
-// same file read and fed straight to the measuring engine, and the file reading alone, so the cost the host path
-// adds over the engines shows.
-#include "cli/AudioSource.h"
-#include "cli/Meterer.h"
-#include "cli/PluginSession.h"
-#include "meters/EBUMM6.h"
-#include "meters/RMSMM6.h"
-
+// Throughput of the command-line host on a 300 s stereo 48 kHz file, as a multiple of real time: the whole
+// host path (file reading, de-interleaving, host blocks through the plug-in module, controls read back);
+// beside it the same file read and fed straight to the measuring engine, and the file reading alone, so the
+// cost the host path adds over the engines shows.
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
@@ -16,6 +10,12 @@
 #include <filesystem>
 #include <sstream>
 #include <vector>
+
+#include "cli/AudioSource.h"
+#include "cli/Meterer.h"
+#include "cli/PluginSession.h"
+#include "meters/EBUMM6.h"
+#include "meters/RMSMM6.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ const std::string& benchFile() {
 }
 
 void setRealTimeCounter(benchmark::State& state) {
-    state.counters["x_realtime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_MeterFileThroughPlugin(benchmark::State& state) {
@@ -79,8 +80,13 @@ void BM_MeterFileThroughPlugin(benchmark::State& state) {
     setRealTimeCounter(state);
 }
 // Arguments: host block size, type (0 RMS, 1 EBU R128).
-BENCHMARK(BM_MeterFileThroughPlugin)->Args({512, 1})->Args({512, 0})->Args({4096, 1})->Unit(benchmark::kMillisecond)
-    ->Iterations(2)->UseRealTime();
+BENCHMARK(BM_MeterFileThroughPlugin)
+    ->Args({512, 1})
+    ->Args({512, 0})
+    ->Args({4096, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 void BM_EngineOnFile(benchmark::State& state) {
     const bool ebu = state.range(0) == 1;
@@ -127,7 +133,8 @@ void BM_ReadFileOnly(benchmark::State& state) {
             return;
         }
         double sum = 0.0;
-        for (std::int64_t got; (got = source->read(interleaved.data(), 512, error)) > 0;) sum += interleaved[0];
+        for (std::int64_t got; (got = source->read(interleaved.data(), 512, error)) > 0;)
+            sum += interleaved[0];
         benchmark::DoNotOptimize(sum);
     }
     setRealTimeCounter(state);

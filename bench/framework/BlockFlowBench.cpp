@@ -1,18 +1,19 @@
 // Cost of the base's per-block work around the plug-in's own processing: float to double
 // conversion in, the default pass-through process, double to float out; and of a state restore.
 
-#include <vector>
-
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "framework/IPlugBase.h"
 
 namespace {
 
 class BenchPlug : public IPlugBase {
-public:
-    BenchPlug() : IPlugBase(19, "1-1 2-2 4-4 5-5 6-6", 0, "Bench", "Bench", "Bench", 1, 1, 1, 0, false, false, false,
-                            kAPIRTAS) {
+  public:
+    BenchPlug()
+        : IPlugBase(19, "1-1 2-2 4-4 5-5 6-6", 0, "Bench", "Bench", "Bench", 1, 1, 1, 0, false, false, false,
+                    kAPIRTAS) {
         for (int i = 0; i < NParams(); ++i) GetParam(i)->InitDouble("P", 0.0, -144.0, 12.0, 0.1);
         SetInputChannelConnections(0, 6, true);
         SetOutputChannelConnections(0, 6, true);
@@ -33,7 +34,8 @@ void BM_BlockFlow(benchmark::State& state) {
     const int nFrames = static_cast<int>(state.range(0));
     BenchPlug plug;
     plug.SetBlockSize(1024);
-    std::vector<std::vector<float>> in(6, std::vector<float>(nFrames, 0.5f)), out(6, std::vector<float>(nFrames));
+    std::vector<std::vector<float>> in(6, std::vector<float>(nFrames, 0.5f)),
+        out(6, std::vector<float>(nFrames));
     std::vector<float*> ins(6), outs(6);
     for (int c = 0; c < 6; ++c) {
         ins[c] = in[c].data();

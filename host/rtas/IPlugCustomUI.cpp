@@ -7,7 +7,8 @@
 
 IPlugCustomUI::IPlugCustomUI(IPlugProcess* process)
     : mProcess(process),
-      mGraphics(process && process->GetPlug() ? static_cast<IGraphics*>(process->GetPlug()->GetGUI()) : nullptr) {}
+      mGraphics(process && process->GetPlug() ? static_cast<IGraphics*>(process->GetPlug()->GetGUI())
+                                              : nullptr) {}
 
 IPlugCustomUI::~IPlugCustomUI() {
     Close();

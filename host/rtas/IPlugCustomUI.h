@@ -8,7 +8,7 @@ class IPlugProcess;
 // The editor inside the host's plug-in window: opens and closes the plug-in's IGraphics in the
 // host window through the window-system binding. Owned by the process. Main thread only.
 class IPlugCustomUI {
-public:
+  public:
     explicit IPlugCustomUI(IPlugProcess* process);
     ~IPlugCustomUI();
     IPlugCustomUI(const IPlugCustomUI&) = delete;
@@ -30,7 +30,7 @@ public:
     IGraphics* GetGraphics() const { return mGraphics; }
     IHostWindow* GetHostWindow() const { return mHostWindow; }
 
-private:
+  private:
     static void OnTimer(void* context);
 
     IPlugProcess* mProcess;
@@ -41,14 +41,14 @@ private:
 // The custom view kind the editor lives in. Holds the editor interface while the view is
 // attached; owned by the host's view container.
 class IPlugDigiView : public CCustomView {
-public:
+  public:
     IPlugDigiView();
     ~IPlugDigiView() override;
     void SetCustomUI(IPlugCustomUI* customUI) { mCustomUI = customUI; }
     IPlugCustomUI* GetCustomUI() const { return mCustomUI; }
     void Draw();
 
-private:
+  private:
     IPlugCustomUI* mCustomUI = nullptr;
 };
 

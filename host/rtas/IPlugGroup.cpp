@@ -36,9 +36,10 @@ uint32_t IPlugGroup::CategoryFlags(const char* category) {
     static const struct {
         const char* name;
         uint32_t flags;
-    } kCategories[] = {{"None", 0},         {"EQ", 1},          {"Dynamics", 2},        {"PitchShift", 4},
-                       {"Reverb", 8},       {"Delay", 16},      {"Modulation", 32},     {"Harmonic", 64},
-                       {"NoiseReduction", 128}, {"Dither", 256}, {"SoundField", 512}};
+    } kCategories[] = {{"None", 0},        {"EQ", 1},          {"Dynamics", 2},
+                       {"PitchShift", 4},  {"Reverb", 8},      {"Delay", 16},
+                       {"Modulation", 32}, {"Harmonic", 64},   {"NoiseReduction", 128},
+                       {"Dither", 256},    {"SoundField", 512}};
     if (category) {
         for (const auto& entry : kCategories) {
             if (std::strcmp(category, entry.name) == 0) return entry.flags;

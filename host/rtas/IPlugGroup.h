@@ -20,7 +20,7 @@ struct IPlugGroupInfo {
 // plug-in names, one effect type per channel configuration, and the editor's custom view kind.
 // Main thread only.
 class IPlugGroup : public CEffectGroup {
-public:
+  public:
     // Copies the strings it needs. Null strings count as empty.
     explicit IPlugGroup(const IPlugGroupInfo& info);
 
@@ -40,11 +40,11 @@ public:
     // the group's product code. Null when `setup` names no IPlugGroup.
     static CEffectProcessRTAS* NewProcessRTAS(const ProcessSetup& setup);
 
-protected:
+  protected:
     // Walks the channel I/O string and adds one effect type per "in-out" pair.
     void CreateEffectTypes() override;
 
-private:
+  private:
     std::string mChannelIO;
     OSType mProductID;
     uint32_t mCategoryFlags;

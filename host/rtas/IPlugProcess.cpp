@@ -72,24 +72,27 @@ void IPlugProcess::BuildControls() {
         const bool automate = param->GetCanAutomate();
         switch (param->Type()) {
             case IParam::kTypeInt:
-                AddControl(new CPluginControl_Discrete(id, name, RoundToInt(param->GetMin()), RoundToInt(param->GetMax()),
+                AddControl(new CPluginControl_Discrete(id, name, RoundToInt(param->GetMin()),
+                                                       RoundToInt(param->GetMax()),
                                                        RoundToInt(param->GetDefault()), automate));
                 break;
             case IParam::kTypeDouble:
-                AddControl(new CPluginControl_Linear(id, name, param->GetMin(), param->GetMax(), param->GetStep(),
-                                                     param->GetDefault(), automate));
+                AddControl(new CPluginControl_Linear(id, name, param->GetMin(), param->GetMax(),
+                                                     param->GetStep(), param->GetDefault(), automate));
                 break;
             case IParam::kTypeBool:
             case IParam::kTypeEnum: {
                 std::vector<std::string> entries;
-                for (int t = 0; t < param->GetNDisplayTexts(); ++t) entries.emplace_back(param->GetDisplayTextAtIdx(t));
+                for (int t = 0; t < param->GetNDisplayTexts(); ++t)
+                    entries.emplace_back(param->GetDisplayTextAtIdx(t));
                 // A parameter with fewer texts than positions still gets one entry per position,
                 // so the control spans the parameter's whole range.
                 const int positions = RoundToInt(param->GetMax()) + 1;
                 for (int v = static_cast<int>(entries.size()); v < positions && v < 4096; ++v) {
                     entries.push_back(std::to_string(v));
                 }
-                AddControl(new CPluginControl_List(id, name, entries, RoundToInt(param->GetDefault()), automate));
+                AddControl(
+                    new CPluginControl_List(id, name, entries, RoundToInt(param->GetDefault()), automate));
                 break;
             }
             default:
@@ -164,7 +167,8 @@ ComponentResult IPlugProcess::GetChunk(OSType chunkID, unsigned char* chunk, int
     const int32_t total = state.Size() + kPlugInChunkHeaderSize;
     if (capacity < total) return kChunkRangeErr;
     WriteChunkField(chunk, offsetof(PlugInChunkHeader, mSize), total);
-    if (state.Size() > 0) std::memcpy(chunk + kPlugInChunkHeaderSize, state.GetBytes(), static_cast<size_t>(state.Size()));
+    if (state.Size() > 0)
+        std::memcpy(chunk + kPlugInChunkHeaderSize, state.GetBytes(), static_cast<size_t>(state.Size()));
     return kNoErr;
 }
 
@@ -173,7 +177,8 @@ ComponentResult IPlugProcess::SetChunk(OSType chunkID, const unsigned char* chun
     if (ReadChunkField(chunk, offsetof(PlugInChunkHeader, mSize)) != length) return kChunkRangeErr;
     ByteChunk state;
     const int32_t dataSize = length - kPlugInChunkHeaderSize;
-    if (dataSize > 0 && state.PutBytes(chunk + kPlugInChunkHeaderSize, dataSize) != dataSize) return kChunkRangeErr;
+    if (dataSize > 0 && state.PutBytes(chunk + kPlugInChunkHeaderSize, dataSize) != dataSize)
+        return kChunkRangeErr;
     mPlug->UnserializeState(&state, 0);
     for (int i = 0; i < mPlug->NParams(); ++i) {
         SetControlValue(i + kFirstParamControl, ParamToControlValue(i));
@@ -184,7 +189,8 @@ ComponentResult IPlugProcess::SetChunk(OSType chunkID, const unsigned char* chun
 
 ComponentResult IPlugProcess::CompareActiveChunk(const unsigned char* chunk, int32_t length, bool* isEqual) {
     if (!chunk || !isEqual || !mPlug) return kChunkRangeErr;
-    if (length < static_cast<int32_t>(offsetof(PlugInChunkHeader, mChunkID) + sizeof(OSType))) return kChunkRangeErr;
+    if (length < static_cast<int32_t>(offsetof(PlugInChunkHeader, mChunkID) + sizeof(OSType)))
+        return kChunkRangeErr;
     if (static_cast<OSType>(ReadChunkField(chunk, offsetof(PlugInChunkHeader, mChunkID))) != mChunkID) {
         return kChunkRangeErr;
     }

@@ -15,7 +15,7 @@ class IPlugRTAS;
 // Threads: everything here is the host's main thread except SetControlValue, which the plug-in
 // also calls from the audio thread (allocation-free). Invalid control indices are ignored.
 class IPlugProcess : public CEffectProcessRTAS {
-public:
+  public:
     // Creates the plug-in with MakePlug; `chunkID` names the settings chunk. An exception from
     // MakePlug passes to the caller (the effect type reports a failed creation); a null plug-in
     // leaves a process that does nothing.
@@ -57,7 +57,7 @@ public:
     // The custom view being destroyed by its container (called by IPlugDigiView).
     void ForgetCustomView(IPlugDigiView* view);
 
-protected:
+  protected:
     // Publishes the master bypass and the parameters as host controls, then sets the plug-in's
     // channels and rate and resets it.
     void EffectInit() override;
@@ -67,13 +67,13 @@ protected:
     // The control value that represents parameter paramIdx's current value.
     int32_t ParamToControlValue(int paramIdx) const;
 
-    IPlugRTAS* mPlug = nullptr;             // owned
-    IPlugCustomUI* mCustomUI = nullptr;     // owned, created lazily
+    IPlugRTAS* mPlug = nullptr;          // owned
+    IPlugCustomUI* mCustomUI = nullptr;  // owned, created lazily
     ViewRect mPluginWinRect;
     int16_t mLeftOffset = 0;
     int16_t mTopOffset = 0;
     bool mOffsetTaken = false;
-    ViewPort mViewPort;                     // copy of the host's port while attached
-    IPlugDigiView* mCustomView = nullptr;   // owned by the host's view container
+    ViewPort mViewPort;                    // copy of the host's port while attached
+    IPlugDigiView* mCustomView = nullptr;  // owned by the host's view container
     OSType mChunkID;
 };

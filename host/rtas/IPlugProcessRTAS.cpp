@@ -24,7 +24,8 @@ void IPlugProcessRTAS::RenderAudio(float** inputs, float** outputs, int32_t nFra
     const int nOutputs = GetNumOutputs();
     mPlug->SetIO(nInputs, nOutputs);
 
-    const int inBuffers = std::min(nInputs + (mPlug->IsSideChainConnected() ? 1 : 0), static_cast<int>(mInPieces.size()));
+    const int inBuffers =
+        std::min(nInputs + (mPlug->IsSideChainConnected() ? 1 : 0), static_cast<int>(mInPieces.size()));
     const int outBuffers = std::min(nOutputs, static_cast<int>(mOutPieces.size()));
     const int block = mPlug->GetBlockSize();
     if (block <= 0) return;

@@ -7,7 +7,7 @@
 // The RTAS process of one plug-in instance: announces itself to the plug-in on creation and
 // renders audio blocks through it.
 class IPlugProcessRTAS : public IPlugProcess {
-public:
+  public:
     // Main thread. Creates the plug-in (IPlugProcess) and calls its Created.
     explicit IPlugProcessRTAS(OSType chunkID);
 
@@ -20,7 +20,7 @@ public:
     void ConnectSideChain() override;
     void DisconnectSideChain() override;
 
-private:
-    std::vector<float*> mInPieces;   // per-piece buffer pointers, sized at construction
+  private:
+    std::vector<float*> mInPieces;  // per-piece buffer pointers, sized at construction
     std::vector<float*> mOutPieces;
 };

@@ -23,8 +23,8 @@ IPlugRTAS::IPlugRTAS(IPlugInstanceInfo /*instanceInfo*/, int nParams, const char
                      const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
                      int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
                      bool plugIsInstrument, int plugSideChainChannels)
-    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion, uniqueID, mfrID,
-                latency, plugDoesMidi, plugDoesChunks, plugIsInstrument, kAPIRTAS),
+    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion, uniqueID,
+                mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInstrument, kAPIRTAS),
       mAnnouncedParams(nParams) {
     if (NInChannels() > 0) CreateLatencyDelayLine();
     SetInputChannelConnections(0, NInChannels(), true);

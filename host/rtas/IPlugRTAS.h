@@ -18,7 +18,7 @@ struct IPlugInstanceInfo {};
 // come from whichever thread changed the parameter (the audio thread for output parameters)
 // and never allocate or lock anything but the plug-in mutex.
 class IPlugRTAS : public IPlugBase {
-public:
+  public:
     // Declarations as for IPlugBase, plus the number of side-chain input channels. The base
     // gets the RTAS interface kind. When the plug-in has inputs a latency delay line is created;
     // all channels start connected and the block size is 1024 frames. Main thread.
@@ -79,7 +79,7 @@ public:
     // Tells the host the saved state changed (bumps the process's state-change counter).
     void DirtyPTCompareState() override;
 
-private:
+  private:
     IPlugProcess* mProcess = nullptr;  // not owned; the process owns this plug-in
     bool mHasSideChain = false;
     bool mSideChainConnected = false;

@@ -1,10 +1,9 @@
-#include "cli/AudioSource.h"
-
-#include "WavFiles.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include "WavFiles.h"
+#include "cli/AudioSource.h"
 
 namespace quenlix::cli {
 namespace {
@@ -13,7 +12,7 @@ using test::ScratchDir;
 using test::writeWav;
 
 class AudioFileReading : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<AudioSource> open(const std::string& path) {
         error.clear();
         return openAudioFile(path, error);
@@ -25,9 +24,10 @@ protected:
 TEST_F(AudioFileReading, ReadsEveryChannelCountFromOneToSixInterleaved) {
     for (int channels = 1; channels <= 6; ++channels) {
         std::string path = dir.file("c" + std::to_string(channels) + ".wav");
-        ASSERT_TRUE(writeWav(path, channels, 48000, 1000, [](std::int64_t i, int c) {
-            return (c + 1) * 0.1 * (i % 2 == 0 ? 1.0 : -1.0);
-        }, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        ASSERT_TRUE(writeWav(
+            path, channels, 48000, 1000,
+            [](std::int64_t i, int c) { return (c + 1) * 0.1 * (i % 2 == 0 ? 1.0 : -1.0); },
+            SF_FORMAT_WAV | SF_FORMAT_FLOAT));
         auto src = open(path);
         ASSERT_TRUE(src) << error;
         EXPECT_EQ(src->channels(), channels);
@@ -35,7 +35,8 @@ TEST_F(AudioFileReading, ReadsEveryChannelCountFromOneToSixInterleaved) {
         EXPECT_EQ(src->frames(), 1000);
         std::vector<float> buf(6 * 1000);
         std::int64_t total = 0;
-        for (std::int64_t got; (got = src->read(buf.data() + total * channels, 300, error)) > 0;) total += got;
+        for (std::int64_t got; (got = src->read(buf.data() + total * channels, 300, error)) > 0;)
+            total += got;
         EXPECT_EQ(total, 1000);
         EXPECT_FLOAT_EQ(buf[channels - 1], channels * 0.1f);
         EXPECT_FLOAT_EQ(buf[channels + channels - 1], -channels * 0.1f);
@@ -111,7 +112,8 @@ TEST_F(AudioFileReading, ATruncatedFileIsRefusedNotMeteredInPart) {
 
 TEST_F(AudioFileReading, AStreamedWavWithoutLengthIsNotCalledTruncated) {
     std::string path = dir.file("streamed.wav");
-    ASSERT_TRUE(writeWav(path, 1, 48000, 4800, test::sine(-20.0, 1000.0, 48000), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    ASSERT_TRUE(
+        writeWav(path, 1, 48000, 4800, test::sine(-20.0, 1000.0, 48000), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     // A writer that could not seek back leaves the data size at its "unknown" mark.
     std::string bytes = test::readFile(path);
     std::size_t data = bytes.find("data");

@@ -1,8 +1,8 @@
-#include "cli/DemoProgramme.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "cli/DemoProgramme.h"
 
 namespace quenlix::cli {
 namespace {
@@ -55,7 +55,8 @@ TEST(DemoProgramme, IsTheSameEveryTimeWhateverTheReadSizes) {
     std::string error;
     for (int block = 0; block < 200; ++block) {
         ASSERT_EQ(a->read(bufA.data(), 1000, error), 1000);
-        for (int part = 0; part < 1000; part += 250) ASSERT_EQ(b->read(bufB.data() + 2 * part, 250, error), 250);
+        for (int part = 0; part < 1000; part += 250)
+            ASSERT_EQ(b->read(bufB.data() + 2 * part, 250, error), 250);
         ASSERT_EQ(bufA, bufB) << block;
     }
 }

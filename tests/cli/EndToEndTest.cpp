@@ -1,13 +1,13 @@
 // The built program metering generated files through the real plug-in module, found beside the program.
-#include "RunProgram.h"
-#include "WavFiles.h"
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "RunProgram.h"
+#include "WavFiles.h"
 
 namespace quenlix::cli {
 namespace {
@@ -22,8 +22,9 @@ std::function<double(std::int64_t, int)> peakSine(double peakDbfs, double freque
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
-    std::string wav(const std::string& name, int channels, int rate, double seconds, double peakDbfs = -23.0) {
+  protected:
+    std::string wav(const std::string& name, int channels, int rate, double seconds,
+                    double peakDbfs = -23.0) {
         std::string path = dir.file(name);
         EXPECT_TRUE(test::writeWav(path, channels, rate, static_cast<std::int64_t>(seconds * rate),
                                    peakSine(peakDbfs, 1000.0, rate), SF_FORMAT_WAV | SF_FORMAT_FLOAT));
@@ -75,7 +76,8 @@ TEST_F(EndToEnd, JsonCarriesTheWholeShape) {
     EXPECT_EQ(r["sample_rate"], 44100);
     EXPECT_EQ(r["channels"], 2);
     EXPECT_EQ(r["frames"], 2 * 44100);
-    EXPECT_EQ(r["settings"], json::parse(R"j({"Type": "EBU R128", "Sync": "off", "RMS Channel Config": "Stereo",
+    EXPECT_EQ(r["settings"],
+              json::parse(R"j({"Type": "EBU R128", "Sync": "off", "RMS Channel Config": "Stereo",
         "RMS Meter Mode": "RMS (dBFS)", "RMS Window": "300 ms", "EBU Channel Config": "2.0 Stereo"})j"));
     ASSERT_EQ(r["outputs"].size(), 13u);
     for (auto& [name, value] : r["outputs"].items()) {
@@ -121,7 +123,8 @@ TEST_F(EndToEnd, EveryChannelCountAndRateLimitIsMetered) {
     args.push_back(wav("high.wav", 2, 384000, 0.5));
     json j = runJson(args);
     ASSERT_EQ(j.size(), 8u);
-    const char* layouts[] = {"2.0 Stereo", "2.0 Stereo", "4.0 Surround", "4.0 Surround", "4.1 Surround", "5.1 Surround"};
+    const char* layouts[] = {"2.0 Stereo",   "2.0 Stereo",   "4.0 Surround",
+                             "4.0 Surround", "4.1 Surround", "5.1 Surround"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_TRUE(j[i]["ok"].get<bool>()) << j[i].dump();
         EXPECT_EQ(j[i]["settings"]["EBU Channel Config"], layouts[i]) << i + 1 << " channels";
@@ -169,7 +172,8 @@ TEST_F(EndToEnd, UsageErrorsExitWithTwo) {
 
 TEST_F(EndToEnd, ThePluginIsTheBundleGivenOrAClearFailure) {
     std::string good = wav("good.wav", 2, 48000, 0.2);
-    std::string bundle = std::filesystem::path(QUENLIX_EXE).parent_path().string() + "/../host/rtas/Quenlix.rtas";
+    std::string bundle =
+        std::filesystem::path(QUENLIX_EXE).parent_path().string() + "/../host/rtas/Quenlix.rtas";
     EXPECT_EQ(run({"measure", "--plugin", bundle, good}).exitCode, 0);
     EXPECT_EQ(run({"measure", "--plugin", bundle + "/Quenlix.so", good}).exitCode, 0);
 
@@ -183,7 +187,8 @@ TEST_F(EndToEnd, ThePluginIsTheBundleGivenOrAClearFailure) {
 
 TEST_F(EndToEnd, ParallelFilesMatchSequentialInArgumentOrder) {
     std::vector<std::string> args = {"measure"};
-    for (int i = 0; i < 4; ++i) args.push_back(wav("f" + std::to_string(i) + ".wav", 2, 48000, 4.0 - i, -30.0 + 4 * i));
+    for (int i = 0; i < 4; ++i)
+        args.push_back(wav("f" + std::to_string(i) + ".wav", 2, 48000, 4.0 - i, -30.0 + 4 * i));
     json sequential = runJson(args);
     args.insert(args.begin() + 1, {"-j", "2"});
     json parallel = runJson(args);
@@ -195,8 +200,8 @@ TEST_F(EndToEnd, ParallelFilesMatchSequentialInArgumentOrder) {
 TEST_F(EndToEnd, SavedStateReappliedReproducesTheSettings) {
     std::string f = wav("sine.wav", 2, 48000, 1.0);
     std::string state = dir.file("settings.chunk");
-    json first = runJson({"measure", "--type", "rms", "--rms-channels", "right", "--rms-mode", "rms+3", "--rms-window",
-                          "1000", "--ebu-layout", "5.1", "--save-state", state, f});
+    json first = runJson({"measure", "--type", "rms", "--rms-channels", "right", "--rms-mode", "rms+3",
+                          "--rms-window", "1000", "--ebu-layout", "5.1", "--save-state", state, f});
     ASSERT_TRUE(first[0]["ok"].get<bool>()) << first.dump(2);
     json second = runJson({"measure", "--state", state, f});
     ASSERT_TRUE(second[0]["ok"].get<bool>()) << second.dump(2);
@@ -246,7 +251,8 @@ bool isPng616x320(const std::string& bytes) {
     auto be32 = [&](std::size_t at) {
         return (unsigned(static_cast<unsigned char>(bytes[at])) << 24) |
                (unsigned(static_cast<unsigned char>(bytes[at + 1])) << 16) |
-               (unsigned(static_cast<unsigned char>(bytes[at + 2])) << 8) | unsigned(static_cast<unsigned char>(bytes[at + 3]));
+               (unsigned(static_cast<unsigned char>(bytes[at + 2])) << 8) |
+               unsigned(static_cast<unsigned char>(bytes[at + 3]));
     };
     return be32(16) == 616 && be32(20) == 320;
 }
@@ -263,7 +269,8 @@ TEST_F(EndToEnd, DemoPrintsTheTableAndWritesItsPictureHere) {
     std::string here = dir.file("");
     test::ProgramRun r = test::runQuenlixProgram({"demo"}, dir, here);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("demo programme  (48000 Hz, 2 ch, 60.00 s)  Quenlix 1.3.0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("demo programme  (48000 Hz, 2 ch, 60.00 s)  Quenlix 1.3.0"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("EBU R128"), std::string::npos) << r.out;
     EXPECT_TRUE(r.err.empty()) << "no progress bar when standard error is not a terminal: " << r.err;
     EXPECT_TRUE(isPng616x320(test::readFile(dir.file("quenlix-demo.png"))));

@@ -1,10 +1,7 @@
 // A stand-in plug-in for testing the host side of the command line without the plug-in module: it publishes
-// "OUT:EBU IL" as the number of frames seen every 50 ms, as the plug-in's publish cadence does, and records what
-// the host did to it.
+// "OUT:EBU IL" as the number of frames seen every 50 ms, as the plug-in's publish cadence does, and records
+// what the host did to it.
 #pragma once
-
-#include "cli/Meterer.h"
-#include "cli/MeteringSession.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +9,9 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+
+#include "cli/Meterer.h"
+#include "cli/MeteringSession.h"
 
 namespace quenlix::cli::test {
 
@@ -22,7 +22,7 @@ struct FakeLog {
 };
 
 class FakeSession final : public MeteringSession {
-public:
+  public:
     explicit FakeSession(FakeLog& log) : mLog(log) {}
     std::string version() const override { return "1.3.0"; }
     bool start(int channels, double rate, std::string& error) override {
@@ -88,7 +88,7 @@ public:
         return static_cast<bool>(out);
     }
 
-private:
+  private:
     FakeLog& mLog;
     int mChannels = 0;
     int mPeriod = 1;
@@ -99,14 +99,14 @@ private:
 };
 
 class FakeFactory final : public SessionFactory {
-public:
+  public:
     explicit FakeFactory(FakeLog& log) : mLog(log) {}
     std::unique_ptr<MeteringSession> create(std::string&) override {
         ++mLog.created;
         return std::make_unique<FakeSession>(mLog);
     }
 
-private:
+  private:
     FakeLog& mLog;
 };
 

@@ -1,13 +1,12 @@
-#include "cli/App.h"
-#include "cli/Meterer.h"
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "FakeSession.h"
 #include "WavFiles.h"
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <sstream>
+#include "cli/App.h"
+#include "cli/Meterer.h"
 
 namespace quenlix::cli {
 namespace {
@@ -16,7 +15,7 @@ using test::ScratchDir;
 
 // Runs the whole program in-process over the stand-in plug-in.
 class HostRun : public ::testing::Test {
-protected:
+  protected:
     int run(std::vector<std::string> args, bool terminal = false) {
         args.insert(args.begin(), "quenlix");
         std::vector<const char*> argv;
@@ -67,7 +66,9 @@ TEST_F(HostRun, TimelineRowsAreReadRightAfterEachPublish) {
     while (std::getline(lines, line)) {
         ++rows;
         double t = 0.0, publishedAtFrame = 0.0;
-        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%lf", &t, &publishedAtFrame), 2)
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%*[^,],%lf", &t,
+                              &publishedAtFrame),
+                  2)
             << line;
         EXPECT_DOUBLE_EQ(t, rows * 0.05);
         EXPECT_EQ(publishedAtFrame, rows * 2400.0) << "row " << rows << " shows a stale publish";

@@ -1,9 +1,9 @@
-#include "cli/MeteringSession.h"
-#include "cli/Options.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+#include "cli/MeteringSession.h"
+#include "cli/Options.h"
 
 namespace quenlix::cli {
 namespace {
@@ -65,9 +65,9 @@ TEST(Arguments, HelpStopsWithExitCodeZero) {
 }
 
 TEST(Arguments, MeasureKeepsFilesInOrderWithEverySetting) {
-    Parsed p = parse({"measure", "--type", "rms", "--ebu-layout", "4.1", "--rms-channels", "right", "--rms-mode",
-                      "rms+3", "--rms-window", "10", "--block", "64", "-j", "3", "--json", "--quiet", "b.wav",
-                      "a.wav"});
+    Parsed p = parse({"measure", "--type", "rms", "--ebu-layout", "4.1", "--rms-channels", "right",
+                      "--rms-mode", "rms+3", "--rms-window", "10", "--block", "64", "-j", "3", "--json",
+                      "--quiet", "b.wav", "a.wav"});
     ASSERT_FALSE(p.code.has_value()) << p.err;
     const Options& o = p.options;
     EXPECT_EQ(o.command, Command::Measure);

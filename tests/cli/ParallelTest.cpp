@@ -1,12 +1,11 @@
-#include "cli/App.h"
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "FakeSession.h"
 #include "WavFiles.h"
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <sstream>
+#include "cli/App.h"
 
 namespace quenlix::cli {
 namespace {
@@ -28,7 +27,8 @@ TEST(ParallelFiles, KeepArgumentOrderAndGiveTheSameResultsAsOneAtATime) {
     // Longest first, so later files finish before earlier ones when run in parallel.
     for (int i = 0; i < 6; ++i) {
         std::string path = dir.file("f" + std::to_string(i) + ".wav");
-        ASSERT_TRUE(test::writeWav(path, 1 + i % 2, 48000, 48000 * (6 - i) / 2, test::sine(-30.0 + 3 * i, 440.0, 48000)));
+        ASSERT_TRUE(test::writeWav(path, 1 + i % 2, 48000, 48000 * (6 - i) / 2,
+                                   test::sine(-30.0 + 3 * i, 440.0, 48000)));
         args.push_back(path);
     }
     args.push_back(dir.file("missing.wav"));

@@ -1,9 +1,9 @@
-#include "cli/Report.h"
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "cli/Report.h"
 
 namespace quenlix::cli {
 namespace {
@@ -71,8 +71,8 @@ TEST(JsonReport, AFailedFileKeepsTheShapeWithNulls) {
     auto j = asJson({r})[0];
     EXPECT_FALSE(j["ok"].get<bool>());
     EXPECT_EQ(j["error"], "No such file or directory");
-    for (const char* key : {"version", "sample_rate", "channels", "frames", "settings", "outputs", "readouts",
-                            "measurements"})
+    for (const char* key :
+         {"version", "sample_rate", "channels", "frames", "settings", "outputs", "readouts", "measurements"})
         EXPECT_TRUE(j[key].is_null()) << key;
 }
 

@@ -21,8 +21,10 @@ struct ProgramRun {
 inline std::string shellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }

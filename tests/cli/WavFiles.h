@@ -14,7 +14,7 @@
 namespace quenlix::cli::test {
 
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
         char pattern[] = "/tmp/quenlix-cli-XXXXXX";
         char* made = mkdtemp(pattern);
@@ -28,14 +28,15 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     std::string file(const std::string& name) const { return mPath + "/" + name; }
 
-private:
+  private:
     std::string mPath;
 };
 
-// Writes a 24-bit WAV whose sample (frame, channel) is `sample(frame, channel)`. Returns false when libsndfile
-// refuses the format.
+// Writes a 24-bit WAV whose sample (frame, channel) is `sample(frame, channel)`. Returns false when
+// libsndfile refuses the format.
 inline bool writeWav(const std::string& path, int channels, int rate, std::int64_t frames,
-                     const std::function<double(std::int64_t, int)>& sample, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24) {
+                     const std::function<double(std::int64_t, int)>& sample,
+                     int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24) {
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = rate;
@@ -46,7 +47,8 @@ inline bool writeWav(const std::string& path, int channels, int rate, std::int64
     for (std::int64_t done = 0; done < frames;) {
         std::int64_t n = std::min<std::int64_t>(4096, frames - done);
         for (std::int64_t i = 0; i < n; ++i)
-            for (int c = 0; c < channels; ++c) buf[i * channels + c] = static_cast<float>(sample(done + i, c));
+            for (int c = 0; c < channels; ++c)
+                buf[i * channels + c] = static_cast<float>(sample(done + i, c));
         sf_writef_float(f, buf.data(), n);
         done += n;
     }
@@ -57,7 +59,9 @@ inline bool writeWav(const std::string& path, int channels, int rate, std::int64
 // A sine of `frequency` Hz whose RMS level is `levelDbfs` on every channel (peak = RMS * sqrt 2).
 inline std::function<double(std::int64_t, int)> sine(double levelDbfs, double frequency, int rate) {
     double amp = std::pow(10.0, levelDbfs / 20.0) * std::sqrt(2.0);
-    return [=](std::int64_t i, int) { return amp * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate); };
+    return [=](std::int64_t i, int) {
+        return amp * std::sin(2.0 * M_PI * frequency * static_cast<double>(i) / rate);
+    };
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {

@@ -9,7 +9,7 @@
 // Loads `name` through a headless editor without a resource folder of its own. Returns 1 and the
 // image's size and top-left pixel when it loaded, 0 when not. Any thread.
 extern "C" __attribute__((visibility("default"))) int QuenlixProbeImage(const char* name, int* width,
-                                                                         int* height, LICE_pixel* topLeft) {
+                                                                        int* height, LICE_pixel* topLeft) {
     IGraphicsHeadless g(nullptr, 16, 16);
     std::unique_ptr<LICE_IBitmap> bm(g.OSLoadBitmap(1, name));
     if (!bm) return 0;

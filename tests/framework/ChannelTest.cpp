@@ -1,6 +1,6 @@
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "tests/framework/TestPlug.h"
 
@@ -20,7 +20,7 @@ struct HostBuffers {
 };
 
 class ChannelFlow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         plug.SetInputChannelConnections(0, 6, true);
         plug.SetOutputChannelConnections(0, 6, true);

@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "framework/IParam.h"
 

@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "framework/HostLookup.h"
 #include "tests/framework/TestPlug.h"
@@ -41,7 +41,7 @@ TEST(HostLookup, SetHostIdentifiesOnce) {
 TEST(PlugConstruction, NamesAreCutToTheirBuffers) {
     const std::string longName(300, 'n');
     class Named : public IPlugBase {
-    public:
+      public:
         explicit Named(const char* name)
             : IPlugBase(0, "1-1", 0, name, name, name, 1, 2, 3, 0, false, false, false, kAPIRTAS) {}
         void BeginInformHostOfParamChange(int) override {}
@@ -95,7 +95,7 @@ struct EditorEvent {
 };
 
 class FakeEditor : public IEditorLink {
-public:
+  public:
     FakeEditor(std::vector<EditorEvent>* events, int* prepared, int* deleted)
         : mEvents(events), mPrepared(prepared), mDeleted(deleted) {}
     ~FakeEditor() override { ++*mDeleted; }
@@ -104,7 +104,7 @@ public:
     }
     void PrepDraw() override { ++*mPrepared; }
 
-private:
+  private:
     std::vector<EditorEvent>* mEvents;
     int* mPrepared;
     int* mDeleted;

@@ -1,11 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/framework/TestPlug.h"
 
@@ -30,7 +30,7 @@ std::vector<int> AllIndices(int n) {
 }
 
 class State : public ::testing::Test {
-protected:
+  protected:
     TestPlug plug;
 };
 

@@ -8,7 +8,7 @@
 // Parameters: 0 "Type" enum (2 entries), 1 "Window" double 10..3000 ms shape 2.5,
 // 2 "Gain" double -12..12 dB step 0.1, then plain doubles up to nParams.
 class TestPlug : public IPlugBase {
-public:
+  public:
     struct HostCall {
         int paramIdx;
         double value;
@@ -16,8 +16,8 @@ public:
 
     explicit TestPlug(int nParams = 19, const char* channelIO = "1-1 2-2 4-4 5-5 6-6", int nPresets = 3,
                       int latency = 0)
-        : IPlugBase(nParams, channelIO, nPresets, "TestEffect", "TestProduct", "TestMaker", 0x10300, 0x54655354,
-                    0x544d6b72, latency, false, false, false, kAPIRTAS) {
+        : IPlugBase(nParams, channelIO, nPresets, "TestEffect", "TestProduct", "TestMaker", 0x10300,
+                    0x54655354, 0x544d6b72, latency, false, false, false, kAPIRTAS) {
         if (nParams > 0) {
             GetParam(0)->InitEnum("Type", 0, 2);
             GetParam(0)->SetDisplayText(0, "RMS");
@@ -30,7 +30,9 @@ public:
 
     // Host adapter stand-ins.
     void BeginInformHostOfParamChange(int paramIdx) override { begun.push_back(paramIdx); }
-    void InformHostOfParamChange(int paramIdx, double value) override { informed.push_back({paramIdx, value}); }
+    void InformHostOfParamChange(int paramIdx, double value) override {
+        informed.push_back({paramIdx, value});
+    }
     void EndInformHostOfParamChange(int paramIdx) override { ended.push_back(paramIdx); }
     void InformHostOfProgramChange() override {}
     double GetSamplePos() override { return 0.0; }

@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "framework/IPlugBase.h"
 
@@ -15,9 +15,10 @@ constexpr int kParams = 8;
 // equal and unchanged for the whole block; ThreadSanitizer reports any access the mutex fails to
 // order.
 class MirrorPlug : public IPlugBase {
-public:
+  public:
     MirrorPlug()
-        : IPlugBase(kParams, "2-2", 0, "Mirror", "Mirror", "Test", 1, 1, 1, 0, false, false, false, kAPIRTAS) {
+        : IPlugBase(kParams, "2-2", 0, "Mirror", "Mirror", "Test", 1, 1, 1, 0, false, false, false,
+                    kAPIRTAS) {
         for (int i = 0; i < kParams; ++i) GetParam(i)->InitDouble("P", 0.0, 0.0, 1e6, 1.0);
         SetInputChannelConnections(0, 2, true);
         SetOutputChannelConnections(0, 2, true);

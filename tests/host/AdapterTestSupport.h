@@ -12,11 +12,11 @@
 // A host holding the test plug-in's group, linked in rather than loaded.
 inline IPlugGroupInfo TestGroupInfo() {
     return IPlugGroupInfo{"Tester\nTester\nTMFR", FourCharCode("TMFR"), "TestPlug\nTPlg", 1,
-                          "1-1 2-2 4-4 5-5 6-6", FourCharCode("TPLG"), "Effect"};
+                          "1-1 2-2 4-4 5-5 6-6",  FourCharCode("TPLG"), "Effect"};
 }
 
 class AdapterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         mModule = rtashost::Module::FromGroup(new IPlugGroup(TestGroupInfo()));
         ASSERT_TRUE(mModule);
@@ -25,7 +25,8 @@ protected:
     // A created and initialised instance for `channels` in and out.
     std::unique_ptr<rtashost::Instance> Make(int channels, rtashost::InstanceConfig config = {}) {
         std::string error;
-        auto instance = rtashost::Instance::Create(mModule, mModule->FindEffectType(channels, channels), config, &error);
+        auto instance =
+            rtashost::Instance::Create(mModule, mModule->FindEffectType(channels, channels), config, &error);
         EXPECT_TRUE(instance) << error;
         if (instance) {
             EXPECT_TRUE(instance->Initialize());

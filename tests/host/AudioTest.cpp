@@ -58,7 +58,8 @@ TEST_F(AdapterTest, CallsLongerThanTheQuantumAreRenderedInPieces) {
     EXPECT_EQ(plug->mFramesProcessed, 1000);
     EXPECT_EQ(plug->mBlocks, 16);
     for (int c = 0; c < 5; ++c) {
-        for (int s = 0; s < 1000; ++s) ASSERT_FLOAT_EQ(buffers.out[c][s], 2.0f * buffers.in[c][s]) << c << ":" << s;
+        for (int s = 0; s < 1000; ++s)
+            ASSERT_FLOAT_EQ(buffers.out[c][s], 2.0f * buffers.in[c][s]) << c << ":" << s;
     }
 
     instance->SetBypass(true);

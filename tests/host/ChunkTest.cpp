@@ -8,7 +8,7 @@
 namespace {
 
 class ChunkTest : public AdapterTest {
-protected:
+  protected:
     void SetUp() override {
         AdapterTest::SetUp();
         mInstance = Make(2);
@@ -66,7 +66,8 @@ TEST_F(ChunkTest, HeaderCarriesTheSizeAndTheStateFollowsIt) {
     EXPECT_EQ(mProcess->GetChunk(kID, small.data(), static_cast<int32_t>(small.size())), kChunkRangeErr);
     EXPECT_EQ(small[0], 0xAB);
     std::vector<unsigned char> big(chunk.size(), 0xAB);
-    EXPECT_EQ(mProcess->GetChunk(FourCharCode("XXXX"), big.data(), static_cast<int32_t>(big.size())), kChunkRangeErr);
+    EXPECT_EQ(mProcess->GetChunk(FourCharCode("XXXX"), big.data(), static_cast<int32_t>(big.size())),
+              kChunkRangeErr);
     EXPECT_EQ(big[0], 0xAB);
 }
 
@@ -107,7 +108,8 @@ TEST_F(ChunkTest, MalformedOrForeignChunksChangeNothing) {
     const auto before = Values();
     const uint32_t counter = mInstance->GetStateChangeCounter();
 
-    EXPECT_EQ(mProcess->SetChunk(FourCharCode("XXXX"), chunk.data(), static_cast<int32_t>(chunk.size())), kChunkRangeErr);
+    EXPECT_EQ(mProcess->SetChunk(FourCharCode("XXXX"), chunk.data(), static_cast<int32_t>(chunk.size())),
+              kChunkRangeErr);
     // Shorter than the header.
     EXPECT_EQ(mProcess->SetChunk(kID, chunk.data(), 55), kChunkRangeErr);
     EXPECT_EQ(mProcess->SetChunk(kID, nullptr, 0), kChunkRangeErr);

@@ -1,11 +1,10 @@
-#include "host/rtas/format/ControlEncoding.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "host/rtas/format/ControlEncoding.h"
 #include "host/rtas/format/PluginControl.h"
 
 namespace {

@@ -6,7 +6,7 @@
 namespace {
 
 class EditorViewTest : public AdapterTest {
-protected:
+  protected:
     void SetUp() override {
         AdapterTest::SetUp();
         mInstance = Make(2);

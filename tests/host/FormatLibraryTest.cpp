@@ -8,20 +8,25 @@
 namespace {
 
 class RecordingProcess : public CEffectProcessRTAS {
-public:
+  public:
     void UpdateControlValueInAlgorithm(int index) override { mUpdates.push_back(index); }
     std::vector<int> mUpdates;
 };
 
-CEffectProcessRTAS* NewRecordingProcess(const ProcessSetup&) { return new RecordingProcess(); }
-CEffectProcessRTAS* NewFailingProcess(const ProcessSetup&) { throw std::runtime_error("no memory"); }
+CEffectProcessRTAS* NewRecordingProcess(const ProcessSetup&) {
+    return new RecordingProcess();
+}
+CEffectProcessRTAS* NewFailingProcess(const ProcessSetup&) {
+    throw std::runtime_error("no memory");
+}
 
 class ProcessControlTable : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         mBypass = mProcess.AddControl(new CPluginControl_OnOff(FourCharCode("bypa"), "Bypass", false, true));
         mProcess.DefineMasterBypassControlIndex(mBypass);
-        mLevel = mProcess.AddControl(new CPluginControl_Linear(FourCharCode("levl"), "Level", -60.0, 12.0, 0.1, -60.0, false));
+        mLevel = mProcess.AddControl(
+            new CPluginControl_Linear(FourCharCode("levl"), "Level", -60.0, 12.0, 0.1, -60.0, false));
     }
     RecordingProcess mProcess;
     int mBypass = 0;
@@ -79,10 +84,10 @@ TEST_F(ProcessControlTable, WindowRebuildRequestIsTakenOnce) {
 }
 
 class TwoTypeGroup : public CEffectGroup {
-public:
+  public:
     int mCreated = 0;
 
-protected:
+  protected:
     void CreateEffectTypes() override {
         ++mCreated;
         auto* mono = new CEffectTypeRTAS(FourCharCode("EFN1"), FourCharCode("PROD"), 8192);
@@ -152,11 +157,15 @@ TEST(EffectTypes, FailingCreatorGivesNoProcess) {
 }
 
 class MarkerView : public CCustomView {
-public:
+  public:
     MarkerView() : CCustomView("Marker") {}
 };
-CCustomView* NewMarkerView() { return new MarkerView(); }
-CCustomView* NewNoView() { return nullptr; }
+CCustomView* NewMarkerView() {
+    return new MarkerView();
+}
+CCustomView* NewNoView() {
+    return nullptr;
+}
 
 TEST(ViewContainers, DescriptionNamesRegisteredKinds) {
     CustomViewRegistry registry;

@@ -11,18 +11,21 @@ namespace {
 const OSType kChunkID = FourCharCode("gain");
 
 class GainView : public CCustomView {
-public:
+  public:
     GainView() : CCustomView("GainView") {}
 };
 
-CCustomView* NewGainView() { return new GainView(); }
+CCustomView* NewGainView() {
+    return new GainView();
+}
 
 class GainProcess : public CEffectProcessRTAS {
-public:
+  public:
     void EffectInit() override {
         AddControl(new CPluginControl_OnOff(FourCharCode("bypa"), "Master Bypass", false, true));
         DefineMasterBypassControlIndex(1);
-        mGainIndex = AddControl(new CPluginControl_Linear(FourCharCode("gain"), "Gain", 0.0, 4.0, 0.5, 1.0, true));
+        mGainIndex =
+            AddControl(new CPluginControl_Linear(FourCharCode("gain"), "Gain", 0.0, 4.0, 0.5, 1.0, true));
     }
 
     void RenderAudio(float** inputs, float** outputs, int32_t nFrames) override {
@@ -76,17 +79,19 @@ public:
     }
     static void OnTimer(void* context) { ++static_cast<GainProcess*>(context)->mTicks; }
 
-private:
+  private:
     double Gain() const { return GetControl(mGainIndex)->ControlToNumber(GetControlValue(mGainIndex)); }
     int mGainIndex = 0;
     IHostWindow* mWindow = nullptr;
     int mTicks = 0;
 };
 
-CEffectProcessRTAS* NewGainProcess(const ProcessSetup&) { return new GainProcess(); }
+CEffectProcessRTAS* NewGainProcess(const ProcessSetup&) {
+    return new GainProcess();
+}
 
 class GainGroup : public CEffectGroup {
-public:
+  public:
     GainGroup() {
         DefineManufacturerNamesAndID("Tester\nTest\nTST", FourCharCode("TSTM"));
         DefinePlugInNamesAndVersion("Gain\nGn", 1);
@@ -96,10 +101,11 @@ public:
         RegisterCustomView("GainView", NewGainView);
     }
 
-protected:
+  protected:
     void CreateEffectTypes() override {
         for (int channels = 1; channels <= 2; ++channels) {
-            auto* type = new CEffectTypeRTAS(FourCharCode(channels == 1 ? "GNm1" : "GNs2"), FourCharCode("GAIN"), 8192);
+            auto* type = new CEffectTypeRTAS(FourCharCode(channels == 1 ? "GNm1" : "GNs2"),
+                                             FourCharCode("GAIN"), 8192);
             type->DefineTypeNames("Gain\nGn");
             type->DefineStemFormats(StemFormatForChannels(channels), StemFormatForChannels(channels));
             type->AttachEffectProcessCreator(NewGainProcess);

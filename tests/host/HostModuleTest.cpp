@@ -1,9 +1,8 @@
-#include "host/rtas/format/HostModule.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "host/rtas/format/HostModule.h"
 #include "host/rtas/format/PlugInChunk.h"
 
 namespace {
@@ -13,7 +12,7 @@ using rtashost::InstanceConfig;
 using rtashost::Module;
 
 class HostModuleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         mModule = Module::Load(QUENLIX_FORMAT_TEST_MODULE, &error);
@@ -22,7 +21,8 @@ protected:
 
     std::unique_ptr<Instance> MakeInstance(int inputs) {
         std::string error;
-        auto instance = Instance::Create(mModule, mModule->FindEffectType(inputs, inputs), InstanceConfig(), &error);
+        auto instance =
+            Instance::Create(mModule, mModule->FindEffectType(inputs, inputs), InstanceConfig(), &error);
         EXPECT_TRUE(instance) << error;
         if (instance) {
             EXPECT_TRUE(instance->Initialize());

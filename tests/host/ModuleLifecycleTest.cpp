@@ -14,21 +14,22 @@ namespace {
 // module goes away; its process-wide configuration is then the host's, not the module's. The
 // test host does the same, so that what LeakSanitizer reports is what the module leaves behind.
 class HostFontLibrary : public ::testing::Environment {
-public:
+  public:
     void SetUp() override { mHandle = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_NODELETE); }
 
-private:
+  private:
     void* mHandle = nullptr;
 };
 
-const ::testing::Environment* const kHostFontLibrary = ::testing::AddGlobalTestEnvironment(new HostFontLibrary());
+const ::testing::Environment* const kHostFontLibrary =
+    ::testing::AddGlobalTestEnvironment(new HostFontLibrary());
 
 using rtashost::Instance;
 using rtashost::Module;
 
-const char* const kOutNames[] = {"OUT:RMS IL",     "OUT:RMS ML",     "OUT:RMS ML Max", "OUT:RMS Peak Max",
-                                 "OUT:RMS TP Max", "OUT:RMS Crest",  "OUT:EBU IL",     "OUT:EBU ML",
-                                 "OUT:EBU ML Max", "OUT:EBU SL",     "OUT:EBU SL Max", "OUT:EBU TP Max",
+const char* const kOutNames[] = {"OUT:RMS IL",     "OUT:RMS ML",    "OUT:RMS ML Max", "OUT:RMS Peak Max",
+                                 "OUT:RMS TP Max", "OUT:RMS Crest", "OUT:EBU IL",     "OUT:EBU ML",
+                                 "OUT:EBU ML Max", "OUT:EBU SL",    "OUT:EBU SL Max", "OUT:EBU TP Max",
                                  "OUT:EBU LRA"};
 
 std::shared_ptr<Module> LoadQuenlix() {
@@ -47,7 +48,8 @@ void RenderSine(Instance* instance, double sampleRate, double seconds, double am
     const long total = static_cast<long>(seconds * sampleRate);
     for (long done = 0; done < total; done += kBlock) {
         for (int s = 0; s < kBlock; ++s, ++*phase) {
-            l[s] = r[s] = static_cast<float>(amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(*phase) / sampleRate));
+            l[s] = r[s] = static_cast<float>(
+                amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(*phase) / sampleRate));
         }
         instance->Render(in, out, kBlock);
         ASSERT_EQ(outL, l);  // the meter never changes the audio

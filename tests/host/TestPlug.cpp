@@ -17,7 +17,8 @@ IPlugRTAS* MakePlug() {
 
 TestPlug::TestPlug(IPlugInstanceInfo info)
     : IPlugRTAS(info, kNumTestParams, "1-1 2-2 4-4 5-5 6-6", 3, "TestPlug", "", "Tester", 0x10000,
-                static_cast<int>(FourCharCode("TPLG")), static_cast<int>(FourCharCode("TMFR")), 0, false, false, false, 0) {
+                static_cast<int>(FourCharCode("TPLG")), static_cast<int>(FourCharCode("TMFR")), 0, false,
+                false, false, 0) {
     GetParam(kPower)->InitBool("Power", true);
     GetParam(kCount)->InitInt("Count", 1, -2, 5);
     GetParam(kMode)->InitEnum("Mode", 0, 3);

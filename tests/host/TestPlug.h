@@ -16,7 +16,7 @@ enum TestParam { kPower = 0, kCount, kMode, kGain, kOutLevel, kHidden, kNumTestP
 
 // Counts draws and keeps the last value the plug-in side pushed.
 class ProbeControl : public IControl {
-public:
+  public:
     ProbeControl(IPlugBase* plug, IRECT rect, int paramIdx) : IControl(plug, rect, paramIdx) {}
     bool Draw(IGraphics*) override {
         ++mDraws;
@@ -26,7 +26,7 @@ public:
 };
 
 class TestPlug : public IPlugRTAS {
-public:
+  public:
     static constexpr int kWidth = 120;
     static constexpr int kHeight = 60;
 
@@ -55,7 +55,7 @@ public:
     volatile double mGainB = 0.0;
     std::atomic<int> mTornReads{0};
 
-private:
+  private:
     ProbeControl* mGainProbe = nullptr;
 };
 

@@ -1,92 +1,90 @@
 // The per-sample calls of both engines, their resets and window changes never allocate.
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
-
-#include <gtest/gtest.h>
 
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "tests/meters/Signals.h"
 
-namespace
-{
+namespace {
 std::atomic<long> gAllocations{0};
 }
 
-void* operator new(std::size_t size)
-{
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
+void* operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
 }
 
-void* operator new[](std::size_t size)
-{
-  return operator new(size);
+void* operator new[](std::size_t size) {
+    return operator new(size);
 }
 
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
 }
 
-void* operator new[](std::size_t size, const std::nothrow_t& t) noexcept
-{
-  return operator new(size, t);
+void* operator new[](std::size_t size, const std::nothrow_t& t) noexcept {
+    return operator new(size, t);
 }
 
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-
-namespace
-{
-
-TEST(NoAllocation, CountingOperatorNewSeesInit)
-{
-  const long before = gAllocations.load();
-  EBUMM6 e;
-  ASSERT_TRUE(e.Init(48000.0));
-  EXPECT_GE(gAllocations.load() - before, 4); // two rings, the store, the range arrays
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
 }
 
-TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing)
-{
-  EBUMM6 ebu;
-  RMSMM6 rms;
-  ASSERT_TRUE(ebu.Init(48000.0));
-  ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, 48000.0));
-  rms.SetWindow(300.0);
+namespace {
 
-  const long before = gAllocations.load();
-  // 5 s: momentary and short-term results, integrator and loudness-range blocks, crest factors.
-  for (long n = 0; n < 48000 * 5; ++n)
-  {
-    const double x = testsig::Sine(n < 100000 ? 0.8 : 0.1, 997.0, 48000.0, n);
-    ebu.Process_M(x, -x, x, x, x, x, 3);
-    ebu.Process(x, -x, x, x, x, x, 3, 1);
-    rms.Process_M(x, -x, x, x, x, x, 1.0, 4);
-    rms.Process(x, -x, x, x, x, x, 1.0, 4);
-    if (n % 2400 == 0) rms.GetCrestVal_db();
-  }
-  EXPECT_GT(ebu.mIntegrator.mCount, 0);
-  EXPECT_GT(ebu.mLra.mCount, 0);
-  ebu.Reset();
-  rms.Reset();
-  rms.SetWindow(3000.0);
-  rms.SetWindow(10.0);
-  for (long n = 0; n < 1000; ++n)
-  {
-    ebu.Process_M(0.5, 0.5, 0, 0, 0, 0, 0);
-    ebu.Process(0.5, 0.5, 0, 0, 0, 0, 0, 0);
-    rms.Process_M(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
-    rms.Process(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
-  }
-  EXPECT_EQ(gAllocations.load() - before, 0);
+TEST(NoAllocation, CountingOperatorNewSeesInit) {
+    const long before = gAllocations.load();
+    EBUMM6 e;
+    ASSERT_TRUE(e.Init(48000.0));
+    EXPECT_GE(gAllocations.load() - before, 4);  // two rings, the store, the range arrays
 }
 
-} // namespace
+TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing) {
+    EBUMM6 ebu;
+    RMSMM6 rms;
+    ASSERT_TRUE(ebu.Init(48000.0));
+    ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, 48000.0));
+    rms.SetWindow(300.0);
+
+    const long before = gAllocations.load();
+    // 5 s: momentary and short-term results, integrator and loudness-range blocks, crest factors.
+    for (long n = 0; n < 48000 * 5; ++n) {
+        const double x = testsig::Sine(n < 100000 ? 0.8 : 0.1, 997.0, 48000.0, n);
+        ebu.Process_M(x, -x, x, x, x, x, 3);
+        ebu.Process(x, -x, x, x, x, x, 3, 1);
+        rms.Process_M(x, -x, x, x, x, x, 1.0, 4);
+        rms.Process(x, -x, x, x, x, x, 1.0, 4);
+        if (n % 2400 == 0) rms.GetCrestVal_db();
+    }
+    EXPECT_GT(ebu.mIntegrator.mCount, 0);
+    EXPECT_GT(ebu.mLra.mCount, 0);
+    ebu.Reset();
+    rms.Reset();
+    rms.SetWindow(3000.0);
+    rms.SetWindow(10.0);
+    for (long n = 0; n < 1000; ++n) {
+        ebu.Process_M(0.5, 0.5, 0, 0, 0, 0, 0);
+        ebu.Process(0.5, 0.5, 0, 0, 0, 0, 0, 0);
+        rms.Process_M(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
+        rms.Process(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
+    }
+    EXPECT_EQ(gAllocations.load() - before, 0);
+}
+
+}  // namespace

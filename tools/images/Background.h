@@ -1,9 +1,9 @@
 #pragma once
 // The editor background: one 616 x 320 frame per metering type, stacked (RMS, then EBU R128).
 
-#include "raster/Bitmap.h"
-
 #include <memory>
+
+#include "raster/Bitmap.h"
 
 namespace quenlix::images {
 
@@ -11,4 +11,4 @@ class FontBook;
 
 std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts);
 
-} // namespace quenlix::images
+}  // namespace quenlix::images

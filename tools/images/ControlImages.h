@@ -1,11 +1,11 @@
 #pragma once
 // Selector faces (one frame per entry, showing the entry's text) and the value field.
 
-#include "raster/Bitmap.h"
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "raster/Bitmap.h"
 
 namespace quenlix::images {
 
@@ -19,4 +19,4 @@ std::unique_ptr<LICE_IBitmap> drawSelector(const std::vector<std::string>& entri
 // pixel below the top), with the unit `unit` set small at its right end (empty for none).
 std::unique_ptr<LICE_IBitmap> drawValueField(const char* unit, FontBook* fonts);
 
-} // namespace quenlix::images
+}  // namespace quenlix::images

@@ -22,7 +22,7 @@ constexpr int METER_FRAME_WIDTH = 28;
 constexpr int METER_FRAME_HEIGHT = 218;
 constexpr int METER_TOP_DB = 12;
 constexpr int METER_BOTTOM_DB = -60;
-constexpr int METER_SEGMENTS = METER_TOP_DB - METER_BOTTOM_DB; // one per dB
+constexpr int METER_SEGMENTS = METER_TOP_DB - METER_BOTTOM_DB;  // one per dB
 // Each segment is one gap row followed by SEGMENT_LIT_ROWS rows of light.
 constexpr int SEGMENT_PITCH = 3;
 constexpr int SEGMENT_LIT_ROWS = 2;
@@ -54,13 +54,19 @@ constexpr int SELECTOR_Y = 35;
 
 // Row (0-based, inside a meter frame) of the gap line that marks `levelDb` on the scale:
 // +12 dB is row 1, -60 dB row 217 (the bottom border).
-constexpr int meterRowForDb(int levelDb) { return 1 + (METER_TOP_DB - levelDb) * SEGMENT_PITCH; }
+constexpr int meterRowForDb(int levelDb) {
+    return 1 + (METER_TOP_DB - levelDb) * SEGMENT_PITCH;
+}
 
 // First lit row of segment k (1 = the -60..-59 dB segment at the bottom, 72 = +11..+12 dB).
-constexpr int segmentTopRow(int k) { return meterRowForDb(METER_BOTTOM_DB + k) + 1; }
+constexpr int segmentTopRow(int k) {
+    return meterRowForDb(METER_BOTTOM_DB + k) + 1;
+}
 
 // Number of lit segments in frame `frame` (1-based).
-constexpr int litSegmentsInFrame(int frame) { return frame - 1; }
+constexpr int litSegmentsInFrame(int frame) {
+    return frame - 1;
+}
 
 static_assert(segmentTopRow(1) + SEGMENT_LIT_ROWS < METER_FRAME_HEIGHT, "bottom segment fits");
 static_assert(METER_Y + METER_FRAME_HEIGHT <= PEAK_READOUT_Y, "meter ends above the read-outs");
@@ -69,4 +75,4 @@ static_assert(CLIP_Y + CLIP_HEIGHT <= METER_Y + segmentTopRow(METER_SEGMENTS),
 static_assert(METER_FRAME_WIDTH <= METER_PITCH, "meters do not overlap");
 static_assert(SELECTOR_WIDTH <= 72, "selectors do not overlap");
 
-} // namespace quenlix::images
+}  // namespace quenlix::images

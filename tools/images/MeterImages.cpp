@@ -14,78 +14,73 @@ constexpr LICE_pixel YELLOW = rgb(242, 201, 48);
 constexpr LICE_pixel RED = rgb(246, 64, 52);
 
 // Level (dB) at the top edge of segment k.
-int segmentTopDb(int k) { return METER_BOTTOM_DB + k; }
+int segmentTopDb(int k) {
+    return METER_BOTTOM_DB + k;
+}
 
 // Colour of segment k (1 = bottom) when lit, and when dark.
-LICE_pixel segmentColour(int k, bool lit)
-{
-  const int topDb = segmentTopDb(k);
-  LICE_pixel colour = GREEN;
-  if (topDb > RED_FROM_DB)
-    colour = RED;
-  else if (topDb > YELLOW_FROM_DB)
-    colour = YELLOW;
-  if (lit)
-    return colour;
-  // A dark LED still shows its lens tint against the well.
-  return mixColour(WELL, colour, 0.17);
+LICE_pixel segmentColour(int k, bool lit) {
+    const int topDb = segmentTopDb(k);
+    LICE_pixel colour = GREEN;
+    if (topDb > RED_FROM_DB)
+        colour = RED;
+    else if (topDb > YELLOW_FROM_DB)
+        colour = YELLOW;
+    if (lit) return colour;
+    // A dark LED still shows its lens tint against the well.
+    return mixColour(WELL, colour, 0.17);
 }
 
-void drawMeterFrame(Painter& p, int originX, int litSegments)
-{
-  p.fill(originX, 0, METER_FRAME_WIDTH, METER_FRAME_HEIGHT, WELL);
-  p.hLine(originX, 0, METER_FRAME_WIDTH, WELL_BORDER);
-  p.hLine(originX, METER_FRAME_HEIGHT - 1, METER_FRAME_WIDTH, WELL_BORDER);
-  p.vLine(originX, 0, METER_FRAME_HEIGHT, WELL_BORDER);
-  p.vLine(originX + METER_FRAME_WIDTH - 1, 0, METER_FRAME_HEIGHT, WELL_BORDER);
+void drawMeterFrame(Painter& p, int originX, int litSegments) {
+    p.fill(originX, 0, METER_FRAME_WIDTH, METER_FRAME_HEIGHT, WELL);
+    p.hLine(originX, 0, METER_FRAME_WIDTH, WELL_BORDER);
+    p.hLine(originX, METER_FRAME_HEIGHT - 1, METER_FRAME_WIDTH, WELL_BORDER);
+    p.vLine(originX, 0, METER_FRAME_HEIGHT, WELL_BORDER);
+    p.vLine(originX + METER_FRAME_WIDTH - 1, 0, METER_FRAME_HEIGHT, WELL_BORDER);
 
-  const int width = SEGMENT_RIGHT - SEGMENT_LEFT;
-  for (int k = 1; k <= METER_SEGMENTS; ++k)
-  {
-    const bool lit = k <= litSegments;
-    const LICE_pixel base = segmentColour(k, lit);
-    const int top = segmentTopRow(k);
-    // The upper row catches the light, the lower row is the body; the outer columns fall off
-    // a little so each segment reads as a lens rather than a flat bar.
-    const LICE_pixel rows[SEGMENT_LIT_ROWS] = {shade(base, lit ? 1.18 : 1.08), base};
-    for (int r = 0; r < SEGMENT_LIT_ROWS; ++r)
-    {
-      p.fill(originX + SEGMENT_LEFT, top + r, width, 1, rows[r]);
-      p.fill(originX + SEGMENT_LEFT, top + r, 1, 1, shade(rows[r], 0.8));
-      p.fill(originX + SEGMENT_RIGHT - 1, top + r, 1, 1, shade(rows[r], 0.8));
+    const int width = SEGMENT_RIGHT - SEGMENT_LEFT;
+    for (int k = 1; k <= METER_SEGMENTS; ++k) {
+        const bool lit = k <= litSegments;
+        const LICE_pixel base = segmentColour(k, lit);
+        const int top = segmentTopRow(k);
+        // The upper row catches the light, the lower row is the body; the outer columns fall off
+        // a little so each segment reads as a lens rather than a flat bar.
+        const LICE_pixel rows[SEGMENT_LIT_ROWS] = {shade(base, lit ? 1.18 : 1.08), base};
+        for (int r = 0; r < SEGMENT_LIT_ROWS; ++r) {
+            p.fill(originX + SEGMENT_LEFT, top + r, width, 1, rows[r]);
+            p.fill(originX + SEGMENT_LEFT, top + r, 1, 1, shade(rows[r], 0.8));
+            p.fill(originX + SEGMENT_RIGHT - 1, top + r, 1, 1, shade(rows[r], 0.8));
+        }
     }
-  }
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<LICE_IBitmap> drawLedMeterStrip()
-{
-  auto strip = std::make_unique<LICE_MemBitmap>(METER_FRAME_WIDTH * METER_FRAMES, METER_FRAME_HEIGHT);
-  Painter p(strip.get(), nullptr);
-  for (int frame = 1; frame <= METER_FRAMES; ++frame)
-    drawMeterFrame(p, (frame - 1) * METER_FRAME_WIDTH, litSegmentsInFrame(frame));
-  return strip;
+std::unique_ptr<LICE_IBitmap> drawLedMeterStrip() {
+    auto strip = std::make_unique<LICE_MemBitmap>(METER_FRAME_WIDTH * METER_FRAMES, METER_FRAME_HEIGHT);
+    Painter p(strip.get(), nullptr);
+    for (int frame = 1; frame <= METER_FRAMES; ++frame)
+        drawMeterFrame(p, (frame - 1) * METER_FRAME_WIDTH, litSegmentsInFrame(frame));
+    return strip;
 }
 
-std::unique_ptr<LICE_IBitmap> drawClipLamp()
-{
-  auto lamp = std::make_unique<LICE_MemBitmap>(CLIP_WIDTH, CLIP_HEIGHT * CLIP_FRAMES);
-  Painter p(lamp.get(), nullptr);
-  const int inner = CLIP_WIDTH - 2;
+std::unique_ptr<LICE_IBitmap> drawClipLamp() {
+    auto lamp = std::make_unique<LICE_MemBitmap>(CLIP_WIDTH, CLIP_HEIGHT * CLIP_FRAMES);
+    Painter p(lamp.get(), nullptr);
+    const int inner = CLIP_WIDTH - 2;
 
-  // Off: a dark red lens in the meter's border colour.
-  p.fill(0, 0, CLIP_WIDTH, CLIP_HEIGHT, WELL_BORDER);
-  p.fill(1, 1, inner, CLIP_HEIGHT - 2, rgb(62, 22, 24));
-  p.hLine(1, 1, inner, rgb(78, 30, 32));
+    // Off: a dark red lens in the meter's border colour.
+    p.fill(0, 0, CLIP_WIDTH, CLIP_HEIGHT, WELL_BORDER);
+    p.fill(1, 1, inner, CLIP_HEIGHT - 2, rgb(62, 22, 24));
+    p.hLine(1, 1, inner, rgb(78, 30, 32));
 
-  // Lit: bright red with a hot top row and a glowing rim.
-  const int y = CLIP_HEIGHT;
-  p.fill(0, y, CLIP_WIDTH, CLIP_HEIGHT, rgb(150, 36, 30));
-  p.verticalGradient(1, y + 1, inner, CLIP_HEIGHT - 2, rgb(255, 128, 112), rgb(226, 40, 30));
-  p.fill(1, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
-  p.fill(CLIP_WIDTH - 2, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
-  return lamp;
+    // Lit: bright red with a hot top row and a glowing rim.
+    const int y = CLIP_HEIGHT;
+    p.fill(0, y, CLIP_WIDTH, CLIP_HEIGHT, rgb(150, 36, 30));
+    p.verticalGradient(1, y + 1, inner, CLIP_HEIGHT - 2, rgb(255, 128, 112), rgb(226, 40, 30));
+    p.fill(1, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
+    p.fill(CLIP_WIDTH - 2, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
+    return lamp;
 }
 
-} // namespace quenlix::images
+}  // namespace quenlix::images

@@ -1,9 +1,9 @@
 #pragma once
 // The LED meter strip and the clip lamp.
 
-#include "raster/Bitmap.h"
-
 #include <memory>
+
+#include "raster/Bitmap.h"
 
 namespace quenlix::images {
 
@@ -14,4 +14,4 @@ std::unique_ptr<LICE_IBitmap> drawLedMeterStrip();
 // Two frames stacked, CLIP_WIDTH x CLIP_HEIGHT each: off, then lit. Opaque.
 std::unique_ptr<LICE_IBitmap> drawClipLamp();
 
-} // namespace quenlix::images
+}  // namespace quenlix::images

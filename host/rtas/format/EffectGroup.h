@@ -18,7 +18,7 @@ int ChannelsForStemFormat(int32_t stemFormat);
 // One effect type the plug-in offers: one channel configuration, with its codes and names.
 // Owned by its group. Built on the main thread while the group creates its types.
 class CEffectTypeRTAS {
-public:
+  public:
     CEffectTypeRTAS(OSType typeID, OSType productID, uint32_t categoryFlags);
     virtual ~CEffectTypeRTAS() = default;
     CEffectTypeRTAS(const CEffectTypeRTAS&) = delete;
@@ -46,7 +46,7 @@ public:
     // creation failed; never throws.
     virtual CEffectProcessRTAS* CreateProcess(const ProcessSetup& setup) const;
 
-private:
+  private:
     friend class CEffectGroup;
     OSType mTypeID;
     OSType mProductID;
@@ -67,7 +67,7 @@ private:
 //
 // Threads: main thread only.
 class CEffectGroup {
-public:
+  public:
     CEffectGroup() = default;
     virtual ~CEffectGroup() = default;
     CEffectGroup(const CEffectGroup&) = delete;
@@ -95,11 +95,11 @@ public:
     const CEffectTypeRTAS* GetEffectType(int index) const;
     const CustomViewRegistry& GetCustomViews() const { return mCustomViews; }
 
-protected:
+  protected:
     // The plug-in adds its effect types here (called by Initialize).
     virtual void CreateEffectTypes() {}
 
-private:
+  private:
     std::string mManufacturerNames;
     OSType mManufacturerID = 0;
     std::string mPlugInNames;

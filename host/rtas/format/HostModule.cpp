@@ -48,7 +48,8 @@ int HostWindow::Tick() {
     int ran = 0;
     for (const Timer& timer : snapshot) {
         bool present = false;
-        for (const Timer& live : mTimers) present = present || (live.context == timer.context && live.callback == timer.callback);
+        for (const Timer& live : mTimers)
+            present = present || (live.context == timer.context && live.callback == timer.callback);
         if (!present) continue;
         timer.callback(timer.context);
         ++ran;
@@ -68,7 +69,8 @@ std::shared_ptr<Module> Module::Load(const std::string& path, std::string* error
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char* reason = dlerror();
-        SetError(error, "cannot load plug-in module \"" + path + "\": " + (reason ? reason : "unknown error"));
+        SetError(error,
+                 "cannot load plug-in module \"" + path + "\": " + (reason ? reason : "unknown error"));
         return nullptr;
     }
     void* symbol = dlsym(library, kPlugInGroupEntryPointName);
@@ -255,7 +257,8 @@ bool Instance::SaveChunk(std::vector<unsigned char>* chunk, std::string* error) 
     header.mChunkID = chunkID;
     const CEffectTypeRTAS* type = nullptr;
     for (int i = 0; i < mModule->GetNumEffectTypes() && !type; ++i) {
-        if (mModule->GetGroup().GetEffectType(i)->GetTypeID() == mTypeID) type = mModule->GetGroup().GetEffectType(i);
+        if (mModule->GetGroup().GetEffectType(i)->GetTypeID() == mTypeID)
+            type = mModule->GetGroup().GetEffectType(i);
     }
     if (type) header.mProductID = type->GetProductID();
     std::memcpy(bytes.data(), &header, sizeof(header));
@@ -271,7 +274,8 @@ ComponentResult Instance::RestoreChunk(const std::vector<unsigned char>& chunk) 
     if (chunk.size() < static_cast<size_t>(kPlugInChunkHeaderSize) || chunk.size() > 0x7FFFFFFFu) {
         return kChunkRangeErr;
     }
-    const OSType chunkID = static_cast<OSType>(ReadChunkField(chunk.data(), offsetof(PlugInChunkHeader, mChunkID)));
+    const OSType chunkID =
+        static_cast<OSType>(ReadChunkField(chunk.data(), offsetof(PlugInChunkHeader, mChunkID)));
     return mProcess->SetChunk(chunkID, chunk.data(), static_cast<int32_t>(chunk.size()));
 }
 

@@ -37,7 +37,7 @@ namespace rtashost {
 // The transport the host shows its processes. Values are set by the host (any thread) and read
 // by the plug-in on the audio thread; each value is atomic on its own.
 class HostTransport : public ITransport {
-public:
+  public:
     void SetPlaying(bool playing) { mPlaying = playing; }
     void SetSampleLocation(int64_t samples) { mSampleLocation = samples; }
     void SetTempo(double bpm) { mTempo = bpm; }
@@ -53,7 +53,7 @@ public:
     void GetCurrentMeter(int32_t* numerator, int32_t* denominator) const override;
     int64_t GetCurrentTickPosition() const override { return mTicks; }
 
-private:
+  private:
     std::atomic<bool> mPlaying{false};
     std::atomic<int64_t> mSampleLocation{0};
     std::atomic<double> mTempo{120.0};
@@ -65,7 +65,7 @@ private:
 // The host's plug-in window: runs the timers the plug-in's view registers when the host ticks
 // it. Main thread only.
 class HostWindow : public IHostWindow {
-public:
+  public:
     void AddTimer(TimerCallback callback, void* context, double intervalSeconds) override;
     void RemoveTimer(void* context) override;
     // Runs every registered timer once (a host calls this at the shortest registered interval).
@@ -75,7 +75,7 @@ public:
     // Shortest registered interval in seconds, 0 when none.
     double GetTimerInterval() const;
 
-private:
+  private:
     struct Timer {
         TimerCallback callback;
         void* context;
@@ -89,7 +89,7 @@ struct EffectTypeInfo {
     OSType typeID = 0;
     OSType productID = 0;
     uint32_t categoryFlags = 0;
-    std::string names;             // long to short forms separated by '\n'
+    std::string names;  // long to short forms separated by '\n'
     int numInputs = 0;
     int numOutputs = 0;
     int32_t inputStemFormat = -1;
@@ -101,7 +101,7 @@ struct EffectTypeInfo {
 // A loaded plug-in module. Shared by the host and every instance created from it: the module
 // is unloaded (group deleted, library closed) when the last holder lets go.
 class Module {
-public:
+  public:
     // Loads the shared object at `path`, calls its entry point (kPlugInGroupEntryPointName) and
     // initialises the group. Null with a message in *error (when given) if the file cannot be
     // loaded, has no entry point, or the entry point returns no group.
@@ -121,10 +121,10 @@ public:
     // Index of the first type with these channel counts, or -1.
     int FindEffectType(int numInputs, int numOutputs) const;
 
-private:
+  private:
     Module() = default;
-    void* mLibrary = nullptr;          // dlopen handle, null for a linked-in group
-    CEffectGroup* mGroup = nullptr;    // owned
+    void* mLibrary = nullptr;        // dlopen handle, null for a linked-in group
+    CEffectGroup* mGroup = nullptr;  // owned
     std::string mPath;
 };
 
@@ -138,8 +138,8 @@ struct InstanceConfig {
 // Description of one host control.
 struct ControlInfo {
     OSType id = 0;
-    std::string name;              // longest form
-    std::string names;             // all forms, '\n'-separated
+    std::string name;   // longest form
+    std::string names;  // all forms, '\n'-separated
     CPluginControl::Kind kind = CPluginControl::Kind::Discrete;
     double minimum = 0.0;
     double maximum = 0.0;
@@ -150,7 +150,7 @@ struct ControlInfo {
 
 // One plug-in instance (a process) of a module. Holds its module loaded while it lives.
 class Instance {
-public:
+  public:
     // Creates a process of effect type `typeIndex` with `config`. Null with *error set when the
     // index is invalid or the module fails to create the process.
     static std::unique_ptr<Instance> Create(std::shared_ptr<Module> module, int typeIndex,
@@ -179,7 +179,7 @@ public:
     // them do nothing.
     int GetNumControls() const { return mProcess->GetNumControls(); }
     ControlInfo GetControlInfo(int index) const;
-    int FindControl(OSType id) const;                  // index or 0
+    int FindControl(OSType id) const;                      // index or 0
     int FindControlByName(const std::string& name) const;  // by longest name; index or 0
     int32_t GetControlValue(int index) const { return mProcess->GetControlValue(index); }
     // The host (user or automation) sets a control: the plug-in follows.
@@ -227,10 +227,10 @@ public:
     // The process itself, for hosts and tests that need a call not wrapped here.
     CEffectProcessRTAS* GetProcess() const { return mProcess.get(); }
 
-private:
+  private:
     Instance() = default;
-    std::shared_ptr<Module> mModule;     // destroyed after the process
-    HostTransport mTransport;            // outlives the process
+    std::shared_ptr<Module> mModule;  // destroyed after the process
+    HostTransport mTransport;         // outlives the process
     InstanceConfig mConfig;
     OSType mTypeID = 0;
     std::unique_ptr<CEffectProcessRTAS> mProcess;

@@ -10,13 +10,13 @@
 // plug-in's own bytes. Fields are native 32-bit integers. The host fills the header when it asks
 // for a chunk; the plug-in writes only mSize (total bytes, header included) and reads mChunkID.
 struct PlugInChunkHeader {
-    int32_t mSize;            // bytes 0..3: total size, header included
-    int32_t mVersion;         // bytes 4..7
-    OSType mManufacturerID;   // bytes 8..11
-    OSType mProductID;        // bytes 12..15
-    OSType mTypeID;           // bytes 16..19
-    OSType mChunkID;          // bytes 20..23
-    char mName[32];           // bytes 24..55
+    int32_t mSize;           // bytes 0..3: total size, header included
+    int32_t mVersion;        // bytes 4..7
+    OSType mManufacturerID;  // bytes 8..11
+    OSType mProductID;       // bytes 12..15
+    OSType mTypeID;          // bytes 16..19
+    OSType mChunkID;         // bytes 20..23
+    char mName[32];          // bytes 24..55
 };
 
 constexpr int32_t kPlugInChunkHeaderSize = 56;

@@ -22,7 +22,7 @@ struct ViewRect {
 // while it is open, and the host runs the registered callbacks from its event loop on the main
 // thread. Implemented by the host; it outlives the ports that name it.
 class IHostWindow {
-public:
+  public:
     typedef void (*TimerCallback)(void* context);
     virtual ~IHostWindow() = default;
     // Runs callback(context) every intervalSeconds (> 0) until RemoveTimer(context). A second
@@ -41,14 +41,14 @@ struct ViewPort {
 
 // A plug-in-defined view kind living inside a view container. Owned by its container.
 class CCustomView {
-public:
+  public:
     explicit CCustomView(const std::string& kind) : mKind(kind) {}
     virtual ~CCustomView() = default;
     CCustomView(const CCustomView&) = delete;
     CCustomView& operator=(const CCustomView&) = delete;
     const std::string& GetKind() const { return mKind; }
 
-private:
+  private:
     std::string mKind;
 };
 
@@ -56,18 +56,18 @@ typedef CCustomView* (*CustomViewFactory)();
 
 // Kinds of custom view a plug-in group registered, by name.
 class CustomViewRegistry {
-public:
+  public:
     void Register(const std::string& kind, CustomViewFactory factory) { mFactories[kind] = factory; }
     CustomViewFactory Find(const std::string& kind) const;
 
-private:
+  private:
     std::map<std::string, CustomViewFactory> mFactories;
 };
 
 // The plug-in window's view: a fixed-size container of custom views. Created by the process's
 // CreateCPlugInView, owned and deleted by the host after it detached the port (SetViewPort(null)).
 class CPlugInView {
-public:
+  public:
     CPlugInView(int16_t width, int16_t height) : mWidth(width), mHeight(height) {}
     virtual ~CPlugInView() = default;
     CPlugInView(const CPlugInView&) = delete;
@@ -80,7 +80,7 @@ public:
     // The first custom view of that kind, or null.
     CCustomView* FindCustomView(const std::string& kind) const;
 
-private:
+  private:
     int16_t mWidth;
     int16_t mHeight;
     std::vector<std::unique_ptr<CCustomView>> mViews;

@@ -14,7 +14,7 @@
 // written from the main thread and from the audio thread (a plug-in reports its output
 // parameters while rendering), so it is held atomically and every value call is allocation-free.
 class CPluginControl {
-public:
+  public:
     enum class Kind { OnOff, Discrete, Linear, List };
 
     // `names` are the long to short forms of the control's name separated by '\n'.
@@ -44,13 +44,13 @@ public:
     // Text the host shows for a value: a list entry, "on"/"off", or the number.
     virtual std::string GetValueText(int32_t value) const;
 
-protected:
+  protected:
     void SetDefaultValue(int32_t value) {
         mDefaultValue = value;
         SetValue(value);
     }
 
-private:
+  private:
     Kind mKind;
     OSType mID;
     std::string mNames;
@@ -61,7 +61,7 @@ private:
 
 // Integer-valued control with inclusive bounds.
 class CPluginControl_Discrete : public CPluginControl {
-public:
+  public:
     CPluginControl_Discrete(OSType id, const std::string& names, int min, int max, int defaultValue,
                             bool automatable);
 
@@ -77,18 +77,18 @@ public:
     static int ControlToDiscrete(int32_t value, int min, int max);
     static int32_t DiscreteToControl(int value, int min, int max);
 
-protected:
+  protected:
     CPluginControl_Discrete(Kind kind, OSType id, const std::string& names, int min, int max,
                             int defaultValue, bool automatable);
 
-private:
+  private:
     int mMin;
     int mMax;
 };
 
 // Two-state control, bounds 0 (off) and 1 (on); the master bypass is one.
 class CPluginControl_OnOff : public CPluginControl_Discrete {
-public:
+  public:
     CPluginControl_OnOff(OSType id, const std::string& names, bool defaultOn, bool automatable);
     bool GetOnOff() const { return GetDiscrete() != 0; }
     std::string GetValueText(int32_t value) const override;
@@ -96,19 +96,19 @@ public:
 
 // Control choosing one of named entries; bounds 0 and entries - 1.
 class CPluginControl_List : public CPluginControl_Discrete {
-public:
+  public:
     CPluginControl_List(OSType id, const std::string& names, const std::vector<std::string>& entries,
                         int defaultValue, bool automatable);
     const std::vector<std::string>& GetEntries() const { return mEntries; }
     std::string GetValueText(int32_t value) const override;
 
-private:
+  private:
     std::vector<std::string> mEntries;
 };
 
 // Real-valued control over [min, max] with a step; positions are not snapped to the step.
 class CPluginControl_Linear : public CPluginControl {
-public:
+  public:
     CPluginControl_Linear(OSType id, const std::string& names, double min, double max, double step,
                           double defaultValue, bool automatable);
 
@@ -125,7 +125,7 @@ public:
     static double ControlToContinuous(int32_t value, double min, double max);
     static int32_t ContinuousToControl(double value, double min, double max);
 
-private:
+  private:
     double mMin;
     double mMax;
     double mStep;

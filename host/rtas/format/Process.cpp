@@ -95,10 +95,18 @@ ComponentResult CProcess::GetNumChunks(int32_t* numChunks) {
     return kNoErr;
 }
 
-ComponentResult CProcess::GetIndexedChunkID(int32_t, OSType*) { return kChunkRangeErr; }
-ComponentResult CProcess::GetChunkSize(OSType, int32_t*) { return kChunkRangeErr; }
-ComponentResult CProcess::GetChunk(OSType, unsigned char*, int32_t) { return kChunkRangeErr; }
-ComponentResult CProcess::SetChunk(OSType, const unsigned char*, int32_t) { return kChunkRangeErr; }
+ComponentResult CProcess::GetIndexedChunkID(int32_t, OSType*) {
+    return kChunkRangeErr;
+}
+ComponentResult CProcess::GetChunkSize(OSType, int32_t*) {
+    return kChunkRangeErr;
+}
+ComponentResult CProcess::GetChunk(OSType, unsigned char*, int32_t) {
+    return kChunkRangeErr;
+}
+ComponentResult CProcess::SetChunk(OSType, const unsigned char*, int32_t) {
+    return kChunkRangeErr;
+}
 
 ComponentResult CProcess::CompareActiveChunk(const unsigned char*, int32_t, bool* isEqual) {
     if (isEqual) *isEqual = false;

@@ -15,12 +15,12 @@ class ITransport;
 // What a host supplies when it creates a process. The effect type fills in the channel counts
 // and the group; the host fills in the rest.
 struct ProcessSetup {
-    int numInputs = 2;                 // channels of the insert
+    int numInputs = 2;  // channels of the insert
     int numOutputs = 2;
-    double sampleRate = 44100.0;       // Hz
-    int maxQuantum = 1024;             // most frames the host hands RenderAudio at once (>= 1)
-    int16_t hostVersion = 0;           // host's 16-bit version number
-    ITransport* transport = nullptr;   // non-owning, may be null; outlives the process
+    double sampleRate = 44100.0;          // Hz
+    int maxQuantum = 1024;                // most frames the host hands RenderAudio at once (>= 1)
+    int16_t hostVersion = 0;              // host's 16-bit version number
+    ITransport* transport = nullptr;      // non-owning, may be null; outlives the process
     const CEffectGroup* group = nullptr;  // the group the process's type belongs to
 };
 
@@ -32,7 +32,7 @@ struct ProcessSetup {
 // be written and read on the audio thread (allocation-free, lock-free). Everything else is main
 // thread only.
 class CProcess {
-public:
+  public:
     CProcess();
     virtual ~CProcess();
     CProcess(const CProcess&) = delete;
@@ -95,7 +95,7 @@ public:
 
     virtual int32_t GetDelaySamplesLong() { return 0; }
 
-private:
+  private:
     struct Entry {
         std::unique_ptr<CPluginControl> control;
         std::atomic<int32_t> value{0};
@@ -113,7 +113,7 @@ private:
 // An effect process: a process with an insert's channel counts, a sample rate, a master bypass
 // and a one-time effect initialisation.
 class CEffectProcess : public CProcess {
-public:
+  public:
     // Takes the setup the host passed to the creating effect type (CEffectTypeRTAS::CreateProcess),
     // or defaults when constructed outside one.
     CEffectProcess();
@@ -131,12 +131,12 @@ public:
     // True while the master bypass control is defined and on. Any thread.
     bool IsBypassed() const;
 
-protected:
+  protected:
     // Plug-in builds its control table here.
     virtual void EffectInit() {}
     const ProcessSetup& GetSetup() const { return mSetup; }
 
-private:
+  private:
     ProcessSetup mSetup;
     bool mEffectInitialized = false;
 };
@@ -144,7 +144,7 @@ private:
 // An effect process rendered by the host's native audio engine in blocks of at most the
 // maximum quantum.
 class CEffectProcessRTAS : public CEffectProcess {
-public:
+  public:
     // Audio thread: one block of nFrames 32-bit float frames, one buffer per input and output
     // channel (GetNumInputs / GetNumOutputs of them; while a side-chain is connected its buffer
     // follows the inputs). The host keeps nFrames to GetMaximumRTASQuantum, but a process must
@@ -164,7 +164,7 @@ typedef CEffectProcessRTAS* (*ProcessCreator)(const ProcessSetup& setup);
 // The setup a process under construction on this call path takes (used by CEffectTypeRTAS).
 // Creation is serialised by a process-wide lock, so only one setup is pending at a time.
 class ScopedProcessSetup {
-public:
+  public:
     explicit ScopedProcessSetup(const ProcessSetup& setup);
     ~ScopedProcessSetup();
     ScopedProcessSetup(const ScopedProcessSetup&) = delete;

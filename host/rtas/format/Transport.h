@@ -9,7 +9,7 @@
 // Threads: read from the audio thread while rendering, so implementations must not block or
 // allocate.
 class ITransport {
-public:
+  public:
     virtual ~ITransport() = default;
     virtual bool IsTransportPlaying() const = 0;
     // Samples since the project start of the current block's first frame.
