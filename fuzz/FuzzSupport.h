@@ -19,6 +19,8 @@
 #include "host/rtas/IPlugProcess.h"
 #include "host/rtas/IPlugRTAS.h"
 #include "host/rtas/format/HostModule.h"
+#include "host/rtas/module/QuenlixGroupInfo.h"
+#include "plugin/QuenlixIdentity.h"
 
 namespace fuzz {
 
@@ -28,12 +30,7 @@ namespace fuzz {
     std::abort();
 }
 
-// What Quenlix declares to the host format (the same declarations its module makes).
-inline IPlugGroupInfo QuenlixGroupInfo() {
-    return IPlugGroupInfo{"Harbelwick\nHarbelwick\nQXRV", FourCharCode("QXRV"), "Quenlix\nIPEF", 1,
-                          "1-1 2-2 4-4 5-5 6-6",          FourCharCode("QXR5"), "Effect"};
-}
-constexpr OSType kQuenlixChunkID = FourCharCode("QXR5");
+constexpr OSType kQuenlixChunkID = quenlix::kUniqueID;
 
 // The Quenlix group linked in (not loaded), created once for the whole run.
 inline std::shared_ptr<rtashost::Module> QuenlixModule() {

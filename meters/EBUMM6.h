@@ -13,7 +13,7 @@
 //                                      valid once mShortTerm.mFull is 1
 //   mIntegrator.mIntegratedLufs        integrated loudness, LUFS; valid once mIntegrator.mCount >= 1
 //   mLra.mRangeLu                      loudness range, LU; valid once mLra.mCount >= 1
-// Mean squares become LUFS through meters::LoudnessLufs (meters/Levels.h).
+// Mean squares become LUFS through LoudnessLufs (common/Levels.h).
 //
 // Channel configurations (`config`): 0 "2.0 Stereo" slots 1-2; 1 "4.0 Surround" slots 1-4;
 // 2 "4.1 Surround" slots 1-5 with weights 1.41 on slots 4 and 5, 0 on slot 6; 3 "5.1 Surround"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "meters/Levels.h"
+#include "common/Levels.h"
 
 bool LRA::Init(int maxBlocks) {
     mCapacity = maxBlocks < 1 ? 1 : maxBlocks;
@@ -29,11 +29,11 @@ void LRA::Reset() {
 void LRA::Process(double z) {
     if (mCapacity == 0) return;
 
-    if (meters::LoudnessLufs(z) >= mAbsoluteGateLufs) {
+    if (LoudnessLufs(z) >= mAbsoluteGateLufs) {
         mRunningSum += z;
         mStore[mCount] = z;
         mCount += 1;
-        mGatedLufs = meters::LoudnessLufs(mRunningSum / mCount);
+        mGatedLufs = LoudnessLufs(mRunningSum / mCount);
     }
     if (mCount != 0) {
         double* work = mWork.get();
@@ -43,7 +43,7 @@ void LRA::Process(double z) {
         int k = 0;
         for (int i = 0; i < mCount; ++i) {
             const double v = work[i];
-            if (meters::LoudnessLufs(v) >= mRelativeThresholdLufs) work[k++] = v;
+            if (LoudnessLufs(v) >= mRelativeThresholdLufs) work[k++] = v;
         }
         mRelativeCount = k;
 
@@ -58,8 +58,8 @@ void LRA::Process(double z) {
             std::sort(work, work + k);
             const int lowIndex = static_cast<int>(std::floor(mLowPercentile * (k - 1) / 100.0 + 0.5));
             const int highIndex = static_cast<int>(std::floor((k - 1) * mHighPercentile / 100.0 + 0.5));
-            mLowLufs = meters::LoudnessLufs(work[lowIndex]);
-            mHighLufs = meters::LoudnessLufs(work[highIndex]);
+            mLowLufs = LoudnessLufs(work[lowIndex]);
+            mHighLufs = LoudnessLufs(work[highIndex]);
             mRangeLu = mHighLufs - mLowLufs;
         }
     }

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "meters/Levels.h"
+#include "common/Levels.h"
 
 bool RMSInt::Init(int capacity) {
     mCapacity = capacity < 1 ? 1 : capacity;
@@ -24,24 +24,24 @@ void RMSInt::Reset() {
 void RMSInt::Process(double z) {
     if (mCapacity == 0) return;
 
-    if (meters::LoudnessLufs(z) >= mAbsoluteGateLufs) {
+    if (LoudnessLufs(z) >= mAbsoluteGateLufs) {
         mBlockSum += z;
         mStore[mCount] = z;
         mCount += 1;
     }
     if (mCount != 0) {
-        const double absoluteLufs = meters::LoudnessLufs(mBlockSum / mCount);
+        const double absoluteLufs = LoudnessLufs(mBlockSum / mCount);
         const double threshold = absoluteLufs + mRelativeGateLu;
         double gatedSum = 0.0;
         double gatedCount = 0.0;
         for (int i = 0; i < mCount; ++i) {
             const double v = mStore[i];
-            if (meters::LoudnessLufs(v) >= threshold) {
+            if (LoudnessLufs(v) >= threshold) {
                 gatedSum += v;
                 gatedCount += 1.0;
             }
         }
-        mIntegratedLufs = meters::LoudnessLufs(gatedSum / gatedCount);
+        mIntegratedLufs = LoudnessLufs(gatedSum / gatedCount);
     }
     if (mCount == mCapacity) {
         mBlockSum = 0.0;

@@ -5,7 +5,7 @@
 // For the slots selected by `config` it measures the mean square of the summed slot powers over a
 // sliding window (10 to 3000 ms), the integrated mean square since the last reset, the sample-peak
 // maximum, per-slot true-peak maxima and per-slot peak followers. All results are linear; the driver
-// converts them to dBFS (meters::LevelDb of the square root, or of the peak) and adds the offsets.
+// converts them to dBFS (LevelDb of the square root, or of the peak) and adds the offsets.
 //
 // Channel configurations (`config`, compared as unsigned): 0 "Stereo" slots 1, 2; 1 "Left" slot 1;
 // 2 "Right" slot 2; 3 "4 Channel" slots 1-4; 4 "6 Channel" slots 1-6; any other value selects none.

@@ -7,24 +7,12 @@
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "meters/SampleCount.h"
+#include "plugin/QuenlixIdentity.h"
 
 namespace {
 
-constexpr int FourCharCode(const char (&code)[5]) {
-    return static_cast<int>((static_cast<unsigned>(static_cast<unsigned char>(code[0])) << 24) |
-                            (static_cast<unsigned>(static_cast<unsigned char>(code[1])) << 16) |
-                            (static_cast<unsigned>(static_cast<unsigned char>(code[2])) << 8) |
-                            static_cast<unsigned>(static_cast<unsigned char>(code[3])));
-}
-
 constexpr int kNumPresets = 3;
-constexpr const char* kChannelIOStr = "1-1 2-2 4-4 5-5 6-6";
-constexpr const char* kEffectName = "Quenlix";
 constexpr const char* kProductName = "";
-constexpr const char* kMfrName = "Harbelwick";
-constexpr int kVendorVersion = (1 << 16) | (3 << 8) | 0;  // 1.3.0
-constexpr int kUniqueID = FourCharCode("QXR5");
-constexpr int kMfrID = FourCharCode("QXRV");
 constexpr int kLatency = 0;
 constexpr int kSideChainChannels = 0;
 
@@ -46,8 +34,10 @@ IPlugRTAS* MakePlug() {
 }
 
 Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
-    : IPlugRTAS(instanceInfo, kNumParams, kChannelIOStr, kNumPresets, kEffectName, kProductName, kMfrName,
-                kVendorVersion, kUniqueID, kMfrID, kLatency, false, false, false, kSideChainChannels),
+    : IPlugRTAS(instanceInfo, kNumParams, quenlix::kChannelIOStr, kNumPresets, quenlix::kEffectName,
+                kProductName, quenlix::kMfrName, quenlix::kVendorVersion,
+                static_cast<int>(quenlix::kUniqueID), static_cast<int>(quenlix::kMfrID), kLatency, false,
+                false, false, kSideChainChannels),
       mMeterSampleRate(GetSampleRate()),
       mNumInputs(NInChannels()),
       mNumOutputs(NOutChannels()) {

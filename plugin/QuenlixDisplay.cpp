@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/Levels.h"
 #include "editor/IGraphics.h"
-#include "framework/Levels.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "plugin/MeterMath.h"

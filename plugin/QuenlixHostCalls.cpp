@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/Levels.h"
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsHeadless.h"
 #include "host/rtas/IPlugProcess.h"
 #include "meters/EBUMM6.h"
-#include "meters/Levels.h"
 #include "meters/RMSMM6.h"
 #include "plugin/Quenlix.h"
 
@@ -41,28 +41,28 @@ void ReadEbu(const EBUMM6& ebu, QuenlixMeterReport* r) {
     r->mEbuIntegratedLufs = ebu.mIntegrator.mIntegratedLufs;
     r->mEbuIntegratedValid = ebu.mIntegrator.mCount >= 1;
     r->mEbuMomentaryValid = ebu.mMomentary.mFull == 1;
-    r->mEbuMomentaryLufs = meters::LoudnessLufs(ebu.mMomentary.mResult);
-    r->mEbuMomentaryMaxLufs = meters::LoudnessLufs(ebu.mMomentary.mMaxResult);
+    r->mEbuMomentaryLufs = LoudnessLufs(ebu.mMomentary.mResult);
+    r->mEbuMomentaryMaxLufs = LoudnessLufs(ebu.mMomentary.mMaxResult);
     r->mEbuShortTermValid = ebu.mShortTerm.mFull == 1;
-    r->mEbuShortTermLufs = meters::LoudnessLufs(ebu.mShortTerm.mResult);
-    r->mEbuShortTermMaxLufs = meters::LoudnessLufs(ebu.mShortTerm.mMaxResult);
+    r->mEbuShortTermLufs = LoudnessLufs(ebu.mShortTerm.mResult);
+    r->mEbuShortTermMaxLufs = LoudnessLufs(ebu.mShortTerm.mMaxResult);
     r->mEbuRangeLu = ebu.mLra.mRangeLu;
     r->mEbuRangeValid = ebu.mLra.mCount >= 1;
     for (int k = 0; k < kQuenlixInspectSlots; ++k)
-        r->mEbuTruePeakDbtp[k] = meters::LevelDb(ebu.mTruePeak[k].mTruePeakMax);
+        r->mEbuTruePeakDbtp[k] = LevelDb(ebu.mTruePeak[k].mTruePeakMax);
 }
 
 void ReadRms(const RMSMM6& rms, QuenlixMeterReport* r) {
     const double rmsOffset = rms.mRmsOffsetDb + rms.mCommonOffsetDb;
     r->mRmsWindowValid = rms.mFull == 1;
-    r->mRmsIntegratedDbfs = meters::LevelDb(std::sqrt(rms.mIntegratedMeanSquare)) + rmsOffset;
-    r->mRmsMomentaryDbfs = meters::LevelDb(std::sqrt(rms.mMeanSquare)) + rmsOffset;
-    r->mRmsMomentaryMaxDbfs = meters::LevelDb(std::sqrt(rms.mMaxMeanSquare)) + rmsOffset;
-    r->mRmsSamplePeakDbfs = meters::LevelDb(rms.mPeakMax) + rms.mPeakOffsetDb;
+    r->mRmsIntegratedDbfs = LevelDb(std::sqrt(rms.mIntegratedMeanSquare)) + rmsOffset;
+    r->mRmsMomentaryDbfs = LevelDb(std::sqrt(rms.mMeanSquare)) + rmsOffset;
+    r->mRmsMomentaryMaxDbfs = LevelDb(std::sqrt(rms.mMaxMeanSquare)) + rmsOffset;
+    r->mRmsSamplePeakDbfs = LevelDb(rms.mPeakMax) + rms.mPeakOffsetDb;
     double truePeak = 0.0;
     for (int k = 0; k < kQuenlixInspectSlots; ++k)
         truePeak = std::max(truePeak, rms.mTruePeak[k].mTruePeakMax);
-    r->mRmsTruePeakDbfs = meters::LevelDb(truePeak) + rms.mPeakOffsetDb;
+    r->mRmsTruePeakDbfs = LevelDb(truePeak) + rms.mPeakOffsetDb;
     // The crest factor as the engine defines it (peak maximum over integrated level, offsets included),
     // without its rounding to 0.1 dB.
     r->mRmsCrestValid = r->mRmsWindowValid && r->mRmsIntegratedDbfs >= -140.0;

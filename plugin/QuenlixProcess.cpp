@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Levels.h"
 #include "editor/IGraphics.h"
-#include "framework/Levels.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "plugin/DenormalGuard.h"

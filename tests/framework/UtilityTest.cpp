@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/Levels.h"
 #include "framework/ByteChunk.h"
-#include "framework/Levels.h"
 #include "framework/WDL_PtrList.h"
 #include "framework/WDL_String.h"
 #include "framework/WDL_TypedBuf.h"

@@ -6,15 +6,13 @@
 #include <limits>
 #include <vector>
 
+#include "common/Levels.h"
 #include "meters/EBUMM6.h"
-#include "meters/Levels.h"
 #include "meters/RMSInt.h"
 #include "meters/RMS_MS.h"
 #include "tests/meters/Signals.h"
 
 namespace {
-
-using meters::LoudnessLufs;
 
 class LoudnessEngine : public ::testing::Test {
   protected:

@@ -7,12 +7,10 @@
 #include <limits>
 #include <vector>
 
+#include "common/Levels.h"
 #include "meters/LRA.h"
-#include "meters/Levels.h"
 
 namespace {
-
-using meters::LoudnessLufs;
 
 class LoudnessRange : public ::testing::Test {
   protected:

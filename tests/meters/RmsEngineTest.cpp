@@ -7,14 +7,14 @@
 #include <limits>
 #include <vector>
 
-#include "meters/Levels.h"
+#include "common/Levels.h"
 #include "meters/RMSMM6.h"
 #include "tests/meters/Signals.h"
 
 namespace {
 
 double RoundedDb(double magnitude) {
-    const double v = magnitude > 6.309e-08 ? meters::LevelDb(magnitude) * 10 + 0.5 : -1439.5;
+    const double v = magnitude > 6.309e-08 ? LevelDb(magnitude) * 10 + 0.5 : -1439.5;
     return std::floor(v) / 10;
 }
 

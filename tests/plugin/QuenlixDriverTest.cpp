@@ -9,7 +9,7 @@
 #include <random>
 
 #include "PluginHost.h"
-#include "framework/Levels.h"
+#include "common/Levels.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 

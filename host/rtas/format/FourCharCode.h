@@ -3,17 +3,11 @@
 #include <cstdint>
 #include <string>
 
-// A four-character code packed big-endian into 32 bits: 'QXR5' is 0x51585235. Codes name makers,
-// plug-ins, effect types, controls and settings chunks throughout the host format.
-typedef uint32_t OSType;
+#include "common/FourCharCode.h"
 
-// Packs the first four characters of `code` (which must hold at least four).
-constexpr OSType FourCharCode(const char* code) {
-    return (static_cast<OSType>(static_cast<unsigned char>(code[0])) << 24) |
-           (static_cast<OSType>(static_cast<unsigned char>(code[1])) << 16) |
-           (static_cast<OSType>(static_cast<unsigned char>(code[2])) << 8) |
-           static_cast<OSType>(static_cast<unsigned char>(code[3]));
-}
+// A four-character code (common/FourCharCode.h packs them). Codes name makers, plug-ins, effect
+// types, controls and settings chunks throughout the host format.
+typedef uint32_t OSType;
 
 // The four characters of a code, most significant first ("QXR5").
 inline std::string FourCharCodeText(OSType code) {
