@@ -1,13 +1,8 @@
 #include "editor/IGraphicsHeadless.h"
 
-#include <dlfcn.h>
-#include <link.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -17,6 +12,7 @@
 #include "editor/IControl.h"
 #include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
+#include "editor/ModulePath.h"
 #include "raster/Bitmap.h"
 #include "raster/Blit.h"
 #include "raster/PNG.h"
@@ -26,46 +22,6 @@
 #endif
 
 namespace {
-
-std::string ExecutablePath() {
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0) return std::string();
-    buf[n] = '\0';
-    return std::string(buf);
-}
-
-// The file of the loaded object (a shared object such as the plug-in module, or the program) that
-// contains the editor's code; "" when the loader cannot say. Relative load paths are taken from the
-// current folder.
-std::string EditorObjectPath() {
-    Dl_info info;
-    link_map* object = nullptr;
-    if (dladdr1(reinterpret_cast<const void*>(&EditorObjectPath), &info, reinterpret_cast<void**>(&object),
-                RTLD_DL_LINKMAP) == 0)
-        return std::string();
-    // The program itself is listed without a file name.
-    if (!object || !object->l_name || !object->l_name[0]) return ExecutablePath();
-    std::string path = object->l_name;
-    if (path[0] != '/') {
-        char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd)) return std::string();
-        path = std::string(cwd) + "/" + path;
-    }
-    return path;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -236,13 +192,15 @@ void IGraphicsHeadless::RunTextScript() {
 }
 
 void IGraphicsHeadless::HostPath(WDL_String* path) {
-    const std::string exe = ExecutablePath();
-    if (path && !exe.empty()) path->Set(exe.c_str());
+    const std::string module = modulepath::ModuleFilePath();
+    if (path && !module.empty()) path->Set(module.c_str());
 }
 
 void IGraphicsHeadless::PluginPath(WDL_String* path) {
-    const std::string exe = ExecutablePath();
-    if (path && !exe.empty()) path->Set((DirectoryOf(exe) + "/").c_str());
+    // The bundle is the folder that holds the module; the plug-in's path is the folder holding that.
+    const std::string module = modulepath::ModuleFilePath();
+    if (path && !module.empty())
+        path->Set((modulepath::DirectoryOf(modulepath::DirectoryOf(module)) + "/").c_str());
 }
 
 void IGraphicsHeadless::DesktopPath(WDL_String* path) {
@@ -286,40 +244,6 @@ void* IGraphicsHeadless::GetWindow() {
     return mWindow.get();
 }
 
-bool IGraphicsHeadless::FindResource(const std::string& fileName, std::string* path) {
-    std::vector<std::string> folders;
-    const auto add = [&folders](const std::string& folder) {
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-    };
-    if (!mResourceFolder.empty()) {
-        add(mResourceFolder);
-    } else {
-        // The module's own bundle first, so that a plug-in moved elsewhere still finds its images and
-        // never picks up another copy's.
-        const std::string object = EditorObjectPath();
-        if (!object.empty()) add(DirectoryOf(object) + "/resources/img");
-        const std::string exe = ExecutablePath();
-        if (!exe.empty()) {
-            std::string dir = DirectoryOf(exe);
-            for (int up = 0; up < 3; ++up) {
-                add(dir + "/resources/img");
-                dir = DirectoryOf(dir);
-            }
-        }
-        // The source tree of this build, for programs run from the build tree (tests, tools). Last,
-        // so that it only fills in what no installed copy beside the code provides.
-        if (QUENLIX_RESOURCE_DIR[0]) add(QUENLIX_RESOURCE_DIR);
-    }
-    for (const std::string& folder : folders) {
-        const std::string candidate = folder + "/" + fileName;
-        if (IsFile(candidate)) {
-            *path = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 LICE_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name) {
     if (!name) return nullptr;
     const char* dot = std::strrchr(name, '.');
@@ -329,7 +253,8 @@ LICE_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name) {
     if (base >= dot) return nullptr;
     const std::string stem(base, static_cast<size_t>(dot - base));
     std::string path;
-    if (!FindResource(stem + ".png", &path)) return nullptr;
+    if (!modulepath::FindResource(stem + ".png", mResourceFolder, QUENLIX_RESOURCE_DIR, &path))
+        return nullptr;
     return LICE_LoadPNG(path.c_str());
 }
 

@@ -54,6 +54,8 @@ class IGraphicsHeadless : public IGraphics {
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
     // Opens a field when a window is open, no field is open and control is not null.
     void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;
+    // The file of the module that contains the editor (modulepath::ModuleFilePath), and the folder
+    // holding that module's bundle folder, followed by "/". Unchanged when the loader cannot say.
     void HostPath(WDL_String* path) override;
     void PluginPath(WDL_String* path) override;
     void DesktopPath(WDL_String* path) override;
@@ -117,7 +119,6 @@ class IGraphicsHeadless : public IGraphics {
     // Closes the field; with apply the text goes to the parameter (or the control without one).
     void EndTextEntry(bool apply);
     void RunTextScript();
-    bool FindResource(const std::string& fileName, std::string* path);
 
     WDL_String mBundleID;
     std::string mResourceFolder;

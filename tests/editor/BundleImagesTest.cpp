@@ -1,5 +1,6 @@
 // The headless editor finds its images beside the module that contains it, wherever the module was
-// loaded from: a plug-in bundle moved elsewhere shows its own images, never another copy's.
+// loaded from: a plug-in bundle moved elsewhere shows its own images, never another copy's; and it
+// names that module, not the program that loaded it, as the plug-in's paths.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "raster/Bitmap.h"
@@ -72,6 +74,20 @@ class MovedBundle : public ::testing::Test {
         mHandles.push_back(handle);
         return reinterpret_cast<ProbeImage>(dlsym(handle, "QuenlixProbeImage"));
     }
+    // HostPath and PluginPath as the editor inside the bundle's module answers them.
+    std::pair<std::string, std::string> Paths(const std::string& bundle) {
+        void* handle = dlopen((bundle + "/Probe.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(handle, nullptr) << dlerror();
+        if (!handle) return {};
+        mHandles.push_back(handle);
+        using ProbePaths = void (*)(char* hostPath, char* pluginPath, int size);
+        auto probe = reinterpret_cast<ProbePaths>(dlsym(handle, "QuenlixProbePaths"));
+        EXPECT_NE(probe, nullptr);
+        if (!probe) return {};
+        char host[4096], plugin[4096];
+        probe(host, plugin, sizeof host);
+        return {host, plugin};
+    }
     static Loaded Load(ProbeImage probe, const char* name) {
         Loaded r;
         r.ok = probe(name, &r.width, &r.height, &r.topLeft) != 0;
@@ -122,4 +138,21 @@ TEST_F(MovedBundle, ImagesMissingBesideTheModuleComeFromTheSourceTree) {
     EXPECT_EQ(fallback.width, source->getWidth());
     EXPECT_EQ(fallback.height, source->getHeight());
     EXPECT_FALSE(Load(probe, "no-such-image.png").ok);
+}
+
+// HostPath is the module file of the copy that asks, PluginPath the folder holding its bundle; the
+// program that loaded the modules is neither.
+TEST_F(MovedBundle, PathsNameTheModuleAndTheFolderHoldingItsBundle) {
+    const std::string outer = mRoot + "/Plug-Ins";
+    ASSERT_EQ(mkdir(outer.c_str(), 0700), 0);
+    mDirs.push_back(outer);
+    const std::string first = MakeBundle("Plug-Ins/First.rtas");
+    const std::string second = MakeBundle("Second.rtas");
+
+    const auto a = Paths(first);
+    EXPECT_EQ(a.first, first + "/Probe.so");
+    EXPECT_EQ(a.second, outer + "/");
+    const auto b = Paths(second);
+    EXPECT_EQ(b.first, second + "/Probe.so");
+    EXPECT_EQ(b.second, mRoot + "/");
 }

@@ -1,5 +1,6 @@
 // A loadable module with its own copy of the editor, as the plug-in module has: the bundle tests
-// copy it to folders of their own and ask it to load images there.
+// copy it to folders of their own and ask it to load images there and to name its paths.
+#include <cstdio>
 #include <memory>
 
 #include "editor/IGraphicsHeadless.h"
@@ -17,4 +18,16 @@ extern "C" __attribute__((visibility("default"))) int QuenlixProbeImage(const ch
     *height = bm->getHeight();
     *topLeft = LICE_GetPixel(bm.get(), 0, 0);
     return 1;
+}
+
+// What a headless editor inside this module answers for HostPath and PluginPath, each copied into a
+// buffer of `size` bytes (zero-terminated; "" when the editor left it unchanged). Any thread.
+extern "C" __attribute__((visibility("default"))) void QuenlixProbePaths(char* hostPath, char* pluginPath,
+                                                                         int size) {
+    IGraphicsHeadless g(nullptr, 16, 16);
+    WDL_String host, plugin;
+    g.HostPath(&host);
+    g.PluginPath(&plugin);
+    std::snprintf(hostPath, static_cast<size_t>(size), "%s", host.Get());
+    std::snprintf(pluginPath, static_cast<size_t>(size), "%s", plugin.Get());
 }
