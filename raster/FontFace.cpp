@@ -22,12 +22,24 @@ std::shared_ptr<FtLibrary> AcquireFtLibrary() {
     return lib;
 }
 
-const char* FallbackFamily(const char* family) {
+namespace {
+
+bool IsMonospacedFamily(const char* family) {
     static const char* const kMonospaced[] = {"Monaco", "Menlo", "Courier", "Courier New", "Andale Mono"};
     if (family)
         for (const char* mono : kMonospaced)
-            if (strcasecmp(family, mono) == 0) return "monospace";
-    return "sans-serif";
+            if (strcasecmp(family, mono) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+const char* InstalledFamily(const char* family) {
+    return IsMonospacedFamily(family) ? "DejaVu Sans Mono" : "DejaVu Sans";
+}
+
+const char* FallbackFamily(const char* family) {
+    return IsMonospacedFamily(family) ? "monospace" : "sans-serif";
 }
 
 FcConfiguration::~FcConfiguration() {
@@ -53,9 +65,13 @@ bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool itali
     if (!fc.config) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
-    // Families in order of preference: the requested one, then its generic kind, so that a family
-    // that is not installed resolves to a face of the same kind rather than fontconfig's default.
+    // Families in order of preference: the requested one; then the family of its kind the project
+    // installs itself, so that the text looks the same on every machine that lacks the requested
+    // family, whatever other fonts it has (a generic family resolves to whichever the machine's
+    // configuration prefers, which may lack a bold or italic face); last the generic kind, for a
+    // machine without that family.
     if (family && *family) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(InstalledFamily(family)));
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(FallbackFamily(family)));
     const bool bold = weight >= 600;
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -64,10 +80,20 @@ bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool itali
     FcConfigSubstitute(fc.config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
 
+    // The best face as it was scanned: its own weight and slant. The configuration prepares a copy
+    // for rendering (antialiasing), which may also claim a weight or slant the face does not have
+    // (fontconfig's synthetic-style rules ask the renderer to embolden or shear it), so the face's
+    // real style is read from the scanned pattern and not from the prepared one.
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(fc.config, pattern, &result);
+    FcFontSet* sorted = FcFontSort(fc.config, pattern, FcFalse, nullptr, &result);
+    FcPattern* match =
+        sorted && sorted->nfont > 0 ? FcFontRenderPrepare(fc.config, pattern, sorted->fonts[0]) : nullptr;
     FcPatternDestroy(pattern);
-    if (!match) return false;
+    if (!match) {
+        if (sorted) FcFontSetDestroy(sorted);
+        return false;
+    }
+    const FcPattern* scanned = sorted->fonts[0];
 
     bool ok = false;
     FcChar8* file = nullptr;
@@ -81,15 +107,16 @@ bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool itali
             FcPatternGetString(match, FC_FAMILY, 0, &matchedFamily) == FcResultMatch && matchedFamily
                 ? reinterpret_cast<const char*>(matchedFamily)
                 : "";
-        int matchedWeight = FC_WEIGHT_REGULAR, matchedSlant = FC_SLANT_ROMAN;
-        FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight);
-        FcPatternGetInteger(match, FC_SLANT, 0, &matchedSlant);
-        out->synthesiseBold = bold && matchedWeight < FC_WEIGHT_DEMIBOLD;
-        out->synthesiseItalic = italic && matchedSlant == FC_SLANT_ROMAN;
+        int faceWeight = FC_WEIGHT_REGULAR, faceSlant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(scanned, FC_WEIGHT, 0, &faceWeight);
+        FcPatternGetInteger(scanned, FC_SLANT, 0, &faceSlant);
+        out->synthesiseBold = bold && faceWeight < FC_WEIGHT_DEMIBOLD;
+        out->synthesiseItalic = italic && faceSlant == FC_SLANT_ROMAN;
         FcBool antialias = FcTrue;
         out->antialias = FcPatternGetBool(match, FC_ANTIALIAS, 0, &antialias) != FcResultMatch || antialias;
     }
     FcPatternDestroy(match);
+    FcFontSetDestroy(sorted);
     return ok;
 }
 }  // namespace lice_detail

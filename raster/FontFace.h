@@ -60,7 +60,12 @@ struct ResolvedFace {
 // Thread: any (serialised on fc.mutex).
 bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool italic, ResolvedFace* out);
 
-// The generic family a missing `family` falls back to: "monospace" for the monospaced Mac
-// families, otherwise "sans-serif".
+// The family a missing `family` resolves to first: the one fonts-dejavu-core installs (the project's
+// setup installs it), "DejaVu Sans Mono" for the monospaced Mac families, otherwise "DejaVu Sans".
+// Each has bold, oblique and bold oblique faces.
+const char* InstalledFamily(const char* family);
+
+// The generic family tried after InstalledFamily: "monospace" for the monospaced Mac families,
+// otherwise "sans-serif".
 const char* FallbackFamily(const char* family);
 }  // namespace lice_detail

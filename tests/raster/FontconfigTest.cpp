@@ -9,9 +9,11 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "raster/Font.h"
 #include "raster/FontFace.h"
+#include "tests/raster/PrivateFonts.h"
 
 namespace {
 LICE_FontDesc Desc(const char* face, int height) {
@@ -79,4 +81,53 @@ TEST(RasterFontconfig, TheHostsCurrentConfigurationIsNeitherUsedNorReplaced) {
     EXPECT_EQ(FcConfigGetCurrent(), host);
     FcFontSet* hostFonts = FcConfigGetFonts(host, FcSetSystem);
     EXPECT_TRUE(hostFonts == nullptr || hostFonts->nfont == 0);
+}
+
+namespace {
+
+// Resolves a request through a configuration of the test's own.
+lice_detail::ResolvedFace Resolve(lice_detail::FcConfiguration& fc, const char* family, int weight,
+                                  bool italic) {
+    lice_detail::ResolvedFace face;
+    EXPECT_TRUE(lice_detail::ResolveFace(fc, family, weight, italic, &face)) << family;
+    return face;
+}
+
+}  // namespace
+
+// A machine whose configuration prefers another monospaced family (one without bold or italic faces)
+// for "monospace" still gives the editor's Mac families the project's own font, with its real bold
+// and oblique faces; only a family that lacks a face gets it synthesised.
+TEST(RasterFontconfig, MacFamiliesResolveToTheInstalledFontWhateverElseIsPreferred) {
+    PrivateMonospaceFonts fonts;
+    ASSERT_TRUE(fonts.Ok()) << fonts.Error();
+    lice_detail::FcConfiguration fc;
+    fc.config = fonts.Load();
+    ASSERT_NE(fc.config, nullptr);
+    ASSERT_EQ(Resolve(fc, "monospace", 400, false).family, PrivateMonospaceFonts::kFamily)
+        << "the private configuration does not take effect";
+
+    struct Case {
+        const char* family;
+        int weight;
+        bool italic;
+    };
+    const Case cases[] = {{"Monaco", 400, false},
+                          {"Monaco", 700, false},
+                          {"Monaco", 400, true},
+                          {"Monaco", 700, true},
+                          {"Menlo", 400, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.family) + " weight " + std::to_string(c.weight) +
+                     (c.italic ? " italic" : ""));
+        const lice_detail::ResolvedFace face = Resolve(fc, c.family, c.weight, c.italic);
+        EXPECT_EQ(face.family, "DejaVu Sans Mono");
+        EXPECT_FALSE(face.synthesiseBold);
+        EXPECT_FALSE(face.synthesiseItalic);
+    }
+
+    const lice_detail::ResolvedFace upright = Resolve(fc, PrivateMonospaceFonts::kFamily, 700, true);
+    EXPECT_EQ(upright.family, PrivateMonospaceFonts::kFamily);
+    EXPECT_TRUE(upright.synthesiseBold);
+    EXPECT_TRUE(upright.synthesiseItalic);
 }
