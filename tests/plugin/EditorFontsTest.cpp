@@ -18,7 +18,8 @@ namespace {
 
 // The editor of metering type `type` ("rms" or "ebu") as the snapshot program draws it, with
 // FONTCONFIG_FILE set to `fontconfigFile` when that is not empty; null when the program failed.
-std::unique_ptr<LICE_IBitmap> Snapshot(const std::string& out, const char* type, const std::string& fontconfigFile) {
+std::unique_ptr<LICE_IBitmap> Snapshot(const std::string& out, const char* type,
+                                       const std::string& fontconfigFile) {
     std::string command = fontconfigFile.empty() ? "" : "FONTCONFIG_FILE='" + fontconfigFile + "' ";
     command += "'" QUENLIX_EDITOR_SNAPSHOT "' '" + out + "' " + type + " > /dev/null";
     if (std::system(command.c_str()) != 0) return nullptr;

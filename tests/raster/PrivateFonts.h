@@ -50,7 +50,8 @@ class PrivateMonospaceFonts {
              << "  <dir>" << fonts << "</dir>\n"
              << "  <match target=\"scan\">\n"
              << "    <test name=\"file\"><string>" << copy << "</string></test>\n"
-             << "    <edit name=\"family\" mode=\"assign_replace\"><string>" << kFamily << "</string></edit>\n"
+             << "    <edit name=\"family\" mode=\"assign_replace\"><string>" << kFamily
+             << "</string></edit>\n"
              << "    <edit name=\"spacing\" mode=\"assign\"><const>mono</const></edit>\n"
              << "  </match>\n"
              << "  <alias binding=\"strong\">\n"
