@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
+#include "framework/WDL_Mutex.h"
 #include "host/rtas/IPlugCustomUI.h"
 #include "host/rtas/IPlugRTAS.h"
 #include "host/rtas/format/ControlEncoding.h"
@@ -179,9 +180,15 @@ ComponentResult IPlugProcess::SetChunk(OSType chunkID, const unsigned char* chun
     const int32_t dataSize = length - kPlugInChunkHeaderSize;
     if (dataSize > 0 && state.PutBytes(chunk + kPlugInChunkHeaderSize, dataSize) != dataSize)
         return kChunkRangeErr;
-    mPlug->UnserializeState(&state, 0);
-    for (int i = 0; i < mPlug->NParams(); ++i) {
-        SetControlValue(i + kFirstParamControl, ParamToControlValue(i));
+    {
+        // One hold of the plug-in mutex across the restore and the refresh of the host controls: the
+        // audio thread writes the output parameters under it, so the values are read under it too,
+        // and the controls show the restored state, not a block's later writes mixed with it.
+        WDL_MutexLock lock(mPlug->GetMutex());
+        mPlug->UnserializeState(&state, 0);
+        for (int i = 0; i < mPlug->NParams(); ++i) {
+            SetControlValue(i + kFirstParamControl, ParamToControlValue(i));
+        }
     }
     IncrementStateChangeCounter();
     return kNoErr;
@@ -195,6 +202,9 @@ ComponentResult IPlugProcess::CompareActiveChunk(const unsigned char* chunk, int
         return kChunkRangeErr;
     }
     const long long needed = kPlugInChunkHeaderSize + 8LL * mPlug->NParams();
+    // CompareState reads the parameters without a lock of its own; the audio thread writes the output
+    // parameters under the plug-in mutex, so the comparison holds it.
+    WDL_MutexLock lock(mPlug->GetMutex());
     *isEqual = length >= needed && mPlug->CompareState(chunk + kPlugInChunkHeaderSize, 0);
     return kNoErr;
 }

@@ -37,7 +37,8 @@ class IPlugProcess : public CEffectProcessRTAS {
 
     // Settings chunk: one chunk, index 1, ID GetChunkID(); data at byte 56 is the plug-in's
     // SerializeState. Foreign IDs and indices, and malformed chunks, give kChunkRangeErr and
-    // change nothing.
+    // change nothing. Restoring (with the refresh of every host control) and comparing hold the
+    // plug-in mutex, so they never interleave with a block.
     ComponentResult GetNumChunks(int32_t* numChunks) override;
     ComponentResult GetIndexedChunkID(int32_t index, OSType* chunkID) override;
     ComponentResult GetChunkSize(OSType chunkID, int32_t* size) override;
