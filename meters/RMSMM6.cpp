@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "common/Levels.h"
 #include "meters/SampleCount.h"
 
 namespace {
@@ -14,12 +15,6 @@ constexpr unsigned kSelectedMask[5] = {0x03u, 0x01u, 0x02u, 0x0Fu, 0x3Fu};
 unsigned SelectedSlots(int config) {
     const unsigned c = static_cast<unsigned>(config);
     return c < 5u ? kSelectedMask[c] : 0u;
-}
-
-// Level rounded to 0.1 dB; silent (<= 6.309e-08) rounds -1439.5 to -144.0.
-double RoundedLevelDb(double v) {
-    if (v > 6.309e-08) return std::floor(std::log(v) * 8.685889638065037 * 10 + 0.5) / 10;
-    return std::floor(-1439.5) / 10;
 }
 
 }  // namespace
