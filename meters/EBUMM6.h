@@ -54,6 +54,13 @@ class EBUMM6 {
     // integrator or the loudness range, which then stand still.
     void Process(double s1, double s2, double s3, double s4, double s5, double s6, int config, int integrate);
 
+    // Block forms of the two sections: the same bits as calling Process_M (or Process) once per frame
+    // for frames 0 .. nFrames-1, slot k's sample i being slots[k][i]. All six pointers must be valid
+    // for nFrames doubles (silent slots point at zeros). The work runs a run of frames at a time, with
+    // the true-peak phases and the slots' K-weighting filters side by side in vector lanes.
+    void ProcessBlock_M(const double* const* slots, int nFrames, int config);
+    void ProcessBlock(const double* const* slots, int nFrames, int config, int integrate);
+
     double SampleRate() const { return mSampleRate; }
 
     ISPD_ITU mTruePeak[kSlots];

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "meters/SimdKernels.h"
+
 // Both tables are symmetric about index 24 (coefficient 48 - i equals coefficient i); every
 // coefficient whose distance from 24 is a multiple of 4 is 0, and the centre is 1.0.
 const double ISPD_ITU::kTableA[kTaps] = {
@@ -75,4 +77,20 @@ void ISPD_ITU::ProcessSample(double x) {
         if (m > mPeak) mPeak = m;
     }
     if (mPeak > mTruePeakMax) mTruePeakMax = mPeak;
+}
+
+void ISPD_ITU::ProcessRun(const double* x, int n, double* peaks) {
+    static_assert(kMaxRun <= meters::kernels::kMaxRun, "a run must fit the kernel");
+    if (n <= 0) return;
+    // The 12 inputs before the run, oldest first; the kernel appends the run's own.
+    double scaled[kInputs - 1 + kMaxRun];
+    for (int m = 0; m < kInputs - 1; ++m) scaled[kInputs - 2 - m] = mHistory[mWriteIndex + m];
+    const double largest = meters::kernels::TruePeakRun(mTable, mNormaliser, x, n, scaled, peaks);
+
+    // The 13 newest inputs become the history, newest at index 0.
+    const double* newest = scaled + kInputs - 2 + n;
+    mWriteIndex = 0;
+    for (int m = 0; m < kInputs; ++m) mHistory[m] = mHistory[m + kInputs] = newest[-m];
+    mPeak = peaks[n - 1];
+    if (largest > mTruePeakMax) mTruePeakMax = largest;
 }

@@ -30,6 +30,13 @@ class ISPD_ITU {
     // Per-sample step: four interpolated values for input x; updates mPeak and mTruePeakMax.
     void ProcessSample(double x);
 
+    // The per-sample step for each of the n inputs x[0 .. n-1] in turn (1 <= n <= kMaxRun), with the
+    // four phases computed side by side in vector lanes: the same bits as n calls of ProcessSample.
+    // peaks[i] receives the per-sample peak of input i; mPeak and mTruePeakMax end as after the
+    // last call.
+    static constexpr int kMaxRun = 128;
+    void ProcessRun(const double* x, int n, double* peaks);
+
     // The table in use (49 coefficients) and its normaliser; fixed by Init.
     const double* ActiveTable() const { return mTable; }
     double ActiveNormaliser() const { return mNormaliser; }

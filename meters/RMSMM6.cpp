@@ -5,6 +5,7 @@
 
 #include "common/Levels.h"
 #include "meters/SampleCount.h"
+#include "meters/SimdKernels.h"
 
 namespace {
 
@@ -96,7 +97,55 @@ int RMSMM6::Process(double s1, double s2, double s3, double s4, double s5, doubl
         for (int k = 0; k < kSlots; ++k)
             if (sel & (1u << k)) mTruePeak[k].ProcessSample(s[k]);
     }
+    return MeasureFrame(s, sel);
+}
 
+void RMSMM6::ProcessBlock_M(const double* const* slots, int nFrames, int config) {
+    const unsigned sel = SelectedSlots(config);
+    int lane[kSlots];  // slot of each follower lane
+    int lanes = 0;
+    for (int k = 0; k < kSlots; ++k)
+        if (sel & (1u << k)) lane[lanes++] = k;
+    if (lanes == 0 || nFrames <= 0) return;
+
+    meters::kernels::FollowerBank followers;
+    for (int j = 0; j < meters::kernels::kBankLanes; ++j) {
+        const bool live = j < lanes;
+        const PeakFollower& f = mFollower[live ? lane[j] : 0];
+        followers.held[j] = live ? f.mHeld : 0.0;
+        followers.follower[j] = live ? f.mFollower : 0.0;
+        followers.decay[j] = live ? f.mDecay : 1.0;
+        followers.x[j] = slots[live ? lane[j] : lane[0]];
+    }
+    meters::kernels::FollowerRun(followers, lanes, nFrames, true);
+    for (int j = 0; j < lanes; ++j) {
+        mFollower[lane[j]].mHeld = followers.held[j];
+        mFollower[lane[j]].mFollower = followers.follower[j];
+    }
+}
+
+int RMSMM6::ProcessBlock(const double* const* slots, int nFrames, double enable, int config) {
+    if (mCapacity == 0) return 0;  // no ring: Init failed or never ran
+
+    const unsigned sel = SelectedSlots(config);
+    double peaks[ISPD_ITU::kMaxRun];
+    for (int done = 0; done < nFrames;) {
+        const int n = nFrames - done < ISPD_ITU::kMaxRun ? nFrames - done : ISPD_ITU::kMaxRun;
+        if (enable != 0.0) {
+            for (int k = 0; k < kSlots; ++k)
+                if (sel & (1u << k)) mTruePeak[k].ProcessRun(slots[k] + done, n, peaks);
+        }
+        for (int i = done; i < done + n; ++i) {
+            const double s[kSlots] = {slots[0][i], slots[1][i], slots[2][i],
+                                      slots[3][i], slots[4][i], slots[5][i]};
+            MeasureFrame(s, sel);
+        }
+        done += n;
+    }
+    return mReady;
+}
+
+int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
     double peak = 0.0;
     double p = 0.0;
     for (int k = 0; k < kSlots; ++k) {

@@ -47,6 +47,12 @@ class RMSMM6 {
     // integration. Returns 1 when a new windowed result was produced at this sample.
     int Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable, int config);
 
+    // Block forms of the two sections: the same bits as calling Process_M (or Process) once per frame
+    // for frames 0 .. nFrames-1, slot k's sample i being slots[k][i]. All six pointers must be valid
+    // for nFrames doubles. ProcessBlock returns the ready flag of the last frame.
+    void ProcessBlock_M(const double* const* slots, int nFrames, int config);
+    int ProcessBlock(const double* const* slots, int nFrames, double enable, int config);
+
     // Crest factor in dB: rounded peak-maximum level minus rounded integrated level (offsets applied);
     // -144.0 when the integrated level is below -140 dB. Writes the two read-outs it computes.
     double GetCrestVal_db();
@@ -88,6 +94,9 @@ class RMSMM6 {
     PeakFollower mFollower[kSlots];
 
   private:
+    // Everything of Process after the true peaks: sample peak, window, integration.
+    int MeasureFrame(const double* s, unsigned selected);
+
     std::unique_ptr<double[]> mRing;
     int mCapacity = 0;
     int mWriteIndex = 0;

@@ -1,7 +1,8 @@
 // Speed of the measuring engines. Run by hand (never a timed test):
 //   build/bench/meters/meters_bench
 // Figures: frames per second (`frames/s`) and the multiple of real time at 48 kHz (`x_realtime`)
-// for both engines, stereo and six channels; the cost of one integrator and one loudness-range
+// for both engines, stereo and six channels, through the per-sample calls and through the block
+// calls on each instruction set; the cost of one integrator and one loudness-range
 // block with full stores; the cost per second of audio once the input falls silent after a loud
 // passage (states decaying into subnormal numbers), with and without flush-to-zero.
 
@@ -17,6 +18,7 @@
 #include "meters/LRA.h"
 #include "meters/RMSInt.h"
 #include "meters/RMSMM6.h"
+#include "meters/SimdKernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
@@ -103,6 +105,60 @@ void BM_RMSMM6(benchmark::State& state) {
     SetRates(state, kBlock);
 }
 BENCHMARK(BM_RMSMM6)->ArgName("config")->Arg(0)->Arg(4);
+
+// The block paths the plug-in's driver uses: runs of 256 frames, as between two refresh points.
+// Arg 0: channel config (EBU 0 = stereo, 3 = 5.1; RMS 0 = stereo, 4 = six). Arg 1: instruction set
+// (0 scalar, 1 SSE2, 2 AVX2 where the processor has it).
+constexpr long kRunFrames = 256;
+
+bool UseSimdLevel(benchmark::State& state, long level) {
+    if (meters::SetSimdLevel(static_cast<meters::SimdLevel>(level))) return true;
+    state.SkipWithError("instruction set not available on this processor");
+    return false;
+}
+
+void BM_EBUMM6_Block(benchmark::State& state) {
+    if (!UseSimdLevel(state, state.range(1))) return;
+    EBUMM6 e;
+    e.Init(kFs);
+    const int config = static_cast<int>(state.range(0));
+    const Programme& a = Audio();
+    const long len = static_cast<long>(a.ch[0].size());
+    long pos = 0;
+    for (auto _ : state) {
+        const double* slots[6];
+        for (int k = 0; k < 6; ++k) slots[k] = a.ch[k].data() + pos;
+        e.ProcessBlock_M(slots, kRunFrames, config);
+        e.ProcessBlock(slots, kRunFrames, config, 1);
+        pos = pos + kRunFrames + kRunFrames <= len ? pos + kRunFrames : 0;
+    }
+    meters::SetSimdLevel(meters::SupportedSimdLevel());
+    benchmark::DoNotOptimize(e.mMomentary.mResult);
+    SetRates(state, kRunFrames);
+}
+BENCHMARK(BM_EBUMM6_Block)->ArgNames({"config", "isa"})->ArgsProduct({{0, 3}, {0, 1, 2}});
+
+void BM_RMSMM6_Block(benchmark::State& state) {
+    if (!UseSimdLevel(state, state.range(1))) return;
+    RMSMM6 r;
+    r.Init(10.0, 3000.0, 0.75, kFs);
+    r.SetWindow(300.0);
+    const int config = static_cast<int>(state.range(0));
+    const Programme& a = Audio();
+    const long len = static_cast<long>(a.ch[0].size());
+    long pos = 0;
+    for (auto _ : state) {
+        const double* slots[6];
+        for (int k = 0; k < 6; ++k) slots[k] = a.ch[k].data() + pos;
+        r.ProcessBlock_M(slots, kRunFrames, config);
+        r.ProcessBlock(slots, kRunFrames, 1.0, config);
+        pos = pos + kRunFrames + kRunFrames <= len ? pos + kRunFrames : 0;
+    }
+    meters::SetSimdLevel(meters::SupportedSimdLevel());
+    benchmark::DoNotOptimize(r.mMeanSquare);
+    SetRates(state, kRunFrames);
+}
+BENCHMARK(BM_RMSMM6_Block)->ArgNames({"config", "isa"})->ArgsProduct({{0, 4}, {0, 1, 2}});
 
 double BlockMeanSquare(std::mt19937& rng) {
     std::uniform_real_distribution<double> lufs(-35.0, -12.0);

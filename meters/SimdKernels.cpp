@@ -1,0 +1,417 @@
+#include "meters/SimdKernels.h"
+
+#include <atomic>
+#include <cmath>
+#include <initializer_list>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUENLIX_X86_KERNELS 1
+#endif
+
+namespace meters {
+namespace {
+
+std::atomic<int> gForcedLevel{-1};  // -1: use the supported level
+
+}  // namespace
+
+SimdLevel SupportedSimdLevel() {
+#ifdef QUENLIX_X86_KERNELS
+    static const SimdLevel level = __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kSse2;
+    return level;
+#else
+    return SimdLevel::kScalar;
+#endif
+}
+
+SimdLevel ActiveSimdLevel() {
+    const int forced = gForcedLevel.load(std::memory_order_relaxed);
+    return forced < 0 ? SupportedSimdLevel() : static_cast<SimdLevel>(forced);
+}
+
+bool SetSimdLevel(SimdLevel level) {
+    if (static_cast<int>(level) > static_cast<int>(SupportedSimdLevel())) return false;
+    gForcedLevel.store(static_cast<int>(level), std::memory_order_relaxed);
+    return true;
+}
+
+namespace kernels {
+namespace {
+
+// ---- Scalar: the per-sample code's arithmetic, one value at a time. ----
+
+double TruePeakRunScalar(const double* t, double normaliser, const double* x, int n, double* scaled,
+                         double* peaks) {
+    for (int i = 0; i < n; ++i) scaled[12 + i] = (x[i] * 4.0) / normaliser;
+    double largest = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double* s = scaled + 12 + i;  // s[-m]: input m samples back
+        double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+        for (int m = 0; m < 12; ++m) {
+            const double v = s[-m];
+            a0 += t[48 - 4 * m] * v;
+            a1 += t[47 - 4 * m] * v;
+            a2 += t[46 - 4 * m] * v;
+            a3 += t[45 - 4 * m] * v;
+        }
+        a0 += t[0] * s[-12];
+        double peak = 0.0;
+        for (double a : {a0, a1, a2, a3}) {
+            const double m = std::fabs(a);
+            if (m > peak) peak = m;
+        }
+        peaks[i] = peak;
+        if (peak > largest) largest = peak;
+    }
+    return largest;
+}
+
+void FollowerRunScalar(FollowerBank& b, int slots, int n, bool magnitude) {
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < slots; ++k) {
+            const double x = magnitude ? std::fabs(b.x[k][i]) : b.x[k][i];
+            if (x > b.held[k]) b.held[k] = x;
+            b.follower[k] = x > b.follower[k] ? x : b.follower[k] / b.decay[k];
+        }
+    }
+}
+
+void KWeightingRunScalar(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
+    for (int k = 0; k < slots; ++k) {
+        double px1 = pre.x1[k], px2 = pre.x2[k], py1 = pre.y1[k], py2 = pre.y2[k];
+        double rx1 = rlb.x1[k], rx2 = rlb.x2[k], ry1 = rlb.y1[k], ry2 = rlb.y2[k];
+        for (int i = 0; i < n; ++i) {
+            const double x0 = x[i * kBankLanes + k];
+            const double p =
+                (pre.b0[k] * x0 + pre.b1[k] * px1 + pre.b2[k] * px2 - pre.a1[k] * py1 - pre.a2[k] * py2) / pre.a0n[k];
+            px2 = px1;
+            px1 = x0;
+            py2 = py1;
+            py1 = p;
+            const double r =
+                (rlb.b0[k] * p + rlb.b1[k] * rx1 + rlb.b2[k] * rx2 - rlb.a1[k] * ry1 - rlb.a2[k] * ry2) / rlb.a0n[k];
+            rx2 = rx1;
+            rx1 = p;
+            ry2 = ry1;
+            ry1 = r;
+            y[i * kBankLanes + k] = r;
+        }
+        pre.x1[k] = px1;
+        pre.x2[k] = px2;
+        pre.y1[k] = py1;
+        pre.y2[k] = py2;
+        rlb.x1[k] = rx1;
+        rlb.x2[k] = rx2;
+        rlb.y1[k] = ry1;
+        rlb.y2[k] = ry2;
+    }
+}
+
+bool AllOnes(const double* a0n, int lanes) {
+    for (int k = 0; k < lanes; ++k)
+        if (a0n[k] != 1.0) return false;
+    return true;
+}
+
+#ifdef QUENLIX_X86_KERNELS
+
+// ---- SSE2: two doubles a vector. ----
+
+// |a| as max(|a|, 0.0): maxpd returns its second operand when either is NaN, so a NaN phase counts as
+// 0.0, exactly as the per-sample "larger than the peak so far" test ignores it.
+inline __m128d MagnitudeSse2(__m128d a) {
+    const __m128d signless = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+    return _mm_max_pd(_mm_and_pd(a, signless), _mm_setzero_pd());
+}
+
+// Lanes (phase 0, phase 1) and (phase 2, phase 3) of one frame; returns both phase pairs' magnitudes
+// folded to (max(|p0|, |p2|), max(|p1|, |p3|)).
+inline __m128d FrameSse2(const __m128d* t01, const __m128d* t23, __m128d t0, const double* s) {
+    __m128d a01 = _mm_setzero_pd(), a23 = _mm_setzero_pd();
+    for (int m = 0; m < 12; ++m) {
+        const __m128d v = _mm_set1_pd(s[-m]);
+        a01 = _mm_add_pd(a01, _mm_mul_pd(t01[m], v));
+        a23 = _mm_add_pd(a23, _mm_mul_pd(t23[m], v));
+    }
+    // Phase 0's thirteenth tap, in lane 0 only.
+    a01 = _mm_move_sd(a01, _mm_add_pd(a01, _mm_mul_pd(t0, _mm_set1_pd(s[-12]))));
+    return _mm_max_pd(MagnitudeSse2(a01), MagnitudeSse2(a23));
+}
+
+double TruePeakRunSse2(const double* t, double normaliser, const double* x, int n, double* scaled,
+                       double* peaks) {
+    const __m128d four = _mm_set1_pd(4.0), norm = _mm_set1_pd(normaliser);
+    int j = 0;
+    for (; j + 2 <= n; j += 2) _mm_storeu_pd(scaled + 12 + j, _mm_div_pd(_mm_mul_pd(_mm_loadu_pd(x + j), four), norm));
+    for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
+    __m128d t01[12], t23[12];
+    for (int m = 0; m < 12; ++m) {
+        t01[m] = _mm_set_pd(t[47 - 4 * m], t[48 - 4 * m]);
+        t23[m] = _mm_set_pd(t[45 - 4 * m], t[46 - 4 * m]);
+    }
+    const __m128d t0 = _mm_set1_pd(t[0]);
+    // Peaks are never NaN and never negative, so their largest does not depend on the order.
+    __m128d largest = _mm_setzero_pd();
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const __m128d f0 = FrameSse2(t01, t23, t0, scaled + 12 + i);
+        const __m128d f1 = FrameSse2(t01, t23, t0, scaled + 13 + i);
+        const __m128d p = _mm_max_pd(_mm_unpacklo_pd(f0, f1), _mm_unpackhi_pd(f0, f1));
+        _mm_storeu_pd(peaks + i, p);
+        largest = _mm_max_pd(largest, p);
+    }
+    if (i < n) {
+        const __m128d f = FrameSse2(t01, t23, t0, scaled + 12 + i);
+        const __m128d p = _mm_max_pd(f, _mm_unpackhi_pd(f, f));
+        _mm_store_sd(peaks + i, p);
+        largest = _mm_max_pd(largest, _mm_unpacklo_pd(p, p));
+    }
+    return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
+}
+
+// x > a ? x : b, lane by lane (false for NaN).
+inline __m128d SelectGreaterSse2(__m128d x, __m128d a, __m128d b) {
+    const __m128d gt = _mm_cmpgt_pd(x, a);
+    return _mm_or_pd(_mm_and_pd(gt, x), _mm_andnot_pd(gt, b));
+}
+
+void FollowerRunSse2(FollowerBank& b, int slots, int n, bool magnitude) {
+    const __m128d signless = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+    const __m128d keep = magnitude ? signless : _mm_castsi128_pd(_mm_set1_epi64x(-1));
+    const int vectors = (slots + 1) / 2;
+    for (int v = 0; v < vectors; ++v) {
+        const int k = 2 * v;
+        const double* x0 = b.x[k];
+        const double* x1 = b.x[k + 1];
+        const __m128d decay = _mm_load_pd(b.decay + k);
+        __m128d held = _mm_load_pd(b.held + k), follower = _mm_load_pd(b.follower + k);
+        for (int i = 0; i < n; ++i) {
+            const __m128d x = _mm_and_pd(_mm_set_pd(x1[i], x0[i]), keep);
+            held = _mm_max_pd(x, held);
+            follower = SelectGreaterSse2(x, follower, _mm_div_pd(follower, decay));
+        }
+        _mm_store_pd(b.held + k, held);
+        _mm_store_pd(b.follower + k, follower);
+    }
+}
+
+void KWeightingRunSse2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
+    const int vectors = (slots + 1) / 2;
+    const bool dividePre = !AllOnes(pre.a0n, 2 * vectors);
+    const bool divideRlb = !AllOnes(rlb.a0n, 2 * vectors);
+    for (int v = 0; v < vectors; ++v) {
+        const int k = 2 * v;
+        const __m128d pb0 = _mm_load_pd(pre.b0 + k), pb1 = _mm_load_pd(pre.b1 + k), pb2 = _mm_load_pd(pre.b2 + k);
+        const __m128d pa1 = _mm_load_pd(pre.a1 + k), pa2 = _mm_load_pd(pre.a2 + k), pa0 = _mm_load_pd(pre.a0n + k);
+        const __m128d rb0 = _mm_load_pd(rlb.b0 + k), rb1 = _mm_load_pd(rlb.b1 + k), rb2 = _mm_load_pd(rlb.b2 + k);
+        const __m128d ra1 = _mm_load_pd(rlb.a1 + k), ra2 = _mm_load_pd(rlb.a2 + k), ra0 = _mm_load_pd(rlb.a0n + k);
+        __m128d px1 = _mm_load_pd(pre.x1 + k), px2 = _mm_load_pd(pre.x2 + k);
+        __m128d py1 = _mm_load_pd(pre.y1 + k), py2 = _mm_load_pd(pre.y2 + k);
+        __m128d rx1 = _mm_load_pd(rlb.x1 + k), rx2 = _mm_load_pd(rlb.x2 + k);
+        __m128d ry1 = _mm_load_pd(rlb.y1 + k), ry2 = _mm_load_pd(rlb.y2 + k);
+        for (int i = 0; i < n; ++i) {
+            const __m128d x0 = _mm_loadu_pd(x + i * kBankLanes + k);
+            __m128d p = _mm_mul_pd(pb0, x0);
+            p = _mm_add_pd(p, _mm_mul_pd(pb1, px1));
+            p = _mm_add_pd(p, _mm_mul_pd(pb2, px2));
+            p = _mm_sub_pd(p, _mm_mul_pd(pa1, py1));
+            p = _mm_sub_pd(p, _mm_mul_pd(pa2, py2));
+            if (dividePre) p = _mm_div_pd(p, pa0);
+            px2 = px1;
+            px1 = x0;
+            py2 = py1;
+            py1 = p;
+            __m128d r = _mm_mul_pd(rb0, p);
+            r = _mm_add_pd(r, _mm_mul_pd(rb1, rx1));
+            r = _mm_add_pd(r, _mm_mul_pd(rb2, rx2));
+            r = _mm_sub_pd(r, _mm_mul_pd(ra1, ry1));
+            r = _mm_sub_pd(r, _mm_mul_pd(ra2, ry2));
+            if (divideRlb) r = _mm_div_pd(r, ra0);
+            rx2 = rx1;
+            rx1 = p;
+            ry2 = ry1;
+            ry1 = r;
+            _mm_storeu_pd(y + i * kBankLanes + k, r);
+        }
+        _mm_store_pd(pre.x1 + k, px1);
+        _mm_store_pd(pre.x2 + k, px2);
+        _mm_store_pd(pre.y1 + k, py1);
+        _mm_store_pd(pre.y2 + k, py2);
+        _mm_store_pd(rlb.x1 + k, rx1);
+        _mm_store_pd(rlb.x2 + k, rx2);
+        _mm_store_pd(rlb.y1 + k, ry1);
+        _mm_store_pd(rlb.y2 + k, ry2);
+    }
+}
+
+// ---- AVX2: four doubles a vector (compiled for AVX2 only, never with FMA). ----
+
+#define QUENLIX_AVX2 __attribute__((target("avx2")))
+
+QUENLIX_AVX2 inline __m256d MagnitudeAvx2(__m256d a) {
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+    return _mm256_max_pd(_mm256_and_pd(a, signless), _mm256_setzero_pd());
+}
+
+// The four phases of one frame in lanes 0 .. 3, as magnitudes.
+QUENLIX_AVX2 inline __m256d FrameAvx2(const __m256d* tp, __m256d t0, const double* s) {
+    __m256d a = _mm256_setzero_pd();
+    for (int m = 0; m < 12; ++m) a = _mm256_add_pd(a, _mm256_mul_pd(tp[m], _mm256_set1_pd(s[-m])));
+    a = _mm256_blend_pd(a, _mm256_add_pd(a, _mm256_mul_pd(t0, _mm256_set1_pd(s[-12]))), 0x1);
+    return MagnitudeAvx2(a);
+}
+
+QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const double* x, int n, double* scaled,
+                                    double* peaks) {
+    const __m256d four = _mm256_set1_pd(4.0), norm = _mm256_set1_pd(normaliser);
+    int j = 0;
+    for (; j + 4 <= n; j += 4)
+        _mm256_storeu_pd(scaled + 12 + j, _mm256_div_pd(_mm256_mul_pd(_mm256_loadu_pd(x + j), four), norm));
+    for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
+    __m256d tp[12];
+    for (int m = 0; m < 12; ++m) tp[m] = _mm256_set_pd(t[45 - 4 * m], t[46 - 4 * m], t[47 - 4 * m], t[48 - 4 * m]);
+    const __m256d t0 = _mm256_set1_pd(t[0]);
+    // Peaks are never NaN and never negative, so their largest does not depend on the order.
+    __m256d largest4 = _mm256_setzero_pd();
+    __m128d largest = _mm_setzero_pd();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const double* s = scaled + 12 + i;
+        const __m256d f0 = FrameAvx2(tp, t0, s), f1 = FrameAvx2(tp, t0, s + 1);
+        const __m256d f2 = FrameAvx2(tp, t0, s + 2), f3 = FrameAvx2(tp, t0, s + 3);
+        // (f0 01, f1 01, f0 23, f1 23) and (f2 01, f3 01, f2 23, f3 23), folded into (f0, f1, f2, f3).
+        const __m256d a = _mm256_max_pd(_mm256_unpacklo_pd(f0, f1), _mm256_unpackhi_pd(f0, f1));
+        const __m256d b = _mm256_max_pd(_mm256_unpacklo_pd(f2, f3), _mm256_unpackhi_pd(f2, f3));
+        const __m256d p = _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
+        _mm256_storeu_pd(peaks + i, p);
+        largest4 = _mm256_max_pd(largest4, p);
+    }
+    for (; i < n; ++i) {
+        const __m256d f = FrameAvx2(tp, t0, scaled + 12 + i);
+        const __m128d h = _mm_max_pd(_mm256_castpd256_pd128(f), _mm256_extractf128_pd(f, 1));
+        const __m128d p = _mm_max_pd(h, _mm_unpackhi_pd(h, h));
+        _mm_store_sd(peaks + i, p);
+        largest = _mm_max_pd(largest, p);
+    }
+    largest = _mm_max_pd(largest, _mm_max_pd(_mm256_castpd256_pd128(largest4), _mm256_extractf128_pd(largest4, 1)));
+    return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
+}
+
+QUENLIX_AVX2 void FollowerRunAvx2(FollowerBank& b, int slots, int n, bool magnitude) {
+    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+    const __m256d keep = magnitude ? signless : _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const int vectors = (slots + 3) / 4;
+    for (int v = 0; v < vectors; ++v) {
+        const int k = 4 * v;
+        const double *x0 = b.x[k], *x1 = b.x[k + 1], *x2 = b.x[k + 2], *x3 = b.x[k + 3];
+        const __m256d decay = _mm256_load_pd(b.decay + k);
+        __m256d held = _mm256_load_pd(b.held + k), follower = _mm256_load_pd(b.follower + k);
+        for (int i = 0; i < n; ++i) {
+            const __m256d x = _mm256_and_pd(_mm256_set_pd(x3[i], x2[i], x1[i], x0[i]), keep);
+            held = _mm256_max_pd(x, held);
+            // x > follower ? x : follower / decay (the comparison is false for NaN).
+            const __m256d gt = _mm256_cmp_pd(x, follower, _CMP_GT_OQ);
+            follower = _mm256_blendv_pd(_mm256_div_pd(follower, decay), x, gt);
+        }
+        _mm256_store_pd(b.held + k, held);
+        _mm256_store_pd(b.follower + k, follower);
+    }
+}
+
+QUENLIX_AVX2 void KWeightingRunAvx2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
+    const int vectors = (slots + 3) / 4;
+    const bool dividePre = !AllOnes(pre.a0n, 4 * vectors);
+    const bool divideRlb = !AllOnes(rlb.a0n, 4 * vectors);
+    for (int v = 0; v < vectors; ++v) {
+        const int k = 4 * v;
+        const __m256d pb0 = _mm256_load_pd(pre.b0 + k), pb1 = _mm256_load_pd(pre.b1 + k);
+        const __m256d pb2 = _mm256_load_pd(pre.b2 + k), pa1 = _mm256_load_pd(pre.a1 + k);
+        const __m256d pa2 = _mm256_load_pd(pre.a2 + k), pa0 = _mm256_load_pd(pre.a0n + k);
+        const __m256d rb0 = _mm256_load_pd(rlb.b0 + k), rb1 = _mm256_load_pd(rlb.b1 + k);
+        const __m256d rb2 = _mm256_load_pd(rlb.b2 + k), ra1 = _mm256_load_pd(rlb.a1 + k);
+        const __m256d ra2 = _mm256_load_pd(rlb.a2 + k), ra0 = _mm256_load_pd(rlb.a0n + k);
+        __m256d px1 = _mm256_load_pd(pre.x1 + k), px2 = _mm256_load_pd(pre.x2 + k);
+        __m256d py1 = _mm256_load_pd(pre.y1 + k), py2 = _mm256_load_pd(pre.y2 + k);
+        __m256d rx1 = _mm256_load_pd(rlb.x1 + k), rx2 = _mm256_load_pd(rlb.x2 + k);
+        __m256d ry1 = _mm256_load_pd(rlb.y1 + k), ry2 = _mm256_load_pd(rlb.y2 + k);
+        for (int i = 0; i < n; ++i) {
+            const __m256d x0 = _mm256_loadu_pd(x + i * kBankLanes + k);
+            __m256d p = _mm256_mul_pd(pb0, x0);
+            p = _mm256_add_pd(p, _mm256_mul_pd(pb1, px1));
+            p = _mm256_add_pd(p, _mm256_mul_pd(pb2, px2));
+            p = _mm256_sub_pd(p, _mm256_mul_pd(pa1, py1));
+            p = _mm256_sub_pd(p, _mm256_mul_pd(pa2, py2));
+            if (dividePre) p = _mm256_div_pd(p, pa0);
+            px2 = px1;
+            px1 = x0;
+            py2 = py1;
+            py1 = p;
+            __m256d r = _mm256_mul_pd(rb0, p);
+            r = _mm256_add_pd(r, _mm256_mul_pd(rb1, rx1));
+            r = _mm256_add_pd(r, _mm256_mul_pd(rb2, rx2));
+            r = _mm256_sub_pd(r, _mm256_mul_pd(ra1, ry1));
+            r = _mm256_sub_pd(r, _mm256_mul_pd(ra2, ry2));
+            if (divideRlb) r = _mm256_div_pd(r, ra0);
+            rx2 = rx1;
+            rx1 = p;
+            ry2 = ry1;
+            ry1 = r;
+            _mm256_storeu_pd(y + i * kBankLanes + k, r);
+        }
+        _mm256_store_pd(pre.x1 + k, px1);
+        _mm256_store_pd(pre.x2 + k, px2);
+        _mm256_store_pd(pre.y1 + k, py1);
+        _mm256_store_pd(pre.y2 + k, py2);
+        _mm256_store_pd(rlb.x1 + k, rx1);
+        _mm256_store_pd(rlb.x2 + k, rx2);
+        _mm256_store_pd(rlb.y1 + k, ry1);
+        _mm256_store_pd(rlb.y2 + k, ry2);
+    }
+}
+
+#endif  // QUENLIX_X86_KERNELS
+
+}  // namespace
+
+double TruePeakRun(const double* table, double normaliser, const double* x, int n, double* scaled, double* peaks) {
+    switch (ActiveSimdLevel()) {
+#ifdef QUENLIX_X86_KERNELS
+        case SimdLevel::kAvx2:
+            return TruePeakRunAvx2(table, normaliser, x, n, scaled, peaks);
+        case SimdLevel::kSse2:
+            return TruePeakRunSse2(table, normaliser, x, n, scaled, peaks);
+#endif
+        default:
+            return TruePeakRunScalar(table, normaliser, x, n, scaled, peaks);
+    }
+}
+
+void FollowerRun(FollowerBank& bank, int slots, int n, bool magnitude) {
+    switch (ActiveSimdLevel()) {
+#ifdef QUENLIX_X86_KERNELS
+        case SimdLevel::kAvx2:
+            return FollowerRunAvx2(bank, slots, n, magnitude);
+        case SimdLevel::kSse2:
+            return FollowerRunSse2(bank, slots, n, magnitude);
+#endif
+        default:
+            return FollowerRunScalar(bank, slots, n, magnitude);
+    }
+}
+
+void KWeightingRun(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
+    switch (ActiveSimdLevel()) {
+#ifdef QUENLIX_X86_KERNELS
+        case SimdLevel::kAvx2:
+            return KWeightingRunAvx2(pre, rlb, slots, x, n, y);
+        case SimdLevel::kSse2:
+            return KWeightingRunSse2(pre, rlb, slots, x, n, y);
+#endif
+        default:
+            return KWeightingRunScalar(pre, rlb, slots, x, n, y);
+    }
+}
+
+}  // namespace kernels
+}  // namespace meters
