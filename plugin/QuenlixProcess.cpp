@@ -1,4 +1,4 @@
-// The processing driver: per-sample dispatch to the active engine, the two refresh counters, the output
+// The processing driver: run-wise dispatch to the active engine, the two refresh counters, the output
 // parameters and the pass-through copy. Audio thread, plug-in mutex held by the caller.
 
 #include <cmath>
@@ -16,8 +16,12 @@ using namespace quenlix;
 
 namespace {
 
-// Read by every missing input channel: index masking keeps it at this one element.
-const double kSilentSample = 0.0;
+// Frames the driver hands to an engine at a time: the longest stretch between refresh points is cut into
+// runs of at most this many, measured from stack buffers of this size.
+constexpr int kRunFrames = 256;
+
+// Read by every missing input channel: a run of silence.
+const double kSilentRun[kRunFrames] = {};
 
 // Copies nFrames doubles from input c to output c (at offset) for each of the nChannels channels whose
 // two pointers are both non-null. An output that is its own input already holds the samples.
@@ -31,9 +35,43 @@ void CopyAudioBuffer(double** in, double** out, unsigned long nFrames, int nChan
 }
 
 // A sample that is not a finite number is measured as silence, so one bad sample cannot poison the
-// running sums until the next reset. The audio itself passes through untouched.
+// running sums until the next reset. The audio itself passes through untouched. (s - s is 0.0 exactly
+// for every finite s and NaN otherwise; unlike isfinite it compiles to vector code.)
 inline double Measurable(double s) {
-    return std::isfinite(s) ? s : 0.0;
+    return s - s == 0.0 ? s : 0.0;
+}
+
+// How many leading slots the active engine reads under its configuration; the others may point at
+// silence. The EBU engine gates slots 3 to 6 itself; the RMS engine reads only its selected slots.
+int SlotsRead(int type, int rmsConfig, int ebuConfig) {
+    if (type == 0) {
+        switch (rmsConfig) {
+            case 0:
+            case 2:
+                return 2;
+            case 1:
+                return 1;
+            case 3:
+                return 4;
+            default:
+                return 6;
+        }
+    }
+    switch (ebuConfig) {
+        case 0:
+            return 2;
+        case 1:
+            return 4;
+        case 2:
+            return 5;
+        default:
+            return 6;
+    }
+}
+
+// Frames until a refresh counter fires: it fires on the sample that takes it to `period` or beyond.
+inline int FramesToRefresh(int counter, int period) {
+    return period - counter > 1 ? period - counter : 1;
 }
 
 }  // namespace
@@ -46,43 +84,57 @@ void Quenlix::ProcessDoubleReplacing(double** inputs, double** outputs, int nFra
     GetTime(&timeInfo);
     const bool transportRunning = timeInfo.mTransportIsRunning;
 
-    // Channel k reads src[k][i & mask[k]]: its own buffer, or the one silent sample.
     const double* src[kNumChannels];
-    int mask[kNumChannels];
-    for (int k = 0; k < kNumChannels; ++k) {
-        const double* p = (inputs && k < mNumInputs) ? inputs[k] : nullptr;
-        src[k] = p ? p : &kSilentSample;
-        mask[k] = p ? ~0 : 0;
-    }
+    for (int k = 0; k < kNumChannels; ++k) src[k] = (inputs && k < mNumInputs) ? inputs[k] : nullptr;
 
     const int type = mMeterType;
-    const int sync = mSync;
+    const bool measureWindows = !mSync || transportRunning;
     const int rmsConfig = mRmsChannelConfig;
     const int ebuConfig = mEbuChannelConfig;
+    const int slotsRead = SlotsRead(type, rmsConfig, ebuConfig);
     RMSMM6& rms = *mRmsMeter;
     EBUMM6& ebu = *mEbuMeter;
 
-    for (int i = 0; i < nFrames; ++i) {
-        const double s1 = Measurable(src[0][i & mask[0]]);
-        const double s2 = Measurable(src[1][i & mask[1]]);
-        const double s3 = Measurable(src[2][i & mask[2]]);
-        const double s4 = Measurable(src[3][i & mask[3]]);
-        const double s5 = Measurable(src[4][i & mask[4]]);
-        const double s6 = Measurable(src[5][i & mask[5]]);
+    // The block is measured in runs that end at the next refresh point (or earlier), so each refresh
+    // sees the engines exactly as after its own sample, as if they were fed one sample at a time.
+    double run[kNumChannels][kRunFrames];
+    const double* slots[kNumChannels];
+    for (int done = 0; done < nFrames;) {
+        int n = nFrames - done;
+        if (n > kRunFrames) n = kRunFrames;
+        const int toDisplay = FramesToRefresh(mDisplayCounter, mDisplayPeriod);
+        const int toParams = FramesToRefresh(mParamCounter, mParamPeriod);
+        if (n > toDisplay) n = toDisplay;
+        if (n > toParams) n = toParams;
 
-        if (type == 0) {
-            rms.Process_M(s1, s2, s3, s4, s5, s6, 1.0, rmsConfig);
-            if (!sync || transportRunning) rms.Process(s1, s2, s3, s4, s5, s6, 1.0, rmsConfig);
-        } else if (type == 1) {
-            ebu.Process_M(s1, s2, s3, s4, s5, s6, ebuConfig);
-            ebu.Process(s1, s2, s3, s4, s5, s6, ebuConfig, (!sync || transportRunning) ? 1 : 0);
+        if (type == 0 || type == 1) {
+            for (int k = 0; k < kNumChannels; ++k) {
+                if (!src[k] || k >= slotsRead) {
+                    slots[k] = kSilentRun;
+                    continue;
+                }
+                const double* in = src[k] + done;
+                for (int i = 0; i < n; ++i) run[k][i] = Measurable(in[i]);
+                slots[k] = run[k];
+            }
         }
+        if (type == 0) {
+            rms.ProcessBlock_M(slots, n, rmsConfig);
+            if (measureWindows) rms.ProcessBlock(slots, n, 1.0, rmsConfig);
+        } else if (type == 1) {
+            ebu.ProcessBlock_M(slots, n, ebuConfig);
+            ebu.ProcessBlock(slots, n, ebuConfig, measureWindows ? 1 : 0);
+        }
+        done += n;
 
-        if (++mDisplayCounter >= mDisplayPeriod) {
+        // Only the run's last frame can reach a refresh point.
+        mDisplayCounter += n;
+        if (mDisplayCounter >= mDisplayPeriod) {
             mDisplayCounter = 0;
             FeedDisplay();
         }
-        if (++mParamCounter >= mParamPeriod) {
+        mParamCounter += n;
+        if (mParamCounter >= mParamPeriod) {
             mParamCounter = 0;
             PublishOutputs();
         }
