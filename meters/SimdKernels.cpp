@@ -84,13 +84,15 @@ void KWeightingRunScalar(BiquadBank& pre, BiquadBank& rlb, int slots, const doub
         for (int i = 0; i < n; ++i) {
             const double x0 = x[i * kBankLanes + k];
             const double p =
-                (pre.b0[k] * x0 + pre.b1[k] * px1 + pre.b2[k] * px2 - pre.a1[k] * py1 - pre.a2[k] * py2) / pre.a0n[k];
+                (pre.b0[k] * x0 + pre.b1[k] * px1 + pre.b2[k] * px2 - pre.a1[k] * py1 - pre.a2[k] * py2) /
+                pre.a0n[k];
             px2 = px1;
             px1 = x0;
             py2 = py1;
             py1 = p;
             const double r =
-                (rlb.b0[k] * p + rlb.b1[k] * rx1 + rlb.b2[k] * rx2 - rlb.a1[k] * ry1 - rlb.a2[k] * ry2) / rlb.a0n[k];
+                (rlb.b0[k] * p + rlb.b1[k] * rx1 + rlb.b2[k] * rx2 - rlb.a1[k] * ry1 - rlb.a2[k] * ry2) /
+                rlb.a0n[k];
             rx2 = rx1;
             rx1 = p;
             ry2 = ry1;
@@ -143,7 +145,8 @@ double TruePeakRunSse2(const double* t, double normaliser, const double* x, int 
                        double* peaks) {
     const __m128d four = _mm_set1_pd(4.0), norm = _mm_set1_pd(normaliser);
     int j = 0;
-    for (; j + 2 <= n; j += 2) _mm_storeu_pd(scaled + 12 + j, _mm_div_pd(_mm_mul_pd(_mm_loadu_pd(x + j), four), norm));
+    for (; j + 2 <= n; j += 2)
+        _mm_storeu_pd(scaled + 12 + j, _mm_div_pd(_mm_mul_pd(_mm_loadu_pd(x + j), four), norm));
     for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
     __m128d t01[12], t23[12];
     for (int m = 0; m < 12; ++m) {
@@ -202,10 +205,14 @@ void KWeightingRunSse2(BiquadBank& pre, BiquadBank& rlb, int slots, const double
     const bool divideRlb = !AllOnes(rlb.a0n, 2 * vectors);
     for (int v = 0; v < vectors; ++v) {
         const int k = 2 * v;
-        const __m128d pb0 = _mm_load_pd(pre.b0 + k), pb1 = _mm_load_pd(pre.b1 + k), pb2 = _mm_load_pd(pre.b2 + k);
-        const __m128d pa1 = _mm_load_pd(pre.a1 + k), pa2 = _mm_load_pd(pre.a2 + k), pa0 = _mm_load_pd(pre.a0n + k);
-        const __m128d rb0 = _mm_load_pd(rlb.b0 + k), rb1 = _mm_load_pd(rlb.b1 + k), rb2 = _mm_load_pd(rlb.b2 + k);
-        const __m128d ra1 = _mm_load_pd(rlb.a1 + k), ra2 = _mm_load_pd(rlb.a2 + k), ra0 = _mm_load_pd(rlb.a0n + k);
+        const __m128d pb0 = _mm_load_pd(pre.b0 + k), pb1 = _mm_load_pd(pre.b1 + k),
+                      pb2 = _mm_load_pd(pre.b2 + k);
+        const __m128d pa1 = _mm_load_pd(pre.a1 + k), pa2 = _mm_load_pd(pre.a2 + k),
+                      pa0 = _mm_load_pd(pre.a0n + k);
+        const __m128d rb0 = _mm_load_pd(rlb.b0 + k), rb1 = _mm_load_pd(rlb.b1 + k),
+                      rb2 = _mm_load_pd(rlb.b2 + k);
+        const __m128d ra1 = _mm_load_pd(rlb.a1 + k), ra2 = _mm_load_pd(rlb.a2 + k),
+                      ra0 = _mm_load_pd(rlb.a0n + k);
         __m128d px1 = _mm_load_pd(pre.x1 + k), px2 = _mm_load_pd(pre.x2 + k);
         __m128d py1 = _mm_load_pd(pre.y1 + k), py2 = _mm_load_pd(pre.y2 + k);
         __m128d rx1 = _mm_load_pd(rlb.x1 + k), rx2 = _mm_load_pd(rlb.x2 + k);
@@ -262,15 +269,16 @@ QUENLIX_AVX2 inline __m256d FrameAvx2(const __m256d* tp, __m256d t0, const doubl
     return MagnitudeAvx2(a);
 }
 
-QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const double* x, int n, double* scaled,
-                                    double* peaks) {
+QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const double* x, int n,
+                                    double* scaled, double* peaks) {
     const __m256d four = _mm256_set1_pd(4.0), norm = _mm256_set1_pd(normaliser);
     int j = 0;
     for (; j + 4 <= n; j += 4)
         _mm256_storeu_pd(scaled + 12 + j, _mm256_div_pd(_mm256_mul_pd(_mm256_loadu_pd(x + j), four), norm));
     for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
     __m256d tp[12];
-    for (int m = 0; m < 12; ++m) tp[m] = _mm256_set_pd(t[45 - 4 * m], t[46 - 4 * m], t[47 - 4 * m], t[48 - 4 * m]);
+    for (int m = 0; m < 12; ++m)
+        tp[m] = _mm256_set_pd(t[45 - 4 * m], t[46 - 4 * m], t[47 - 4 * m], t[48 - 4 * m]);
     const __m256d t0 = _mm256_set1_pd(t[0]);
     // Peaks are never NaN and never negative, so their largest does not depend on the order.
     __m256d largest4 = _mm256_setzero_pd();
@@ -283,7 +291,8 @@ QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const do
         // (f0 01, f1 01, f0 23, f1 23) and (f2 01, f3 01, f2 23, f3 23), folded into (f0, f1, f2, f3).
         const __m256d a = _mm256_max_pd(_mm256_unpacklo_pd(f0, f1), _mm256_unpackhi_pd(f0, f1));
         const __m256d b = _mm256_max_pd(_mm256_unpacklo_pd(f2, f3), _mm256_unpackhi_pd(f2, f3));
-        const __m256d p = _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
+        const __m256d p =
+            _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
         _mm256_storeu_pd(peaks + i, p);
         largest4 = _mm256_max_pd(largest4, p);
     }
@@ -294,7 +303,8 @@ QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const do
         _mm_store_sd(peaks + i, p);
         largest = _mm_max_pd(largest, p);
     }
-    largest = _mm_max_pd(largest, _mm_max_pd(_mm256_castpd256_pd128(largest4), _mm256_extractf128_pd(largest4, 1)));
+    largest =
+        _mm_max_pd(largest, _mm_max_pd(_mm256_castpd256_pd128(largest4), _mm256_extractf128_pd(largest4, 1)));
     return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
 }
 
@@ -319,7 +329,8 @@ QUENLIX_AVX2 void FollowerRunAvx2(FollowerBank& b, int slots, int n, bool magnit
     }
 }
 
-QUENLIX_AVX2 void KWeightingRunAvx2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
+QUENLIX_AVX2 void KWeightingRunAvx2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n,
+                                    double* y) {
     const int vectors = (slots + 3) / 4;
     const bool dividePre = !AllOnes(pre.a0n, 4 * vectors);
     const bool divideRlb = !AllOnes(rlb.a0n, 4 * vectors);
@@ -374,7 +385,8 @@ QUENLIX_AVX2 void KWeightingRunAvx2(BiquadBank& pre, BiquadBank& rlb, int slots,
 
 }  // namespace
 
-double TruePeakRun(const double* table, double normaliser, const double* x, int n, double* scaled, double* peaks) {
+double TruePeakRun(const double* table, double normaliser, const double* x, int n, double* scaled,
+                   double* peaks) {
     switch (ActiveSimdLevel()) {
 #ifdef QUENLIX_X86_KERNELS
         case SimdLevel::kAvx2:

@@ -37,7 +37,8 @@ constexpr int kBankLanes = 8;
 // (x[i] * 4.0) / normaliser. `table` is the 49-entry coefficient table. peaks[i] receives the largest
 // |interpolated value| of the four phases of input i, each phase summed from 0.0 in the written order
 // (newest input first), a NaN phase not counting. Returns the largest peak of the run (0.0 or more).
-double TruePeakRun(const double* table, double normaliser, const double* x, int n, double* scaled, double* peaks);
+double TruePeakRun(const double* table, double normaliser, const double* x, int n, double* scaled,
+                   double* peaks);
 
 // Peak followers of up to kBankLanes slots side by side over a run. Lane k reads x[k][i] (its
 // magnitude when `magnitude` is true) and does: held = x > held ? x : held; follower = x > follower ?
@@ -52,8 +53,8 @@ void FollowerRun(FollowerBank& bank, int slots, int n, bool magnitude);
 // The two K-weighting stages of the first `slots` slots side by side (1 <= slots <= kBankLanes),
 // direct form I. Coefficient and history arrays hold one entry per lane; x and y are frame-major with
 // a stride of kBankLanes (x[i * kBankLanes + k] is slot k's input at frame i). Lanes from `slots` up
-// to the next whole vector are computed too: give them finite coefficients and zero inputs. Each stage computes
-// (b0 x0 + b1 x1 + b2 x2 - a1 y1 - a2 y2) / a0n, left to right; the division is skipped when every
+// to the next whole vector are computed too: give them finite coefficients and zero inputs. Each stage
+// computes (b0 x0 + b1 x1 + b2 x2 - a1 y1 - a2 y2) / a0n, left to right; the division is skipped when every
 // lane's a0n is exactly 1.0 (a division by 1.0 returns its operand unchanged). The histories are
 // updated in place. 1 <= n <= kMaxRun.
 struct BiquadBank {

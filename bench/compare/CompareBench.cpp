@@ -129,15 +129,15 @@ int main(int argc, char** argv) {
     const std::string ffmpeg = QUENLIX_COMPARE_FFMPEG;
     const auto dir = std::filesystem::temp_directory_path();
 
-    std::printf("%d runs each, shortest wall-clock time; %.0f s of 48 kHz float WAV per file\n\n", runs, seconds);
+    std::printf("%d runs each, shortest wall-clock time; %.0f s of 48 kHz float WAV per file\n\n", runs,
+                seconds);
     std::printf("%-26s %9s %9s %11s %13s %13s\n", "program", "wall (s)", "cpu (s)", "x realtime",
                 "wall / EBU", "cpu / EBU");
     for (int channels : {2, 6}) {
         const std::string layout = channels == 2 ? "stereo" : "5.1";
-        const std::string file =
-            (dir / ("quenlix-compare-" + std::to_string(static_cast<int>(seconds)) + "s-" +
-                    std::to_string(channels) + "ch.wav"))
-                .string();
+        const std::string file = (dir / ("quenlix-compare-" + std::to_string(static_cast<int>(seconds)) +
+                                         "s-" + std::to_string(channels) + "ch.wav"))
+                                     .string();
         if (!std::filesystem::exists(file) && !WriteProgramme(file, channels, seconds)) {
             std::fprintf(stderr, "cannot write %s\n", file.c_str());
             return 1;
@@ -147,10 +147,10 @@ int main(int argc, char** argv) {
             {"quenlix measure EBU " + layout, Quoted(quenlix) + " measure -q " + q},
             {"quenlix measure RMS " + layout, Quoted(quenlix) + " measure -q --type rms " + q},
             {"libebur128 " + layout, ebur128.empty() ? std::string() : Quoted(ebur128) + " " + q},
-            {"ffmpeg ebur128 " + layout,
-             ffmpeg.empty() ? std::string()
-                            : Quoted(ffmpeg) + " -nostdin -hide_banner -nostats -i " + q +
-                                  " -af ebur128=peak=true -f null -"},
+            {"ffmpeg ebur128 " + layout, ffmpeg.empty()
+                                             ? std::string()
+                                             : Quoted(ffmpeg) + " -nostdin -hide_banner -nostats -i " + q +
+                                                   " -af ebur128=peak=true -f null -"},
         };
         Timing ebu;
         for (const Row& row : rows) {
@@ -164,8 +164,8 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (ebu.wall < 0.0) ebu = t;
-            std::printf("%-26s %9.3f %9.3f %11.0f %13.2f %13.2f\n", row.name.c_str(), t.wall, t.cpu, seconds / t.cpu,
-                        t.wall / ebu.wall, t.cpu / ebu.cpu);
+            std::printf("%-26s %9.3f %9.3f %11.0f %13.2f %13.2f\n", row.name.c_str(), t.wall, t.cpu,
+                        seconds / t.cpu, t.wall / ebu.wall, t.cpu / ebu.cpu);
         }
         if (!keep) std::filesystem::remove(file);
         std::printf("\n");

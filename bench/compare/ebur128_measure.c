@@ -21,9 +21,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "ebur128_measure: cannot open %s: %s\n", argv[1], sf_strerror(NULL));
         return 1;
     }
-    ebur128_state* st = ebur128_init((unsigned)info.channels, (unsigned long)info.samplerate,
-                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_M |
-                                         EBUR128_MODE_S);
+    ebur128_state* st = ebur128_init(
+        (unsigned)info.channels, (unsigned long)info.samplerate,
+        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_M | EBUR128_MODE_S);
     /* Frames per read: 100 ms at 48 kHz, the interval the momentary and short-term values are read at. */
     const sf_count_t block = info.samplerate / 10;
     float* buf = st != NULL ? malloc(sizeof(float) * (size_t)block * (size_t)info.channels) : NULL;
@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     for (unsigned c = 0; c < (unsigned)info.channels; ++c) {
         if (ebur128_true_peak(st, c, &tp) == EBUR128_SUCCESS && tp > peak) peak = tp;
     }
-    printf("I %.1f LUFS  LRA %.1f LU  TP %.2f dBTP  M %.1f (max %.1f)  S %.1f (max %.1f)\n", integrated, range,
-           peak > 0.0 ? 20.0 * log10(peak) : -HUGE_VAL, m, momentaryMax, s, shortTermMax);
+    printf("I %.1f LUFS  LRA %.1f LU  TP %.2f dBTP  M %.1f (max %.1f)  S %.1f (max %.1f)\n", integrated,
+           range, peak > 0.0 ? 20.0 * log10(peak) : -HUGE_VAL, m, momentaryMax, s, shortTermMax);
     free(buf);
     ebur128_destroy(&st);
     sf_close(file);

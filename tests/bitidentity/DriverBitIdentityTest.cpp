@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/Levels.h"
+#include "common/Levels.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "plugin/MeterMath.h"
@@ -37,9 +37,10 @@ std::vector<double> Readings(const Engine& e, int type) {
         for (int k = 0; k < 6; ++k)
             v.insert(v.end(), {e.mEbu->mTruePeak[k].mTruePeakMax, e.mEbu->mFollower[k].mHeld,
                                e.mEbu->mFollower[k].mFollower});
-        v.insert(v.end(), {e.mEbu->mMomentary.mResult, e.mEbu->mMomentary.mMaxResult, e.mEbu->mShortTerm.mResult,
-                           e.mEbu->mShortTerm.mMaxResult, double(e.mEbu->mIntegrator.mCount),
-                           e.mEbu->mIntegrator.mIntegratedLufs, e.mEbu->mLra.mRangeLu});
+        v.insert(v.end(),
+                 {e.mEbu->mMomentary.mResult, e.mEbu->mMomentary.mMaxResult, e.mEbu->mShortTerm.mResult,
+                  e.mEbu->mShortTerm.mMaxResult, double(e.mEbu->mIntegrator.mCount),
+                  e.mEbu->mIntegrator.mIntegratedLufs, e.mEbu->mLra.mRangeLu});
     } else {
         for (int k = 0; k < 6; ++k)
             v.insert(v.end(), {e.mRms->mTruePeak[k].mTruePeakMax, e.mRms->mFollower[k].mHeld,
@@ -65,7 +66,8 @@ class RecordingQuenlix : public TestQuenlix {
     void InformHostOfParamChange(int paramIdx, double value) override {
         TestQuenlix::InformHostOfParamChange(paramIdx, value);
         const int first = mType == 1 ? kOutEbuIl : kOutRmsIl;
-        if (paramIdx == first) mRefreshes.push_back({Readings(ProductView{&GetEbuMeter(), &GetRmsMeter()}, mType), {}});
+        if (paramIdx == first)
+            mRefreshes.push_back({Readings(ProductView{&GetEbuMeter(), &GetRmsMeter()}, mType), {}});
         if (!mRefreshes.empty()) mRefreshes.back().published.emplace_back(paramIdx, value);
     }
     int mType = 1;
@@ -87,15 +89,17 @@ Published ReferencePublished(const ReferenceView& r, int type) {
     Published p;
     if (type == 1) {
         const reference::EBU& e = *r.mEbu;
-        const double levels[6] = {RoundToTenth(e.mIntegrator.mIntegratedLufs), RoundedLoudnessLufs(e.mMomentary.mResult),
-                                  RoundedLoudnessLufs(e.mMomentary.mMaxResult), RoundedLoudnessLufs(e.mShortTerm.mResult),
-                                  RoundedLoudnessLufs(e.mShortTerm.mMaxResult), LevelDb(Largest(e.mTruePeak))};
+        const double levels[6] = {
+            RoundToTenth(e.mIntegrator.mIntegratedLufs),  RoundedLoudnessLufs(e.mMomentary.mResult),
+            RoundedLoudnessLufs(e.mMomentary.mMaxResult), RoundedLoudnessLufs(e.mShortTerm.mResult),
+            RoundedLoudnessLufs(e.mShortTerm.mMaxResult), LevelDb(Largest(e.mTruePeak))};
         for (int j = 0; j < 6; ++j) p.emplace_back(Quenlix::kOutEbuIl + j, ClampTo(levels[j], -60.0, 12.0));
         p.emplace_back(Quenlix::kOutEbuLra, ClampTo(RoundToTenth(e.mLra.mRangeLu), 0.0, 60.0));
     } else {
         const reference::RMS& m = *r.mRms;
         const double il = RoundedLevelDb(std::fabs(std::sqrt(m.mIntegratedMeanSquare)));
-        const double levels[5] = {RoundedLevelDb(std::sqrt(m.mIntegratedMeanSquare)), RoundedLevelDb(std::sqrt(m.mMeanSquare)),
+        const double levels[5] = {RoundedLevelDb(std::sqrt(m.mIntegratedMeanSquare)),
+                                  RoundedLevelDb(std::sqrt(m.mMeanSquare)),
                                   RoundedLevelDb(std::sqrt(m.mMaxMeanSquare)), RoundedLevelDb(m.mPeakMax),
                                   RoundedLevelDb(Largest(m.mTruePeak))};
         for (int j = 0; j < 5; ++j) p.emplace_back(Quenlix::kOutRmsIl + j, ClampTo(levels[j], -60.0, 12.0));
@@ -142,12 +146,14 @@ TEST_P(DriverBitIdentity, RefreshesEqualPerSampleReference) {
     std::mt19937 rng(static_cast<unsigned>(c.rate) + c.channels + 10 * c.type);
     long counter = 0;
     for (long done = 0; done < length;) {
-        const int n = static_cast<int>(std::min<long>(std::uniform_int_distribution<int>(1, 3000)(rng), length - done));
+        const int n =
+            static_cast<int>(std::min<long>(std::uniform_int_distribution<int>(1, 3000)(rng), length - done));
         const bool running = std::uniform_int_distribution<int>(0, 3)(rng) != 0;
         plug->mTransportRunning = running;
         for (int k = 0; k < c.channels; ++k)
             for (int i = 0; i < n; ++i)
-                host.In(k)[i] = static_cast<float>(bitidentity::Sample(c.programme, k, done + i, c.rate, length));
+                host.In(k)[i] =
+                    static_cast<float>(bitidentity::Sample(c.programme, k, done + i, c.rate, length));
         host.Block(n);
 
         // The per-sample driver: non-finite samples measure as silence, missing channels as 0.0.
@@ -181,34 +187,34 @@ TEST_P(DriverBitIdentity, RefreshesEqualPerSampleReference) {
         ASSERT_EQ(got.readings.size(), want.readings.size());
         for (std::size_t j = 0; j < want.readings.size(); ++j)
             ASSERT_TRUE(SameBits(got.readings[j], want.readings[j]))
-                << "refresh " << r << ", reading " << j << ": " << got.readings[j] << " vs " << want.readings[j];
+                << "refresh " << r << ", reading " << j << ": " << got.readings[j] << " vs "
+                << want.readings[j];
         ASSERT_EQ(got.published.size(), want.published.size()) << "refresh " << r;
         for (std::size_t j = 0; j < want.published.size(); ++j) {
             EXPECT_EQ(got.published[j].first, want.published[j].first);
             ASSERT_TRUE(SameBits(got.published[j].second, want.published[j].second))
-                << "refresh " << r << ", parameter " << want.published[j].first << ": " << got.published[j].second
-                << " vs " << want.published[j].second;
+                << "refresh " << r << ", parameter " << want.published[j].first << ": "
+                << got.published[j].second << " vs " << want.published[j].second;
         }
     }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<DriverCase>& info) {
     const DriverCase& c = info.param;
-    return std::string(c.type == 1 ? "Ebu" : "Rms") + std::to_string(c.config) + "_" + std::to_string(c.channels) +
-           "ch_" + std::to_string(static_cast<int>(c.rate)) + "_" + bitidentity::Name(c.programme) +
-           (c.sync ? "_sync" : "");
+    return std::string(c.type == 1 ? "Ebu" : "Rms") + std::to_string(c.config) + "_" +
+           std::to_string(c.channels) + "ch_" + std::to_string(static_cast<int>(c.rate)) + "_" +
+           bitidentity::Name(c.programme) + (c.sync ? "_sync" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Programmes, DriverBitIdentity,
-    ::testing::Values(DriverCase{1, 0, 2, 48000.0, Programme::kNoise, false},
-                      DriverCase{1, 3, 6, 44100.0, Programme::kClicks, false},
-                      DriverCase{1, 2, 5, 96000.0, Programme::kSweep, true},
-                      DriverCase{1, 1, 3, 32000.0, Programme::kFullScale, false},
-                      DriverCase{0, 0, 2, 48000.0, Programme::kClicks, true},
-                      DriverCase{0, 4, 6, 44100.0, Programme::kNoise, false},
-                      DriverCase{0, 2, 1, 32000.0, Programme::kSweep, false},
-                      DriverCase{0, 3, 4, 192000.0, Programme::kFullScale, false}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Programmes, DriverBitIdentity,
+                         ::testing::Values(DriverCase{1, 0, 2, 48000.0, Programme::kNoise, false},
+                                           DriverCase{1, 3, 6, 44100.0, Programme::kClicks, false},
+                                           DriverCase{1, 2, 5, 96000.0, Programme::kSweep, true},
+                                           DriverCase{1, 1, 3, 32000.0, Programme::kFullScale, false},
+                                           DriverCase{0, 0, 2, 48000.0, Programme::kClicks, true},
+                                           DriverCase{0, 4, 6, 44100.0, Programme::kNoise, false},
+                                           DriverCase{0, 2, 1, 32000.0, Programme::kSweep, false},
+                                           DriverCase{0, 3, 4, 192000.0, Programme::kFullScale, false}),
+                         CaseName);
 
 }  // namespace

@@ -104,14 +104,15 @@ class BitIdentity : public ::testing::Test {
         const long length = static_cast<long>(c.seconds * c.rate);
         std::vector<std::vector<double>> slots(6, std::vector<double>(static_cast<std::size_t>(length), 0.0));
         for (int k = 0; k < c.channels; ++k)
-            for (long i = 0; i < length; ++i) slots[k][i] = bitidentity::Sample(c.programme, k, i, c.rate, length);
+            for (long i = 0; i < length; ++i)
+                slots[k][i] = bitidentity::Sample(c.programme, k, i, c.rate, length);
         return slots;
     }
 
     static std::string Describe(const Case& c, meters::SimdLevel level, long frame) {
         return std::string(bitidentity::Name(c.programme)) + ", " + std::to_string(c.channels) + " ch, " +
-               std::to_string(static_cast<int>(c.rate)) + " Hz, isa " + std::to_string(static_cast<int>(level)) +
-               ", after frame " + std::to_string(frame);
+               std::to_string(static_cast<int>(c.rate)) + " Hz, isa " +
+               std::to_string(static_cast<int>(level)) + ", after frame " + std::to_string(frame);
     }
 };
 
@@ -120,7 +121,8 @@ std::vector<int> Runs(long length, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<int> runs;
     for (long done = 0; done < length;) {
-        const int n = static_cast<int>(std::min<long>(std::uniform_int_distribution<int>(1, 300)(rng), length - done));
+        const int n =
+            static_cast<int>(std::min<long>(std::uniform_int_distribution<int>(1, 300)(rng), length - done));
         runs.push_back(n);
         done += n;
     }
@@ -149,9 +151,10 @@ TEST_F(BitIdentity, EbuBlockPathEqualsPerSampleReference) {
         long done = 0;
         for (int n : runs) {
             for (long i = done; i < done + n; ++i) {
-                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], c.ebuConfig);
-                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], c.ebuConfig,
-                             IntegrateAt(done));
+                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                               c.ebuConfig);
+                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                             c.ebuConfig, IntegrateAt(done));
             }
             done += n;
             expected.push_back(EbuReadings(*ref));
@@ -191,9 +194,10 @@ TEST_F(BitIdentity, RmsBlockPathEqualsPerSampleReference) {
         long done = 0;
         for (int n : runs) {
             for (long i = done; i < done + n; ++i) {
-                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], c.rmsConfig);
-                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], EnableAt(done),
-                             c.rmsConfig);
+                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                               c.rmsConfig);
+                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                             EnableAt(done), c.rmsConfig);
             }
             done += n;
             expected.push_back(RmsReadings(*ref));
@@ -236,10 +240,13 @@ TEST_F(BitIdentity, EbuFiltersOfDroppedSlotsKeepRinging) {
             engine->ProcessBlock_M(slots, 100, config);
             engine->ProcessBlock(slots, 100, config, 1);
             for (long i = done; i < done + 100; ++i) {
-                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], config);
-                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i], config, 1);
+                ref->Process_M(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                               config);
+                ref->Process(audio[0][i], audio[1][i], audio[2][i], audio[3][i], audio[4][i], audio[5][i],
+                             config, 1);
             }
-            ASSERT_EQ(FirstDifference(EbuReadings(*engine), EbuReadings(*ref)), -1) << Describe(c, level, done);
+            ASSERT_EQ(FirstDifference(EbuReadings(*engine), EbuReadings(*ref)), -1)
+                << Describe(c, level, done);
         }
     }
 }

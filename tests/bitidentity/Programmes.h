@@ -29,7 +29,8 @@ inline const char* Name(Programme p) {
 
 // Uniform in [-1, 1) from a hash of (channel, frame).
 inline double Hashed(int channel, long i) {
-    std::uint64_t z = static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + static_cast<std::uint64_t>(channel + 1) * 0xBF58476D1CE4E5B9ULL;
+    std::uint64_t z = static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL +
+                      static_cast<std::uint64_t>(channel + 1) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     z ^= z >> 31;
@@ -56,7 +57,8 @@ inline double Sample(Programme p, int channel, long i, double rate, long length)
             const long period = 997 + 131 * channel;
             if (i % period == 0) return (i / period) % 2 == 0 ? 1.0 : -1.0;
             if (i % (period * 7) == 3) return std::numeric_limits<double>::quiet_NaN();
-            if (i % (period * 11) == 5) return (channel % 2 ? -1 : 1) * std::numeric_limits<double>::infinity();
+            if (i % (period * 11) == 5)
+                return (channel % 2 ? -1 : 1) * std::numeric_limits<double>::infinity();
             return 0.0;
         }
         case Programme::kFullScale:

@@ -135,7 +135,8 @@ void EBU::Process_M(double s1, double s2, double s3, double s4, double s5, doubl
     }
 }
 
-void EBU::Process(double s1, double s2, double s3, double s4, double s5, double s6, int config, int integrate) {
+void EBU::Process(double s1, double s2, double s3, double s4, double s5, double s6, int config,
+                  int integrate) {
     if (config == 0) s3 = s4 = 0.0;
     if (config == 0 || config == 1) s5 = 0.0;
     if (config == 0 || config == 1 || config == 2) s6 = 0.0;
@@ -171,7 +172,8 @@ void RMS::Process_M(double s1, double s2, double s3, double s4, double s5, doubl
         if (Selected(config) & (1u << k)) mFollower[k].Process(std::fabs(s[k]));
 }
 
-int RMS::Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable, int config) {
+int RMS::Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
+                 int config) {
     const unsigned sel = Selected(config);
     const double s[6] = {s1, s2, s3, s4, s5, s6};
     if (enable != 0.0)
