@@ -178,14 +178,19 @@ void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, i
     LoadBank(mPreFilter, live, pre);
     LoadBank(mRlbFilter, live, rlb);
 
-    alignas(32) double x[kRun * kBankLanes] = {};
+    // Every lane of a vector the kernel computes gets an input: the slot's sample or 0.0.
+    const int lanes = (live + 3) / 4 * 4;
+    alignas(32) double x[kRun * kBankLanes];
     alignas(32) double y[kRun * kBankLanes];
     for (int done = 0; done < nFrames;) {
         const int n = nFrames - done < kRun ? nFrames - done : kRun;
-        for (int k = 0; k < live; ++k) {
-            if (!active[k]) continue;  // stays 0.0 from the initialisation
-            const double* in = slots[k] + done;
-            for (int i = 0; i < n; ++i) x[i * kBankLanes + k] = in[i];
+        for (int k = 0; k < lanes; ++k) {
+            if (k < live && active[k]) {
+                const double* in = slots[k] + done;
+                for (int i = 0; i < n; ++i) x[i * kBankLanes + k] = in[i];
+            } else {
+                for (int i = 0; i < n; ++i) x[i * kBankLanes + k] = 0.0;
+            }
         }
         meters::kernels::KWeightingRun(pre, rlb, live, x, n, y);
         for (int i = 0; i < n; ++i) {

@@ -118,6 +118,9 @@ bool AllOnes(const double* a0n, int lanes) {
 
 #ifdef QUENLIX_X86_KERNELS
 
+// Loops over a fixed handful of terms or frames, unrolled so their values stay in registers.
+#define QUENLIX_UNROLL _Pragma("GCC unroll 16")
+
 // ---- SSE2: two doubles a vector. ----
 
 // |a| as max(|a|, 0.0): maxpd returns its second operand when either is NaN, so a NaN phase counts as
@@ -131,7 +134,7 @@ inline __m128d MagnitudeSse2(__m128d a) {
 // folded to (max(|p0|, |p2|), max(|p1|, |p3|)).
 inline __m128d FrameSse2(const __m128d* t01, const __m128d* t23, __m128d t0, const double* s) {
     __m128d a01 = _mm_setzero_pd(), a23 = _mm_setzero_pd();
-    for (int m = 0; m < 12; ++m) {
+    QUENLIX_UNROLL for (int m = 0; m < 12; ++m) {
         const __m128d v = _mm_set1_pd(s[-m]);
         a01 = _mm_add_pd(a01, _mm_mul_pd(t01[m], v));
         a23 = _mm_add_pd(a23, _mm_mul_pd(t23[m], v));
@@ -264,7 +267,8 @@ QUENLIX_AVX2 inline __m256d MagnitudeAvx2(__m256d a) {
 // The four phases of one frame in lanes 0 .. 3, as magnitudes.
 QUENLIX_AVX2 inline __m256d FrameAvx2(const __m256d* tp, __m256d t0, const double* s) {
     __m256d a = _mm256_setzero_pd();
-    for (int m = 0; m < 12; ++m) a = _mm256_add_pd(a, _mm256_mul_pd(tp[m], _mm256_set1_pd(s[-m])));
+    QUENLIX_UNROLL for (int m = 0; m < 12; ++m) a =
+        _mm256_add_pd(a, _mm256_mul_pd(tp[m], _mm256_set1_pd(s[-m])));
     a = _mm256_blend_pd(a, _mm256_add_pd(a, _mm256_mul_pd(t0, _mm256_set1_pd(s[-12]))), 0x1);
     return MagnitudeAvx2(a);
 }
@@ -284,17 +288,29 @@ QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const do
     __m256d largest4 = _mm256_setzero_pd();
     __m128d largest = _mm_setzero_pd();
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
+    for (; i + 8 <= n; i += 8) {
+        // Eight frames at once, one term of each per step, so the eight sums' additions overlap.
         const double* s = scaled + 12 + i;
-        const __m256d f0 = FrameAvx2(tp, t0, s), f1 = FrameAvx2(tp, t0, s + 1);
-        const __m256d f2 = FrameAvx2(tp, t0, s + 2), f3 = FrameAvx2(tp, t0, s + 3);
-        // (f0 01, f1 01, f0 23, f1 23) and (f2 01, f3 01, f2 23, f3 23), folded into (f0, f1, f2, f3).
-        const __m256d a = _mm256_max_pd(_mm256_unpacklo_pd(f0, f1), _mm256_unpackhi_pd(f0, f1));
-        const __m256d b = _mm256_max_pd(_mm256_unpacklo_pd(f2, f3), _mm256_unpackhi_pd(f2, f3));
-        const __m256d p =
-            _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
-        _mm256_storeu_pd(peaks + i, p);
-        largest4 = _mm256_max_pd(largest4, p);
+        __m256d f[8];
+        QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] = _mm256_setzero_pd();
+        QUENLIX_UNROLL for (int m = 0; m < 12; ++m) {
+            const __m256d c = tp[m];
+            QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] =
+                _mm256_add_pd(f[k], _mm256_mul_pd(c, _mm256_set1_pd(s[k - m])));
+        }
+        QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] = MagnitudeAvx2(
+            _mm256_blend_pd(f[k], _mm256_add_pd(f[k], _mm256_mul_pd(t0, _mm256_set1_pd(s[k - 12]))), 0x1));
+        QUENLIX_UNROLL for (int g = 0; g < 8; g += 4) {
+            // (f0 01, f1 01, f0 23, f1 23) and (f2 01, f3 01, f2 23, f3 23), folded into (f0, f1, f2, f3).
+            const __m256d a =
+                _mm256_max_pd(_mm256_unpacklo_pd(f[g], f[g + 1]), _mm256_unpackhi_pd(f[g], f[g + 1]));
+            const __m256d b =
+                _mm256_max_pd(_mm256_unpacklo_pd(f[g + 2], f[g + 3]), _mm256_unpackhi_pd(f[g + 2], f[g + 3]));
+            const __m256d p =
+                _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
+            _mm256_storeu_pd(peaks + i + g, p);
+            largest4 = _mm256_max_pd(largest4, p);
+        }
     }
     for (; i < n; ++i) {
         const __m256d f = FrameAvx2(tp, t0, scaled + 12 + i);
