@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/AudioSource.h"
+#include "cli/Delivery.h"
 #include "cli/DemoProgramme.h"
 #include "cli/Meterer.h"
 #include "cli/Options.h"
@@ -56,10 +57,10 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
     std::vector<MeterJob> jobs;
     if (options.command == Command::Demo) {
-        jobs.push_back({"demo programme", [](std::string&) { return makeDemoProgramme(); }});
+        jobs.push_back(
+            {"demo programme", [](std::string&) { return makeDemoProgramme(); }, !options.plotPath.empty()});
     } else {
-        for (const std::string& file : options.files)
-            jobs.push_back({file, [file](std::string& error) { return openAudioFile(file, error); }});
+        for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
     }
 
     std::string error;
@@ -69,10 +70,16 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         return kExitSomeFailed;
     }
 
-    Progress progress(err, terminal && !options.quiet, static_cast<int>(jobs.size()));
-    std::vector<FileReport> reports =
-        meterAll(jobs, *factory, options, options.statePath.empty() ? nullptr : &state, progress);
+    const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
+    const int programmes = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
+    Progress progress(err, terminal && !options.quiet, programmes);
+    std::vector<FileReport> reports = meterAll(jobs, *factory, options, applied, progress);
+    if (options.album)
+        meterAlbum(options.files, reports, *factory, options, applied, progress,
+                   static_cast<int>(jobs.size()));
     progress.finish();
+    judge(reports, options);
+    warnNonFinite(reports, err);
 
     bool allOk = true;
     for (const FileReport& r : reports) {
@@ -91,13 +98,14 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         if (options.command == Command::Demo && allOk)
             out << "\nEditor picture: " << options.snapshotPath << '\n';
     }
+    bool filesWritten = writeDeliveryFiles(reports, options, err);
     out.flush();
     if (!out) {
         // A full disk or a closed pipe: the results were not delivered, so this is no success.
         err << "quenlix: cannot write the report to standard output\n";
         return kExitSomeFailed;
     }
-    return allOk ? kExitOk : kExitSomeFailed;
+    return deliveryExitCode(reports, filesWritten);
 }
 
 }  // namespace quenlix::cli

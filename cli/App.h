@@ -17,8 +17,8 @@ using FactoryMaker =
     std::function<std::unique_ptr<SessionFactory>(const std::string& pluginPath, std::string& error)>;
 
 // Runs the program on the calling thread (worker threads for -j are its own and joined before it returns);
-// returns its exit code (0 all measured, 1 some programme failed, 2 usage error). `terminal` says whether
-// `err` is a terminal, which decides the progress bar.
+// returns its exit code (0 all measured, 1 some programme failed, 2 usage error, 3 some missed the target).
+// `terminal` says whether `err` is a terminal, which decides the progress bar.
 int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                const FactoryMaker& makeFactory, bool terminal);
 

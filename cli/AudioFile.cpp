@@ -64,6 +64,15 @@ bool truncatedData(SNDFILE* file, std::string& error) {
 
 }  // namespace
 
+std::string formatProblem(int channels, int sampleRate) {
+    if (channels < 1 || channels > kMaxChannels)
+        return std::to_string(channels) + " channels; only 1 to " + std::to_string(kMaxChannels) +
+               " channels can be metered";
+    if (sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate)
+        return "sample rate " + std::to_string(sampleRate) + " Hz is outside 8000 to 384000 Hz";
+    return {};
+}
+
 std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string& error) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -86,15 +95,8 @@ std::unique_ptr<AudioSource> openAudioFile(const std::string& path, std::string&
     }
     auto source = std::make_unique<SndFileSource>(file, info);
     if (truncatedData(file, error)) return nullptr;
-    if (info.channels < 1 || info.channels > kMaxChannels) {
-        error = std::to_string(info.channels) + " channels; only 1 to " + std::to_string(kMaxChannels) +
-                " channels can be metered";
-        return nullptr;
-    }
-    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
-        error = "sample rate " + std::to_string(info.samplerate) + " Hz is outside 8000 to 384000 Hz";
-        return nullptr;
-    }
+    error = formatProblem(info.channels, info.samplerate);
+    if (!error.empty()) return nullptr;
     if (info.frames <= 0) {
         error = "no audio frames";
         return nullptr;

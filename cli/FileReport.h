@@ -2,27 +2,35 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/LoudnessHistory.h"
 #include "cli/MeteringSession.h"
+#include "cli/Targets.h"
 
 namespace quenlix::cli {
 
 struct FileReport {
     std::string file;     // as given on the command line ("demo programme" for the demo)
+    bool album = false;   // all files as one programme; `file` then names it for messages only
     std::string version;  // plug-in version, empty when the plug-in could not be loaded
     bool ok = false;
     std::string error;       // one line naming the reason; empty when ok
     bool hasFormat = false;  // the programme's format was read
     int sampleRate = 0;
     int channels = 0;
-    std::int64_t frames = 0;
+    std::int64_t frames = 0;             // read; a stream's length is known once it has been metered
+    bool dualMono = false;               // a mono programme metered as two identical channels
+    std::int64_t nonFiniteSamples = 0;   // NaN and infinite samples, metered as silence
     bool hasResults = false;             // settings, outputs, readouts and measurements were read
     std::vector<ParamReading> settings;  // the six setting parameters, in index order
     std::vector<ParamReading> outputs;   // the thirteen output parameters, in index order
     Readouts readouts;
     Measurements measurements;
+    std::optional<Verdict> check;  // with a delivery target: the verdict on the measurements
+    LoudnessHistory history;       // the outputs after every publish, when the job kept them
 };
 
 }  // namespace quenlix::cli

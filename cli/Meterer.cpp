@@ -55,7 +55,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     report.hasFormat = true;
     report.sampleRate = source->sampleRate();
     report.channels = source->channels();
-    report.frames = source->frames();
+    report.frames = std::max<std::int64_t>(source->frames(), 0);
 
     std::unique_ptr<MeteringSession> session = factory.create(error);
     if (!session) return false;
@@ -68,6 +68,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
 
     TimelineWriter timeline;
     const bool withTimeline = !options.timelinePath.empty();
+    const bool sampling = withTimeline || job.keepHistory;
     if (withTimeline) {
         std::vector<std::string> columns;
         for (int index : kOutputParams) columns.push_back(session->parameter(index).name);
@@ -75,8 +76,8 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     }
 
     // The file is read and de-interleaved in large chunks and handed to the plug-in in host blocks. Host
-    // blocks never straddle a publish when a timeline is written, so every row is read right after the
-    // publish it belongs to.
+    // blocks never straddle a publish when a timeline or history is kept, so every row is read right after
+    // the publish it belongs to.
     const std::int64_t period = publishPeriodFrames(source->sampleRate());
     const std::int64_t block = options.blockFrames;
     const std::int64_t chunk = std::max<std::int64_t>(block, kReadChunkFrames);
@@ -84,6 +85,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     std::vector<std::vector<float>> planar(channels, std::vector<float>(static_cast<std::size_t>(chunk)));
     std::vector<const float*> pointers(channels);
 
+    report.history.periodS = static_cast<double>(period) / source->sampleRate();
     progress.begin(jobIndex, job.name);
     std::int64_t done = 0;
     std::int64_t nextPublish = period;
@@ -94,20 +96,29 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
         deinterleave(interleaved.data(), got, planar);
         for (std::int64_t offset = 0; offset < got;) {
             std::int64_t n = std::min(block, got - offset);
-            if (withTimeline && period > 0) n = std::min(n, nextPublish - done);
+            if (sampling && period > 0) n = std::min(n, nextPublish - done);
             for (int c = 0; c < channels; ++c) pointers[c] = planar[c].data() + offset;
             if (!session->render(pointers.data(), static_cast<int>(n), error)) return false;
             done += n;
             offset += n;
-            if (withTimeline && period > 0 && done == nextPublish) {
-                timeline.row(static_cast<double>(done) / source->sampleRate(), outputValues(*session));
+            if (sampling && period > 0 && done == nextPublish) {
+                std::vector<double> values = outputValues(*session);
+                if (withTimeline) timeline.row(static_cast<double>(done) / source->sampleRate(), values);
+                if (job.keepHistory) report.history.add(values);
                 nextPublish += period;
             }
         }
         progress.advance(jobIndex, done, source->frames(), got, source->sampleRate());
     }
+    if (source->frames() == kUnknownFrames) report.frames = done;
+    report.nonFiniteSamples = source->nonFiniteSamples();
+    report.dualMono = source->dualMono();
     if (done < source->frames()) {
         error = "ended after " + std::to_string(done) + " of " + std::to_string(source->frames()) + " frames";
+        return false;
+    }
+    if (done == 0) {
+        error = "no audio frames";
         return false;
     }
     if (withTimeline && !timeline.close(error)) return false;

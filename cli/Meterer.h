@@ -24,6 +24,7 @@ using SourceOpener = std::function<std::unique_ptr<AudioSource>(std::string& err
 struct MeterJob {
     std::string name;  // shown in reports and the progress bar
     SourceOpener open;
+    bool keepHistory = false;  // keep the outputs after every publish in the report (for a plot)
 };
 
 // Frames between two output publishes of the plug-in at `sampleRate` (50 ms, truncated to whole samples).

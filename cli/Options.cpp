@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "cli/DeliveryOptions.h"
 #include "cli/MeteringSession.h"
 
 namespace quenlix::cli {
@@ -66,6 +67,7 @@ void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
 std::optional<int> parseArguments(int argc, const char* const* argv, Options& o, std::ostream& out,
                                   std::ostream& err) {
     Choices choices;
+    DeliveryChoices delivery;
     CLI::App app{"quenlix: meter audio through the Quenlix level and loudness meter plug-in", "quenlix"};
     app.require_subcommand(1);
 
@@ -73,10 +75,12 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     addMeteringOptions(*measure, o, choices);
     measure->add_option("-j,--jobs", o.jobs, "files metered in parallel (default 1)")
         ->check(CLI::Range(1, kMaxJobs));
-    measure->add_option("FILE", o.files, "audio files")->required();
+    measure->add_option("FILE", o.files, "audio files; - reads a WAV or AU stream from standard input");
+    addDeliveryOptions(*measure, o, delivery, true);
 
     CLI::App* demo = app.add_subcommand("demo", "meter the built-in demonstration programme");
     addMeteringOptions(*demo, o, choices);
+    addDeliveryOptions(*demo, o, delivery, false);
 
     try {
         app.parse(argc, argv);
@@ -90,6 +94,7 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
     o.command = demo->parsed() ? Command::Demo : Command::Measure;
     if (o.command == Command::Demo && o.snapshotPath.empty()) o.snapshotPath = kDemoSnapshot;
+    if (std::optional<int> code = checkDeliveryOptions(delivery, o, out, err)) return code;
 
     if (o.files.size() > 1) {
         const char* single = !o.timelinePath.empty()    ? "--timeline"

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/Targets.h"
+
 namespace quenlix::cli {
 
 enum class Command { Measure, Demo };
@@ -16,6 +18,7 @@ enum class Command { Measure, Demo };
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitTargetMissed = 3;  // every file measured, some missed the --target
 
 struct Options {
     Command command = Command::Measure;
@@ -37,6 +40,15 @@ struct Options {
     std::string statePath;
     std::string saveStatePath;
     std::string pluginPath;  // empty: located beside the executable
+
+    // Delivery work.
+    std::string plotPath;  // .png or .svg
+    int plotWidth = 1200;
+    int plotHeight = 400;
+    std::optional<DeliveryTarget> target;
+    bool album = false;  // one more result: every file as one programme
+    std::string csvPath;
+    bool dualMono = false;  // mono files metered as a stereo insert with the signal in both channels
 };
 
 constexpr int kMinBlockFrames = 1;

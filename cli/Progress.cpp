@@ -6,6 +6,13 @@
 #include <cstdio>
 
 namespace quenlix::cli {
+namespace {
+
+std::string shortName(const std::string& name) {
+    return name.size() > 40 ? "..." + name.substr(name.size() - 37) : name;
+}
+
+}  // namespace
 
 bool stderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
@@ -25,14 +32,28 @@ std::string Progress::line(const std::string& name, double percent, double speed
     int filled = static_cast<int>(percent / 100.0 * kBarWidth + 0.5);
     if (filled < 0) filled = 0;
     if (filled > kBarWidth) filled = kBarWidth;
-    std::string shown = name;
-    if (shown.size() > 40) shown = "..." + shown.substr(shown.size() - 37);
     char buf[256];
     std::snprintf(buf, sizeof buf, "[%.*s%.*s] %5.1f%%  %6.1fx real time  ", filled,
                   "########################", kBarWidth - filled, "                        ", percent, speed);
     std::string out = buf;
     if (fileCount > 1) out += "(" + std::to_string(filesDone) + "/" + std::to_string(fileCount) + ") ";
-    return out + shown;
+    return out + shortName(name);
+}
+
+std::string Progress::streamLine(const std::string& name, double audioS, double elapsedS, double speed,
+                                 int filesDone, int fileCount) {
+    auto clock = [](double seconds) {
+        long t = static_cast<long>(seconds);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", t / 3600, t / 60 % 60, t % 60);
+        return std::string(buf);
+    };
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "[%s of audio in %s]  %6.1fx real time  ", clock(audioS).c_str(),
+                  clock(elapsedS).c_str(), speed);
+    std::string out = buf;
+    if (fileCount > 1) out += "(" + std::to_string(filesDone) + "/" + std::to_string(fileCount) + ") ";
+    return out + shortName(name);
 }
 
 void Progress::begin(int job, const std::string& name) {
@@ -49,6 +70,8 @@ void Progress::advance(int job, std::int64_t framesDone, std::int64_t frames, st
     std::lock_guard<std::mutex> lock(mMutex);
     if (job >= 0 && job < static_cast<int>(mFractions.size()) && frames > 0)
         mFractions[job] = std::min(1.0, static_cast<double>(framesDone) / static_cast<double>(frames));
+    mStreaming = frames < 0;
+    if (mStreaming && sampleRate > 0) mStreamSeconds = static_cast<double>(framesDone) / sampleRate;
     if (sampleRate > 0) mAudioSeconds += static_cast<double>(newFrames) / sampleRate;
     draw(false);
 }
@@ -58,6 +81,7 @@ void Progress::fileDone(int job) {
     std::lock_guard<std::mutex> lock(mMutex);
     if (job >= 0 && job < static_cast<int>(mFractions.size())) mFractions[job] = 1.0;
     ++mFilesDone;
+    mStreaming = false;
     draw(true);
 }
 
@@ -77,7 +101,8 @@ void Progress::draw(bool force) {
     double done = 0.0;
     for (double f : mFractions) done += f;
     double percent = mFractions.empty() ? 100.0 : 100.0 * done / static_cast<double>(mFractions.size());
-    std::string text = line(mName, percent, speed, mFilesDone, mFileCount);
+    std::string text = mStreaming ? streamLine(mName, mStreamSeconds, wall, speed, mFilesDone, mFileCount)
+                                  : line(mName, percent, speed, mFilesDone, mFileCount);
     std::size_t width = text.size();
     if (width < mLastWidth) text += std::string(mLastWidth - width, ' ');
     mErr << '\r' << text << std::flush;

@@ -39,15 +39,28 @@ ordered_json measurementsJson(const Measurements& m) {
     return j;
 }
 
+ordered_json checkJson(const FileReport& r) {
+    if (!r.check) return nullptr;
+    ordered_json c;
+    c["target"] = r.check->target;
+    c["pass"] = r.check->pass;
+    c["failures"] = r.check->failures;
+    return c;
+}
+
 ordered_json reportJson(const FileReport& r) {
     ordered_json j;
-    j["file"] = r.file;
+    j["file"] = r.album ? ordered_json(nullptr) : ordered_json(r.file);
+    j["album"] = r.album;
     j["version"] = r.version.empty() ? ordered_json(nullptr) : ordered_json(r.version);
     j["ok"] = r.ok;
     j["error"] = r.ok ? ordered_json(nullptr) : ordered_json(r.error);
     j["sample_rate"] = r.hasFormat ? ordered_json(r.sampleRate) : ordered_json(nullptr);
     j["channels"] = r.hasFormat ? ordered_json(r.channels) : ordered_json(nullptr);
+    j["dual_mono"] = r.dualMono;
     j["frames"] = r.hasFormat ? ordered_json(r.frames) : ordered_json(nullptr);
+    j["non_finite_samples"] = r.hasResults ? ordered_json(r.nonFiniteSamples) : ordered_json(nullptr);
+    j["check"] = checkJson(r);
     if (!r.hasResults) {
         j["settings"] = nullptr;
         j["outputs"] = nullptr;
@@ -109,7 +122,8 @@ void writeTable(const FileReport& r, std::ostream& out) {
     out << r.file;
     if (r.hasFormat) {
         char buf[96];
-        std::snprintf(buf, sizeof buf, "  (%d Hz, %d ch, %.2f s)", r.sampleRate, r.channels,
+        std::snprintf(buf, sizeof buf, "  (%d Hz, %d ch%s, %.2f s)", r.sampleRate, r.channels,
+                      r.dualMono ? " dual mono" : "",
                       static_cast<double>(r.frames) / (r.sampleRate > 0 ? r.sampleRate : 1));
         out << buf;
     }
@@ -138,6 +152,12 @@ void writeTable(const FileReport& r, std::ostream& out) {
         std::snprintf(buf, sizeof buf, "  %-9s %7s  %10s %s\n", row.key, shown.c_str(),
                       fixed(row.measured, 3).c_str(), row.unit);
         out << buf;
+    }
+    if (r.nonFiniteSamples > 0)
+        out << "  non-finite samples: " << r.nonFiniteSamples << " (metered as silence)\n";
+    if (r.check) {
+        out << "  check " << r.check->target << ": " << (r.check->pass ? "PASS" : "FAIL") << '\n';
+        for (const std::string& why : r.check->failures) out << "    " << why << '\n';
     }
 }
 
