@@ -204,10 +204,11 @@ void drawTarget(cairo_t* cr, const DeliveryTarget& t, const Frame& f) {
     cairo_fill(cr);
     const double dash[] = {6.0, 4.0};
     cairo_set_dash(cr, dash, 2, 0.0);
-    cairo_set_line_width(cr, 1.2);
+    cairo_set_line_width(cr, 1.0);
     setColour(cr, kTarget);
-    cairo_move_to(cr, f.left, f.y(t.integratedLufs));
-    cairo_line_to(cr, f.right, f.y(t.integratedLufs));
+    const double y = std::round(f.y(t.integratedLufs)) + 0.5;  // on a pixel row: crisp, in its full colour
+    cairo_move_to(cr, f.left, y);
+    cairo_line_to(cr, f.right, y);
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0.0);
 }
@@ -397,8 +398,8 @@ void draw(cairo_t* cr, const FileReport& report, const DeliveryTarget* target, i
     drawOvers(cr, h, roles.truePeak, limit, f);
     cairo_restore(cr);
 
-    std::string title = report.album ? "album" : report.file;
-    title += ebu ? "  -  EBU R128 loudness" : "  -  RMS level";
+    std::string title = report.album ? "album" : report.file == "-" ? "standard input" : report.file;
+    title += ebu ? "  \u2014  EBU R128 loudness" : "  \u2014  RMS level";
     cairo_set_font_size(cr, 13.0);
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     setColour(cr, kInk);
