@@ -120,10 +120,13 @@ TEST_F(Delivery, AlbumIsTheConcatenationMeteredNotTheAverage) {
     std::string quiet = sine("quiet.wav", -26.0, 10.0);
     std::string loud = sine("loud.wav", -20.0, 10.0);
     std::string both = dir.file("both.wav");
-    ASSERT_TRUE(test::writeWav(both, 2, 48000, 20 * 48000, [&](std::int64_t i, int c) {
-        double lufs = i < 10 * 48000 ? -26.0 : -20.0;
-        return test::sine(stereoSineRmsFor(lufs), 1000.0, 48000)(i < 10 * 48000 ? i : i - 10 * 48000, c);
-    }, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(test::writeWav(
+        both, 2, 48000, 20 * 48000,
+        [&](std::int64_t i, int c) {
+            double lufs = i < 10 * 48000 ? -26.0 : -20.0;
+            return test::sine(stereoSineRmsFor(lufs), 1000.0, 48000)(i < 10 * 48000 ? i : i - 10 * 48000, c);
+        },
+        SF_FORMAT_WAV | SF_FORMAT_FLOAT));
 
     json album = runJson({"measure", "--album", "--target", "ebu", quiet, loud}, 3);
     json concatenated = runJson({"measure", both}, 0);
@@ -137,7 +140,8 @@ TEST_F(Delivery, AlbumIsTheConcatenationMeteredNotTheAverage) {
     EXPECT_NEAR(il, concatenated[0]["measurements"]["integrated_lufs"].get<double>(), 0.01);
     EXPECT_NEAR(a["measurements"]["loudness_range_lu"].get<double>(),
                 concatenated[0]["measurements"]["loudness_range_lu"].get<double>(), 0.01);
-    // Equal durations: the mean of the energies (both blocks pass the relative gate), not of the levels (-23).
+    // Equal durations: the mean of the energies (both blocks pass the relative gate), not of the levels
+    // (-23).
     EXPECT_NEAR(il, 10.0 * std::log10((std::pow(10.0, -2.6) + std::pow(10.0, -2.0)) / 2.0), 0.05);
     EXPECT_FALSE(a["check"]["pass"].get<bool>());
 
@@ -146,7 +150,8 @@ TEST_F(Delivery, AlbumIsTheConcatenationMeteredNotTheAverage) {
     ASSERT_TRUE(test::writeWav(other, 2, 44100, 44100, test::sine(-20.0, 1000.0, 44100)));
     test::ProgramRun mixed = run({"measure", "--album", quiet, other});
     EXPECT_EQ(mixed.exitCode, 1);
-    EXPECT_NE(mixed.err.find("album (2 files): not metered: the files differ"), std::string::npos) << mixed.err;
+    EXPECT_NE(mixed.err.find("album (2 files): not metered: the files differ"), std::string::npos)
+        << mixed.err;
 }
 
 TEST_F(Delivery, StandardInputMetersLikeTheFile) {
@@ -183,11 +188,14 @@ TEST_F(Delivery, DualMonoReadsThreeDecibelsAboveMono) {
 
 TEST_F(Delivery, NonFiniteSamplesAreCountedWarnedOnceAndTabled) {
     std::string f = dir.file("nan.wav");
-    ASSERT_TRUE(test::writeWav(f, 2, 48000, 48000, [](std::int64_t i, int c) {
-        if (i % 1000 == 0 && c == 0) return std::nan("");
-        if (i == 7 && c == 1) return HUGE_VAL;
-        return 0.1;
-    }, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(test::writeWav(
+        f, 2, 48000, 48000,
+        [](std::int64_t i, int c) {
+            if (i % 1000 == 0 && c == 0) return std::nan("");
+            if (i == 7 && c == 1) return HUGE_VAL;
+            return 0.1;
+        },
+        SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     std::string clean = sine("clean.wav", -23.0, 1.0);
     std::string csv = dir.file("table.csv");
     test::ProgramRun r = run({"measure", "--json", "--csv", csv, f, clean});

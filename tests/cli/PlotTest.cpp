@@ -55,7 +55,8 @@ struct Picture {
     int height() const { return cairo_image_surface_get_height(surface); }
     // 0xRRGGBB of the pixel.
     std::uint32_t at(int x, int y) const {
-        const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
         return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
     }
     // Whether a pixel near 0xRRGGBB (each channel within `tolerance`) lies in the rectangle.
@@ -67,7 +68,8 @@ struct Picture {
     }
     static bool close(std::uint32_t a, std::uint32_t b, int tolerance) {
         for (int shift : {0, 8, 16})
-            if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+            if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+                tolerance)
                 return false;
         return true;
     }
@@ -151,7 +153,8 @@ bool wellFormedXml(const std::string& xml, std::string& why) {
         std::size_t end = at + 1;
         char quote = 0;
         for (; end < xml.size() && (quote != 0 || xml[end] != '>'); ++end)
-            if (xml[end] == '"' || xml[end] == '\'') quote = quote == 0 ? xml[end] : quote == xml[end] ? 0 : quote;
+            if (xml[end] == '"' || xml[end] == '\'')
+                quote = quote == 0 ? xml[end] : quote == xml[end] ? 0 : quote;
         if (end >= xml.size()) return (why = "unterminated tag"), false;
         std::string tag = xml.substr(at + 1, end - at - 1);
         at = end;

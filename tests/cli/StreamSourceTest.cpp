@@ -96,8 +96,8 @@ TEST_F(StreamSource, DeliversTheSameSamplesAsTheFileWhateverTheHeaderAnnounces) 
         const char* what;
         std::string bytes;
     };
-    for (const Case& c : {Case{"WAV with its length", wav}, Case{"open-ended WAV", openEnded(wav)},
-                          Case{"AU", au}}) {
+    for (const Case& c :
+         {Case{"WAV with its length", wav}, Case{"open-ended WAV", openEnded(wav)}, Case{"AU", au}}) {
         Pipe pipe(c.bytes);
         std::string error;
         std::unique_ptr<AudioSource> source = openAudioStream(pipe.fd(), error);

@@ -28,9 +28,9 @@ TEST(Targets, PresetsCarryTheirSpecificationsLimits) {
         const char* name;
         double integrated, tolerance, truePeak;
     };
-    for (const Case& c : {Case{"ebu", -23.0, 0.5, -1.0}, Case{"ebu-live", -23.0, 1.0, -1.0},
-                          Case{"atsc", -24.0, 2.0, -2.0}, Case{"stream-14", -14.0, 1.0, -1.0},
-                          Case{"stream-16", -16.0, 1.0, -1.0}}) {
+    for (const Case& c :
+         {Case{"ebu", -23.0, 0.5, -1.0}, Case{"ebu-live", -23.0, 1.0, -1.0}, Case{"atsc", -24.0, 2.0, -2.0},
+          Case{"stream-14", -14.0, 1.0, -1.0}, Case{"stream-16", -16.0, 1.0, -1.0}}) {
         DeliveryTarget t = target(c.name);
         EXPECT_EQ(t.integratedLufs, c.integrated) << c.name;
         EXPECT_EQ(t.toleranceLu, c.tolerance) << c.name;
@@ -55,11 +55,11 @@ TEST(Targets, CustomTargetsReadTheirKeysAndRejectAnythingElse) {
         const char* says;
     };
     for (const Bad& b : {Bad{"loud", "unknown target"}, Bad{"custom:", "key=value"},
-                         Bad{"custom:tol=1", "I=<LUFS> is required"}, Bad{"custom:I=-20,I=-21", "given twice"},
-                         Bad{"custom:I=-20,x=1", "unknown key"}, Bad{"custom:I=abc", "not a number"},
-                         Bad{"custom:I=-20dB", "not a number"}, Bad{"custom:I=nan", "not a number"},
-                         Bad{"custom:I=5", "must be"}, Bad{"custom:I=-20,tol=-1", "must be"},
-                         Bad{"custom:I=-20,", "key=value"}}) {
+                         Bad{"custom:tol=1", "I=<LUFS> is required"},
+                         Bad{"custom:I=-20,I=-21", "given twice"}, Bad{"custom:I=-20,x=1", "unknown key"},
+                         Bad{"custom:I=abc", "not a number"}, Bad{"custom:I=-20dB", "not a number"},
+                         Bad{"custom:I=nan", "not a number"}, Bad{"custom:I=5", "must be"},
+                         Bad{"custom:I=-20,tol=-1", "must be"}, Bad{"custom:I=-20,", "key=value"}}) {
         std::string error;
         EXPECT_FALSE(parseTarget(b.spec, error)) << b.spec;
         EXPECT_NE(error.find(b.says), std::string::npos) << b.spec << ": " << error;
@@ -81,11 +81,15 @@ TEST(Targets, VerdictNamesEveryMissedLimit) {
         {"too loud", ebu, measured(-21.42, -3.0), {"integrated -21.4 LUFS is 1.6 LU above -23 +-0.5"}},
         {"too quiet", ebu, measured(-25.0, -3.0), {"integrated -25.0 LUFS is 2.0 LU below -23 +-0.5"}},
         {"peak over", ebu, measured(-23.0, -0.3), {"true peak -0.3 dBTP above -1.0"}},
-        {"both", ebu, measured(-20.0, 0.5),
+        {"both",
+         ebu,
+         measured(-20.0, 0.5),
          {"integrated -20.0 LUFS is 3.0 LU above -23 +-0.5", "true peak 0.5 dBTP above -1.0"}},
         {"range too wide", custom, measured(-20.0, -2.0, 14.24), {"loudness range 14.2 LU above 12.0"}},
         {"range within", custom, measured(-20.9, -2.0, 12.0), {}},
-        {"range not measured", custom, measured(-20.0, -2.0, std::nullopt),
+        {"range not measured",
+         custom,
+         measured(-20.0, -2.0, std::nullopt),
          {"loudness range not measured (shorter than 3 s)"}},
     };
     for (const Case& c : cases) {
