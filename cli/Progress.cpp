@@ -70,10 +70,11 @@ void Progress::advance(int job, std::int64_t framesDone, std::int64_t frames, st
     std::lock_guard<std::mutex> lock(mMutex);
     if (job >= 0 && job < static_cast<int>(mFractions.size()) && frames > 0)
         mFractions[job] = std::min(1.0, static_cast<double>(framesDone) / static_cast<double>(frames));
+    const bool switched = mStreaming != (frames < 0);
     mStreaming = frames < 0;
     if (mStreaming && sampleRate > 0) mStreamSeconds = static_cast<double>(framesDone) / sampleRate;
     if (sampleRate > 0) mAudioSeconds += static_cast<double>(newFrames) / sampleRate;
-    draw(false);
+    draw(switched);
 }
 
 void Progress::fileDone(int job) {

@@ -5,9 +5,11 @@
 
 #include <csignal>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "WavFiles.h"
+#include "cli/Progress.h"
 #include "cli/StreamSource.h"
 
 namespace quenlix::cli {
@@ -147,6 +149,16 @@ TEST_F(StreamSource, ADamagedStreamIsAnErrorForThatInput) {
     std::vector<float> got = readAll(*source, error);
     EXPECT_TRUE(error.empty()) << error;
     EXPECT_GT(got.size(), 40000u);
+}
+
+TEST(StreamProgress, ShowsTheAudioMeteredAndTheTimeTakenInsteadOfABar) {
+    std::ostringstream err;
+    Progress p(err, true, 1);
+    p.begin(0, "-");
+    p.advance(0, 75 * 48000, kUnknownFrames, 75 * 48000, 48000);
+    std::string last = err.str().substr(err.str().rfind('\r'));
+    EXPECT_EQ(last.rfind("\r[0:01:15 of audio in 0:00:00]", 0), 0u) << last;
+    EXPECT_EQ(last.find('%'), std::string::npos) << "no percentage of an unknown length: " << last;
 }
 
 }  // namespace
