@@ -17,8 +17,10 @@ struct InChannel {
     WDL_TypedBuf<double> mScratchBuf{8 * 256};  // block-size doubles
     WDL_String mLabel;
     // Host buffer attached for the current call and its frame count, so that a call longer than
-    // the block size can be converted piece by piece.
+    // the block size can be converted piece by piece. Each channel keeps its own count: a host
+    // may attach its channels in several calls.
     const float* mFSrc = nullptr;  // not owned
+    int mFSrcFrames = 0;
 };
 
 // One plug-in output channel. mDest points at this channel's entry of the base's output pointer

@@ -121,18 +121,21 @@ class IPlugBase {
     // block. Channel ranges are clipped to the existing channels.
     void SetInputChannelConnections(int idx, int n, bool connected);
     void SetOutputChannelConnections(int idx, int n, bool connected);
-    // Audio thread, mutex held, no allocation. Each connected channel in range takes the next
-    // host pointer; disconnected channels take none. Nothing happens with a block size of 0 or
-    // nFrames <= 0; frames beyond the block size are converted by the following Process or
-    // PassThrough call, piece by piece.
+    // Audio thread, mutex held, no allocation. Act on channels idx .. idx + n - 1 only, so a
+    // host may attach its channels in several calls before the block runs. Each connected
+    // channel in range takes the next host pointer; disconnected channels take none. Nothing
+    // happens with a block size of 0 or nFrames <= 0; frames beyond the block size are
+    // converted by the following Process or PassThrough call, piece by piece, and frames beyond
+    // a channel's own nFrames read as silence.
     void AttachInputBuffers(int idx, int n, float** ppData, int nFrames);
     void AttachOutputBuffers(int idx, int n, float** ppData);
     // Runs ProcessDoubleReplacing and converts connected outputs back to float. A call longer
     // than the block size is run in pieces of at most the block size. sampleType only selects
-    // the float variant.
+    // the float variant. Every call, even one of no frames, ends the attachment: afterwards no
+    // channel holds a host pointer.
     void ProcessBuffers(float sampleType, int nFrames);
     // Bypass: inputs to outputs (delayed by the latency when a delay line exists), then
-    // converted back to float as in ProcessBuffers.
+    // converted back to float and the attachment ended as in ProcessBuffers.
     void PassThroughBuffers(float sampleType, int nFrames);
     // Bypass on the double arrays; nFrames is clipped to the block size.
     void PassThroughBuffers(double sampleType, int nFrames);
@@ -221,14 +224,13 @@ class IPlugBase {
 
   private:
     void ParseChannelIO(const char* channelIOStr, int* pMaxIn, int* pMaxOut);
-    // Converts frames [offset, offset + nFrames) of every attached host input into scratch.
+    // Converts frames [offset, offset + nFrames) of one / every attached host input into scratch.
+    static void ConvertInput(InChannel* ch, int offset, int nFrames);
     void ConvertInputs(int offset, int nFrames);
     // Converts frames [0, nFrames) of every connected output's scratch to its host buffer at offset.
     void ConvertOutputs(int offset, int nFrames);
     // Runs one piece of at most the block size on the scratch buffers.
     void PassThroughPiece(int nFrames);
-    // Drops the host input pointers of the finished call.
-    void ForgetHostInputs();
-
-    int mAttachedFrames = 0;  // frame count given to the last AttachInputBuffers
+    // Drops the host pointers of the finished call.
+    void ForgetHostBuffers();
 };

@@ -36,14 +36,12 @@ void IPlugBase::SetBlockSize(int blockSize) {
     for (int i = 0; i < NInChannels(); ++i) {
         InChannel* ch = mInChannels.Get(i);
         *ch->mSrc = ch->mScratchBuf.Get();
-        ch->mFSrc = nullptr;
     }
     for (int i = 0; i < NOutChannels(); ++i) {
         OutChannel* ch = mOutChannels.Get(i);
         *ch->mDest = ch->mScratchBuf.Get();
-        ch->mFDest = nullptr;
     }
-    mAttachedFrames = 0;
+    ForgetHostBuffers();
 }
 
 void IPlugBase::ZeroScratchBuffers() {
@@ -59,6 +57,7 @@ void IPlugBase::SetInputChannelConnections(int idx, int n, bool connected) {
         if (!connected) {
             *ch->mSrc = ch->mScratchBuf.Get();
             ch->mFSrc = nullptr;
+            ch->mFSrcFrames = 0;
         }
     }
 }
@@ -77,25 +76,24 @@ void IPlugBase::SetOutputChannelConnections(int idx, int n, bool connected) {
 
 void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames) {
     if (mBlockSize <= 0 || nFrames <= 0 || !ppData) return;
+    // Only channels in range change: a host may attach its channels in several calls (one port
+    // at a time), each of which must survive the others until the block runs.
     const int end = RangeEnd(idx, n, NInChannels());
-    // Host pointers belong to this call only; channels outside the range must not keep last
-    // call's pointers.
-    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mFSrc = nullptr;
+    const int first = nFrames < mBlockSize ? nFrames : mBlockSize;
     float** next = ppData;
     for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
         InChannel* ch = mInChannels.Get(i);
         if (!ch->mConnected) continue;
         ch->mFSrc = *next++;
+        ch->mFSrcFrames = nFrames;
         *ch->mSrc = ch->mScratchBuf.Get();
+        ConvertInput(ch, 0, first);
     }
-    mAttachedFrames = nFrames;
-    ConvertInputs(0, nFrames < mBlockSize ? nFrames : mBlockSize);
 }
 
 void IPlugBase::AttachOutputBuffers(int idx, int n, float** ppData) {
     if (mBlockSize <= 0 || !ppData) return;
     const int end = RangeEnd(idx, n, NOutChannels());
-    for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mFDest = nullptr;
     float** next = ppData;
     for (int i = idx < 0 ? 0 : idx; i < end; ++i) {
         OutChannel* ch = mOutChannels.Get(i);
@@ -105,19 +103,20 @@ void IPlugBase::AttachOutputBuffers(int idx, int n, float** ppData) {
     }
 }
 
+void IPlugBase::ConvertInput(InChannel* ch, int offset, int nFrames) {
+    if (!ch->mConnected || !ch->mFSrc) return;
+    double* dest = ch->mScratchBuf.Get();
+    // Frames the caller did not attach read as silence.
+    int avail = ch->mFSrcFrames - offset;
+    if (avail > nFrames) avail = nFrames;
+    if (avail < 0) avail = 0;
+    const float* src = ch->mFSrc + offset;
+    for (int s = 0; s < avail; ++s) dest[s] = src[s];
+    for (int s = avail; s < nFrames; ++s) dest[s] = 0.0;
+}
+
 void IPlugBase::ConvertInputs(int offset, int nFrames) {
-    for (int i = 0; i < NInChannels(); ++i) {
-        InChannel* ch = mInChannels.Get(i);
-        if (!ch->mConnected || !ch->mFSrc) continue;
-        double* dest = ch->mScratchBuf.Get();
-        // Frames the caller did not attach read as silence.
-        int avail = mAttachedFrames - offset;
-        if (avail > nFrames) avail = nFrames;
-        if (avail < 0) avail = 0;
-        const float* src = ch->mFSrc + offset;
-        for (int s = 0; s < avail; ++s) dest[s] = src[s];
-        for (int s = avail; s < nFrames; ++s) dest[s] = 0.0;
-    }
+    for (int i = 0; i < NInChannels(); ++i) ConvertInput(mInChannels.Get(i), offset, nFrames);
 }
 
 void IPlugBase::ConvertOutputs(int offset, int nFrames) {
@@ -131,32 +130,38 @@ void IPlugBase::ConvertOutputs(int offset, int nFrames) {
 }
 
 void IPlugBase::ProcessBuffers(float /*sampleType*/, int nFrames) {
-    if (mBlockSize <= 0 || nFrames <= 0) return;
-    for (int offset = 0; offset < nFrames; offset += mBlockSize) {
-        const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
-        if (offset > 0) ConvertInputs(offset, piece);
-        ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), piece);
-        ConvertOutputs(offset, piece);
+    if (mBlockSize > 0) {
+        for (int offset = 0; offset < nFrames; offset += mBlockSize) {
+            const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
+            if (offset > 0) ConvertInputs(offset, piece);
+            ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), piece);
+            ConvertOutputs(offset, piece);
+        }
     }
-    ForgetHostInputs();
+    ForgetHostBuffers();
 }
 
 void IPlugBase::PassThroughBuffers(float /*sampleType*/, int nFrames) {
-    if (mBlockSize <= 0 || nFrames <= 0) return;
-    for (int offset = 0; offset < nFrames; offset += mBlockSize) {
-        const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
-        if (offset > 0) ConvertInputs(offset, piece);
-        PassThroughPiece(piece);
-        ConvertOutputs(offset, piece);
+    if (mBlockSize > 0) {
+        for (int offset = 0; offset < nFrames; offset += mBlockSize) {
+            const int piece = nFrames - offset < mBlockSize ? nFrames - offset : mBlockSize;
+            if (offset > 0) ConvertInputs(offset, piece);
+            PassThroughPiece(piece);
+            ConvertOutputs(offset, piece);
+        }
     }
-    ForgetHostInputs();
+    ForgetHostBuffers();
 }
 
-void IPlugBase::ForgetHostInputs() {
-    // The host's input buffers are valid for one call only; a later call that attaches no
-    // inputs must not read them.
-    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mFSrc = nullptr;
-    mAttachedFrames = 0;
+void IPlugBase::ForgetHostBuffers() {
+    // The host's buffers are valid for one call only; a later call that attaches fewer channels
+    // must neither read the old inputs nor write the old outputs.
+    for (int i = 0; i < NInChannels(); ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        ch->mFSrc = nullptr;
+        ch->mFSrcFrames = 0;
+    }
+    for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mFDest = nullptr;
 }
 
 void IPlugBase::PassThroughBuffers(double /*sampleType*/, int nFrames) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "tests/framework/TestPlug.h"
@@ -161,6 +162,76 @@ TEST_F(ChannelFlow, ALaterCallWithoutInputsDoesNotReadTheLastCallsBuffers) {
     plug.ProcessBuffers(0.0f, 20);  // AddressSanitizer reports any read of the freed buffers
     // Unattached connected inputs deliver what their scratch holds: frames 16..19 of the last call.
     EXPECT_EQ(out.data[0][19], 19.0f);
+}
+
+// A host that attaches its channels in several calls (one port at a time, or in groups) must
+// get every channel's audio, in every piece of a call longer than the block size.
+TEST_F(ChannelFlow, ChannelsAttachedInSeveralRangesAllFlowInEveryPiece) {
+    struct Split {
+        const char* name;
+        std::vector<int> inRanges, outRanges;  // widths of consecutive attach calls
+    };
+    const Split splits[] = {
+        {"inputs in two", {3, 3}, {6}},
+        {"outputs in two", {6}, {2, 4}},
+        {"both one by one", {1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}},
+        {"both reversed", {4, 2}, {1, 5}},
+    };
+    for (const Split& split : splits) {
+        TestPlug p;
+        p.SetInputChannelConnections(0, 6, true);
+        p.SetOutputChannelConnections(0, 6, true);
+        p.SetBlockSize(8);
+        p.gain = 2.0;
+        for (int round = 0; round < 2; ++round) {  // the second round must not see the first's buffers
+            HostBuffers in(6, 21, 1000.0f * round), out(6, 21, -7.0f);
+            // "both reversed" attaches its ranges from the last channel down.
+            const bool reversed = std::string(split.name) == "both reversed";
+            int idx = reversed ? 6 : 0;
+            for (int w : split.inRanges) {
+                if (reversed) idx -= w;
+                p.AttachInputBuffers(idx, w, in.ptrs.data() + idx, 21);
+                if (!reversed) idx += w;
+            }
+            idx = reversed ? 6 : 0;
+            for (int w : split.outRanges) {
+                if (reversed) idx -= w;
+                p.AttachOutputBuffers(idx, w, out.ptrs.data() + idx);
+                if (!reversed) idx += w;
+            }
+            p.ProcessBuffers(0.0f, 21);
+            for (int c = 0; c < 6; ++c)
+                for (int s = 0; s < 21; ++s)
+                    ASSERT_EQ(out.data[c][s], 2.0f * in.data[c][s])
+                        << split.name << " " << round << " " << c << ":" << s;
+        }
+    }
+}
+
+TEST_F(ChannelFlow, EachAttachedRangeKeepsItsOwnFrameCount) {
+    HostBuffers in(6, 20), out(6, 20, -7.0f);
+    plug.AttachInputBuffers(0, 3, in.ptrs.data(), 20);
+    plug.AttachInputBuffers(3, 3, in.ptrs.data() + 3, 10);
+    plug.AttachOutputBuffers(0, 6, out.ptrs.data());
+    plug.PassThroughBuffers(0.0f, 20);
+    EXPECT_EQ(out.data[0][19], in.data[0][19]);
+    EXPECT_EQ(out.data[3][9], in.data[3][9]);
+    EXPECT_EQ(out.data[3][10], 0.0f);  // beyond what the host gave this channel: silence
+    EXPECT_EQ(out.data[5][19], 0.0f);
+}
+
+TEST_F(ChannelFlow, ACallEndsTheAttachmentOfEveryOutput) {
+    HostBuffers in(6, 8), first(6, 8, -7.0f);
+    Run(in, first, 8);
+    // The next call attaches only outputs 0 and 1; the first call's buffers of outputs 2..5 may be
+    // gone and must not be written.
+    HostBuffers second(2, 8, -9.0f);
+    plug.AttachInputBuffers(0, 6, in.ptrs.data(), 8);
+    plug.AttachOutputBuffers(0, 2, second.ptrs.data());
+    for (int c = 2; c < 6; ++c) first.data[c].assign(8, -3.0f);
+    plug.ProcessBuffers(0.0f, 8);
+    EXPECT_EQ(second.data[1][4], in.data[1][4]);
+    for (int c = 2; c < 6; ++c) EXPECT_EQ(first.data[c][4], -3.0f) << c;
 }
 
 TEST_F(ChannelFlow, NoBlockSizeOrNoFramesDoesNothing) {
