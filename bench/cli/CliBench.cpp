@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "BenchProgramme.h"
 #include "cli/AudioSource.h"
 #include "cli/Meterer.h"
 #include "cli/PluginSession.h"
@@ -21,39 +22,7 @@ namespace {
 
 using namespace quenlix::cli;
 
-constexpr int kRate = 48000;
-constexpr double kSeconds = 300.0;
-
-// A 300 s stereo file of programme-like material (two detuned tones with a slow level swing), written once.
-const std::string& benchFile() {
-    static const std::string path = [] {
-        std::string p = (std::filesystem::temp_directory_path() / "quenlix-cli-bench-300s.wav").string();
-        SF_INFO info{};
-        info.channels = 2;
-        info.samplerate = kRate;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-        SNDFILE* f = sf_open(p.c_str(), SFM_WRITE, &info);
-        std::vector<float> buf(2 * 4800);
-        const std::int64_t frames = static_cast<std::int64_t>(kSeconds * kRate);
-        for (std::int64_t done = 0; f != nullptr && done < frames; done += 4800) {
-            for (int i = 0; i < 4800; ++i) {
-                double t = double(done + i) / kRate;
-                double g = 0.1 * (1.5 + std::sin(2.0 * M_PI * 0.05 * t));
-                buf[2 * i] = static_cast<float>(g * std::sin(2.0 * M_PI * 440.0 * t));
-                buf[2 * i + 1] = static_cast<float>(g * std::sin(2.0 * M_PI * 441.5 * t));
-            }
-            sf_writef_float(f, buf.data(), 4800);
-        }
-        if (f != nullptr) sf_close(f);
-        return p;
-    }();
-    return path;
-}
-
-void setRealTimeCounter(benchmark::State& state) {
-    state.counters["x_realtime"] =
-        benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
-}
+using namespace quenlix::bench;
 
 void BM_MeterFileThroughPlugin(benchmark::State& state) {
     std::string error;

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchProgramme.h"
 #include "cli/Meterer.h"
 #include "cli/Plot.h"
 #include "cli/PluginSession.h"
@@ -24,9 +25,8 @@
 namespace {
 
 using namespace quenlix::cli;
+using namespace quenlix::bench;
 
-constexpr int kRate = 48000;
-constexpr double kSeconds = 300.0;
 // Frames asked of a source at once, as the meterer reads.
 constexpr std::int64_t kChunkFrames = 65536;
 
@@ -82,32 +82,6 @@ BENCHMARK(BM_DrawPlot)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// A 300 s stereo file of programme-like material, written once.
-const std::string& benchFile() {
-    static const std::string path = [] {
-        std::string p = (std::filesystem::temp_directory_path() / "quenlix-delivery-bench-300s.wav").string();
-        SF_INFO info{};
-        info.channels = 2;
-        info.samplerate = kRate;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-        SNDFILE* f = sf_open(p.c_str(), SFM_WRITE, &info);
-        std::vector<float> buf(2 * 4800);
-        const std::int64_t frames = static_cast<std::int64_t>(kSeconds * kRate);
-        for (std::int64_t done = 0; f != nullptr && done < frames; done += 4800) {
-            for (int i = 0; i < 4800; ++i) {
-                double t = double(done + i) / kRate;
-                double g = 0.1 * (1.5 + std::sin(2.0 * M_PI * 0.05 * t));
-                buf[2 * i] = static_cast<float>(g * std::sin(2.0 * M_PI * 440.0 * t));
-                buf[2 * i + 1] = static_cast<float>(g * std::sin(2.0 * M_PI * 441.5 * t));
-            }
-            sf_writef_float(f, buf.data(), 4800);
-        }
-        if (f != nullptr) sf_close(f);
-        return p;
-    }();
-    return path;
-}
-
 // The file's bytes fed into a pipe by a thread of its own, as a decoder feeds standard input.
 class FilePipe {
   public:
@@ -143,11 +117,6 @@ const std::string& benchBytes() {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }();
     return bytes;
-}
-
-void setRealTimeCounter(benchmark::State& state) {
-    state.counters["x_realtime"] =
-        benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Argument: 0 the file, 1 the pipe.

@@ -40,23 +40,9 @@ class Delivery : public ::testing::Test {
         EXPECT_FALSE(j.is_discarded()) << r.out << r.err;
         return j;
     }
-    // Runs the program with the bytes of `file` on its standard input.
-    test::ProgramRun runWithStdin(const std::string& file, std::vector<std::string> args) {
-        std::string stdinFile = dir.file("stdin.wav");
-        std::filesystem::copy_file(file, stdinFile, std::filesystem::copy_options::overwrite_existing);
-        // `cat |` makes standard input a pipe, which cannot seek.
-        std::string cmd = "cat " + test::shellQuote(stdinFile) + " | " + test::shellQuote(QUENLIX_EXE);
-        for (const std::string& a : args) cmd += " " + test::shellQuote(a);
-        cmd += " 2>" + test::shellQuote(dir.file("stderr.txt"));
-        test::ProgramRun r;
-        std::FILE* pipe = popen(cmd.c_str(), "r");
-        if (pipe == nullptr) return r;
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-        int status = pclose(pipe);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.err = test::readFile(dir.file("stderr.txt"));
-        return r;
+    // Runs the program with the bytes of `file` arriving through a pipe on its standard input.
+    test::ProgramRun runWithStdin(const std::string& file, const std::vector<std::string>& args) {
+        return test::runQuenlixProgram(args, dir, "", file);
     }
 
     ScratchDir dir;

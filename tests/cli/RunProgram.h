@@ -29,12 +29,14 @@ inline std::string shellQuote(const std::string& s) {
     return q + "'";
 }
 
-// Runs QUENLIX_EXE with `args` in folder `cwd` (empty: the current one).
+// Runs QUENLIX_EXE with `args` in folder `cwd` (empty: the current one). With `stdinFile`, the program's
+// standard input is a pipe that carries the file's bytes.
 inline ProgramRun runQuenlixProgram(const std::vector<std::string>& args, const ScratchDir& dir,
-                                    const std::string& cwd = "") {
+                                    const std::string& cwd = "", const std::string& stdinFile = "") {
     std::string errFile = dir.file("stderr.txt");
     std::string cmd;
     if (!cwd.empty()) cmd += "cd " + shellQuote(cwd) + " && ";
+    if (!stdinFile.empty()) cmd += "cat " + shellQuote(stdinFile) + " | ";
     cmd += shellQuote(QUENLIX_EXE);
     for (const std::string& a : args) cmd += " " + shellQuote(a);
     cmd += " 2>" + shellQuote(errFile);
