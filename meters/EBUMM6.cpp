@@ -182,6 +182,11 @@ void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, i
     const int lanes = (live + 3) / 4 * 4;
     alignas(32) double x[kRun * kBankLanes];
     alignas(32) double y[kRun * kBankLanes];
+    // Slots after the live ones read 0.0, what their resting filters would give; lanes the kernel
+    // computes beyond the live slots come out as 0.0 too (zero history, zero input).
+    const int firstRun = nFrames < kRun ? nFrames : kRun;
+    for (int k = live; k < kSlots; ++k)
+        for (int i = 0; i < firstRun; ++i) y[i * kBankLanes + k] = 0.0;
     for (int done = 0; done < nFrames;) {
         const int n = nFrames - done < kRun ? nFrames - done : kRun;
         for (int k = 0; k < lanes; ++k) {
@@ -194,8 +199,7 @@ void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, i
         }
         meters::kernels::KWeightingRun(pre, rlb, live, x, n, y);
         for (int i = 0; i < n; ++i) {
-            double v[kSlots];
-            for (int k = 0; k < kSlots; ++k) v[k] = k < live ? y[i * kBankLanes + k] : 0.0;
+            const double* v = y + i * kBankLanes;
             mMomentary.Process(v[0], v[1], v[2], v[3], v[4], v[5], config);
             mShortTerm.Process(v[0], v[1], v[2], v[3], v[4], v[5], config);
             if (mMomentary.mReady == 1 && integrate != 0) mIntegrator.Process(mMomentary.mResult);
