@@ -84,6 +84,12 @@ bool EBUMM6::Init(double sampleRate) {
     return ok;
 }
 
+std::int64_t EBUMM6::Bytes() const {
+    const std::int64_t rings =
+        static_cast<std::int64_t>(mMomentary.WindowLength()) + mShortTerm.WindowLength();
+    return rings * static_cast<std::int64_t>(sizeof(double)) + mIntegrator.Bytes() + mLra.Bytes();
+}
+
 void EBUMM6::Reset() {
     for (ISPD_ITU& d : mTruePeak) d.Reset();
     for (int k = 0; k < kSlots; ++k) {

@@ -13,6 +13,8 @@
 //                                      valid once mShortTerm.mFull is 1
 //   mIntegrator.mIntegratedLufs        integrated loudness, LUFS; valid once mIntegrator.mCount >= 1
 //   mLra.mRangeLu                      loudness range, LU; valid once mLra.mCount >= 1
+// The windows' results come at their hops; their maxima are taken at every sample of a full window.
+// Integrated loudness and loudness range cover every block since the last reset (RMSInt.h, LRA.h).
 // Mean squares become LUFS through LoudnessLufs (common/Levels.h).
 //
 // Channel configurations (`config`): 0 "2.0 Stereo" slots 1-2; 1 "4.0 Surround" slots 1-4;
@@ -23,6 +25,8 @@
 // Init allocates (and may be called again for a new rate); Reset, Process_M and Process never
 // allocate, lock or take a logarithm per sample. Non-finite samples give non-finite or meaningless
 // results but never undefined behaviour; Reset restores correct measuring.
+
+#include <cstdint>
 
 #include "meters/ISPD_ITU.h"
 #include "meters/KFilter.h"
@@ -62,6 +66,9 @@ class EBUMM6 {
     void ProcessBlock(const double* const* slots, int nFrames, int config, int integrate);
 
     double SampleRate() const { return mSampleRate; }
+
+    // Bytes the last Init allocated: the two rings, the integrator and the loudness range.
+    std::int64_t Bytes() const;
 
     ISPD_ITU mTruePeak[kSlots];
     KFilter mPreFilter[kSlots];

@@ -235,18 +235,18 @@ TEST_F(GatedIntegrator, RelativeGateDropsBlocksTenLuBelowTheAbsoluteGatedLoudnes
     EXPECT_EQ(integ.mCount, 21);
 }
 
-TEST_F(GatedIntegrator, CapacityWrapStartsAFreshMeasurementFromTheNextBlock) {
+TEST_F(GatedIntegrator, MeasurementGoesOnPastTheExactStore) {
     ASSERT_TRUE(integ.Init(50));
-    for (int i = 0; i < 49; ++i) integ.Process(MeanSquareFor(-20.0));
-    EXPECT_EQ(integ.mCount, 49);
-    integ.Process(MeanSquareFor(-20.0));
-    EXPECT_EQ(integ.mCount, 0);
-    EXPECT_NEAR(integ.mIntegratedLufs, -20.0, 1e-9);  // kept across the wrap
-    integ.Process(MeanSquareFor(-90.0));
-    EXPECT_NEAR(integ.mIntegratedLufs, -20.0, 1e-9);  // a gated-out block changes nothing
-    integ.Process(MeanSquareFor(-35.0));
-    EXPECT_EQ(integ.mCount, 1);
-    EXPECT_NEAR(integ.mIntegratedLufs, -35.0, 1e-9);  // that block alone
+    for (int i = 0; i < 50; ++i) integ.Process(MeanSquareFor(-20.0));
+    EXPECT_EQ(integ.mCount, 50);
+    EXPECT_NEAR(integ.mIntegratedLufs, -20.0, 1e-9);
+    integ.Process(MeanSquareFor(-90.0));  // a gated-out block changes nothing
+    EXPECT_NEAR(integ.mIntegratedLufs, -20.0, 1e-9);
+    for (int i = 0; i < 50; ++i) integ.Process(MeanSquareFor(-25.0));
+    EXPECT_EQ(integ.mCount, 100);
+    // Both halves pass the relative gate: the mean of all 100 blocks, not of the latest ones.
+    const double all = (MeanSquareFor(-20.0) + MeanSquareFor(-25.0)) / 2.0;
+    EXPECT_NEAR(integ.mIntegratedLufs, LoudnessLufs(all), 1e-9);
 }
 
 TEST_F(GatedIntegrator, InfiniteBlockDoesNotBreakResetOrIndexing) {

@@ -93,18 +93,20 @@ TEST_F(LoudnessRange, BlocksBelowTheAbsoluteGateChangeNothing) {
     EXPECT_EQ(lra.mRangeLu, range);
 }
 
-TEST_F(LoudnessRange, StoreEmptiesAtCapacityAndTheNextBlockStandsAlone) {
-    for (int i = 0; i < 3599; ++i) lra.Process(Ms(i % 2 ? -20.0 : -28.0));
-    EXPECT_EQ(lra.mCount, 3599);
-    lra.Process(Ms(-28.0));
-    EXPECT_EQ(lra.mCount, 0);
-    EXPECT_EQ(lra.mRunningSum, 0.0);
-    EXPECT_NEAR(lra.mRangeLu, 8.0, 1e-9);  // kept until the next block
-    lra.Process(Ms(-90.0));
+TEST_F(LoudnessRange, MeasurementGoesOnPastTheExactStore) {
+    for (int i = 0; i < 3600; ++i) lra.Process(Ms(i % 2 ? -20.0 : -28.0));
+    EXPECT_EQ(lra.mCount, 3600);
     EXPECT_NEAR(lra.mRangeLu, 8.0, 1e-9);
-    lra.Process(Ms(-31.0));
-    EXPECT_EQ(lra.mCount, 1);
-    EXPECT_EQ(lra.mRangeLu, 0.0);
+    lra.Process(Ms(-90.0));
+    EXPECT_EQ(lra.mCount, 3600);
+    // Another hour of the quieter level: the range still spans both, with every block counted.
+    for (int i = 0; i < 3600; ++i) lra.Process(Ms(-28.0));
+    EXPECT_EQ(lra.mCount, 7200);
+    EXPECT_EQ(lra.mRelativeCount, 7200);
+    EXPECT_NEAR(lra.mRangeLu, 8.0, 0.001 + 1e-9);
+    // Once fewer than a tenth of all blocks are quieter, the 10th percentile is the louder level.
+    for (int i = 0; i < 50000; ++i) lra.Process(Ms(-20.0));
+    EXPECT_NEAR(lra.mRangeLu, 0.0, 1e-9);
 }
 
 TEST_F(LoudnessRange, ResetClearsTheRangeButKeepsGatesAndPercentiles) {
@@ -147,7 +149,8 @@ TEST(LoudnessRangeSetup, TinyOrInvalidCapacityStillGivesADefinedStore) {
     ASSERT_TRUE(lra.Init(0));
     EXPECT_EQ(lra.Capacity(), 1);
     lra.Process(0.01);
-    EXPECT_EQ(lra.mCount, 0);  // wrapped at once
+    lra.Process(0.01);
+    EXPECT_EQ(lra.mCount, 2);  // the second block already comes from the histogram
     EXPECT_EQ(lra.mRangeLu, 0.0);
     LRA never;
     never.Process(0.01);  // before Init: nothing happens

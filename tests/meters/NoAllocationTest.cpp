@@ -7,6 +7,8 @@
 #include <new>
 
 #include "meters/EBUMM6.h"
+#include "meters/LRA.h"
+#include "meters/RMSInt.h"
 #include "meters/RMSMM6.h"
 #include "tests/meters/Signals.h"
 
@@ -85,6 +87,25 @@ TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing) {
         rms.Process(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
     }
     EXPECT_EQ(gAllocations.load() - before, 0);
+}
+
+TEST(NoAllocation, IntegratorAndRangeAllocateNothingPastTheirExactStores) {
+    RMSInt integ;
+    LRA lra;
+    ASSERT_TRUE(integ.Init(100));
+    ASSERT_TRUE(lra.Init(10));
+    const long before = gAllocations.load();
+    for (int i = 0; i < 5000; ++i) {
+        const double z = 0.001 * (1.0 + (i * 37) % 101);
+        integ.Process(z);
+        lra.Process(z);
+    }
+    integ.Reset();
+    lra.Reset();
+    integ.Process(0.01);
+    lra.Process(0.01);
+    EXPECT_EQ(gAllocations.load() - before, 0);
+    EXPECT_EQ(integ.mCount, 1);
 }
 
 }  // namespace
