@@ -62,6 +62,7 @@ void RMSMM6::Reset() {
     mOutgoing = 0.0;
     mMeanSquare = 0.0;
     mMaxMeanSquare = 0.0;
+    mMaxWindowSum = 0.0;
     mReadoutDb = -144.0;
     mMaxReadoutDb = -144.0;
     mIntegratedSum = 0.0;
@@ -169,10 +170,7 @@ int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
     if (mWriteIndex >= mWindowLength) {
         mWriteIndex = 0;
         mReady = 0;
-        if (mFull == 0) {
-            mMaxMeanSquare = mWindowSum / mWindowLength;
-            mFull = 1;
-        }
+        mFull = 1;
     } else {
         mReady = 0;
         if (mFull != 1) return 0;
@@ -182,10 +180,16 @@ int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
     const double d = mWindowSum - mOutgoing;
     mWindowSum = d > 0.0 ? d : 0.0;
 
+    // Maximum at every sample of a full window (one comparison); the largest sum divided once gives the
+    // bits of the largest mean.
+    if (mWindowSum > mMaxWindowSum) {
+        mMaxWindowSum = mWindowSum;
+        mMaxMeanSquare = mWindowSum / mWindowLength;
+    }
+
     if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
         mHopCounter = 0;
         mMeanSquare = mWindowSum / mWindowLength;
-        if (mMeanSquare > mMaxMeanSquare) mMaxMeanSquare = mMeanSquare;
         mReady = 1;
     }
 

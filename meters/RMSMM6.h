@@ -72,7 +72,7 @@ class RMSMM6 {
 
     // Results, linear.
     double mMeanSquare = 0.0;            // windowed mean square ("OUT:RMS ML")
-    double mMaxMeanSquare = 0.0;         // its maximum since reset ("OUT:RMS ML Max")
+    double mMaxMeanSquare = 0.0;         // window mean square's maximum at any sample ("OUT:RMS ML Max")
     double mIntegratedMeanSquare = 0.0;  // since reset, published once the window is full ("OUT:RMS IL")
     double mSamplePeak = 0.0;            // largest selected |s_k| of the latest sample
     double mPeakMax = 0.0;               // since reset ("OUT:RMS Peak Max")
@@ -103,4 +103,5 @@ class RMSMM6 {
     int mHopCounter = 0;
     double mWindowSum = 0.0;
     double mOutgoing = 0.0;
+    double mMaxWindowSum = 0.0;  // largest window sum at any sample since the window filled
 };

@@ -20,6 +20,7 @@ void RMS_MS::Reset() {
     mOutgoing = 0.0;
     mResult = 0.0;
     mMaxResult = 0.0;
+    mMaxSum = 0.0;
     mMaxReadoutDb = -144.0;
     mReadoutDb = -144.0;
     mFull = 0;
@@ -44,10 +45,7 @@ int RMS_MS::Process(double y1, double y2, double y3, double y4, double y5, doubl
 
     if (mWriteIndex == mWindowLength) {
         mWriteIndex = 0;
-        if (mFull == 0) {
-            mMaxResult = mWindowSum / mWindowLength;
-            mFull = 1;
-        }
+        mFull = 1;
     } else if (mFull != 1) {
         return 0;
     }
@@ -57,10 +55,17 @@ int RMS_MS::Process(double y1, double y2, double y3, double y4, double y5, doubl
     const double d = mWindowSum - mOutgoing;
     mWindowSum = d > 0.0 ? d : 0.0;
 
+    // The maximum is taken at every sample of a full window, not only at the hops, so a peak between
+    // two results is not missed. Division by the length is monotone: the largest sum divided once gives
+    // the bits of the largest mean.
+    if (mWindowSum > mMaxSum) {
+        mMaxSum = mWindowSum;
+        mMaxResult = mWindowSum / mWindowLength;
+    }
+
     if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
         mHopCounter = 0;
         mResult = mWindowSum / mWindowLength;
-        if (mResult > mMaxResult) mMaxResult = mResult;
         mReady = 1;
         return 1;
     }

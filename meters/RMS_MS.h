@@ -4,8 +4,10 @@
 //
 // Each sample adds p = y1^2 + y2^2 + y3^2 + w4 y4^2 + w5 y5^2 + w6 y6^2 (weights from the channel
 // configuration) to a ring of window-length powers. The first result comes at the sample that first
-// fills the ring; after that one every floor((1 - overlap) * window length) + 1 samples. Results are
-// linear mean squares (full-scale sine in one slot = 0.5).
+// fills the ring; after that one every floor((1 - overlap) * window length) + 1 samples. The maximum is
+// taken at every sample once the ring is full, so it catches a peak between two results; it equals the
+// largest result when the peak falls on a result. Results are linear mean squares (full-scale sine in one
+// slot = 0.5).
 //
 // Owns its ring (allocated in Init only). Threads: audio thread under the plug-in mutex, or during
 // construction; Process allocates nothing. The display feed writes the two read-out levels.
@@ -30,7 +32,7 @@ class RMS_MS {
 
     // Results.
     double mResult = 0.0;           // latest mean square
-    double mMaxResult = 0.0;        // largest result since the last reset
+    double mMaxResult = 0.0;        // largest window mean square at any sample since the window filled
     double mMaxReadoutDb = -144.0;  // written only by the display feed
     double mReadoutDb = -144.0;     // written only by the display feed
     int mFull = 0;                  // 1 once the ring has been filled since the last reset
@@ -43,5 +45,6 @@ class RMS_MS {
     int mWriteIndex = 0;
     double mWindowSum = 0.0;  // kept incrementally, never negative
     double mOutgoing = 0.0;   // ring value replaced by the latest sample
+    double mMaxSum = 0.0;     // largest window sum at any sample since the window filled
     int mHopCounter = 0;      // samples since the last result
 };

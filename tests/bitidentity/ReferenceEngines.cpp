@@ -94,19 +94,19 @@ int Window::Process(double y1, double y2, double y3, double y4, double y5, doubl
     mHopCounter += 1;
     if (mWriteIndex == mWindowLength) {
         mWriteIndex = 0;
-        if (mFull == 0) {
-            mMaxResult = mWindowSum / mWindowLength;
-            mFull = 1;
-        }
+        mFull = 1;
     } else if (mFull != 1) {
         return 0;
     }
     const double d = mWindowSum - mOutgoing;
     mWindowSum = d > 0.0 ? d : 0.0;
+    if (mWindowSum > mMaxSum) {
+        mMaxSum = mWindowSum;
+        mMaxResult = mWindowSum / mWindowLength;
+    }
     if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
         mHopCounter = 0;
         mResult = mWindowSum / mWindowLength;
-        if (mResult > mMaxResult) mMaxResult = mResult;
         mReady = 1;
         return 1;
     }
@@ -198,19 +198,19 @@ int RMS::Process(double s1, double s2, double s3, double s4, double s5, double s
     mReady = 0;
     if (mWriteIndex >= mWindowLength) {
         mWriteIndex = 0;
-        if (mFull == 0) {
-            mMaxMeanSquare = mWindowSum / mWindowLength;
-            mFull = 1;
-        }
+        mFull = 1;
     } else if (mFull != 1) {
         return 0;
     }
     const double d = mWindowSum - mOutgoing;
     mWindowSum = d > 0.0 ? d : 0.0;
+    if (mWindowSum > mMaxWindowSum) {
+        mMaxWindowSum = mWindowSum;
+        mMaxMeanSquare = mWindowSum / mWindowLength;
+    }
     if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
         mHopCounter = 0;
         mMeanSquare = mWindowSum / mWindowLength;
-        if (mMeanSquare > mMaxMeanSquare) mMaxMeanSquare = mMeanSquare;
         mReady = 1;
     }
     mIntegratedMeanSquare = mIntegratedSum / static_cast<double>(mIntegratedCount);

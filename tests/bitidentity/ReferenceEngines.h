@@ -52,6 +52,7 @@ struct Window {
     double mOverlap = 0.0;
     int mWriteIndex = 0;
     double mWindowSum = 0.0, mOutgoing = 0.0, mResult = 0.0, mMaxResult = 0.0;
+    double mMaxSum = 0.0;  // largest window sum at any sample of a full window
     int mFull = 0, mReady = 0, mHopCounter = 0;
 };
 
@@ -82,7 +83,7 @@ class RMS {
     int mWindowLength = 0;
     double mOverlap = 0.75;
     int mWriteIndex = 0, mHopCounter = 0, mFull = 0, mReady = 0;
-    double mWindowSum = 0.0, mOutgoing = 0.0;
+    double mWindowSum = 0.0, mOutgoing = 0.0, mMaxWindowSum = 0.0;
     double mMeanSquare = 0.0, mMaxMeanSquare = 0.0, mIntegratedMeanSquare = 0.0;
     double mSamplePeak = 0.0, mPeakMax = 0.0, mIntegratedSum = 0.0;
     std::int64_t mIntegratedCount = 0;
