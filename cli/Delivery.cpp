@@ -15,6 +15,13 @@ namespace quenlix::cli {
 namespace {
 
 std::unique_ptr<AudioSource> openProgramme(const std::string& file, bool dualMono, std::string& error) {
+    if (file == kStdinName && isatty(STDIN_FILENO) == 1) {
+        // Nothing would arrive until the user typed audio: say what - is for instead of waiting.
+        error =
+            "standard input is a terminal; pipe a WAV or AU stream into it (ffmpeg -i film.mkv -f wav - | "
+            "...)";
+        return nullptr;
+    }
     std::unique_ptr<AudioSource> source =
         file == kStdinName ? openAudioStream(STDIN_FILENO, error) : openAudioFile(file, error);
     if (!source) return nullptr;

@@ -1,5 +1,5 @@
 // Writes the starting inputs of every fuzz target: quenlix_fuzz_seeds <folder> makes
-// <folder>/<target>/ for unserialize, chunk, process and audiofile. The seeds are made from the
+// <folder>/<target>/ for unserialize, chunk, process, audiofile and audiostream. The seeds are made from the
 // real thing (the plug-in's own saved states and chunks, audio files written by libsndfile in
 // every container the host may meet), so the committed tree holds no binary files.
 
@@ -134,6 +134,27 @@ bool AudioFileSeeds(const std::string& dir) {
     return ok;
 }
 
+// What a decoder sends down a pipe: WAV and AU, with their lengths or open-ended (sizes 0xFFFFFFFF, as a
+// writer that cannot seek back leaves them).
+bool AudioStreamSeeds(const std::string& dir) {
+    bool ok = AudioSeed(dir + "/pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, 64);
+    ok &= AudioSeed(dir + "/float.au", SF_FORMAT_AU | SF_FORMAT_FLOAT, 1, 44100, 32);
+    const std::string path = dir + "/open-ended.wav";
+    ok &= AudioSeed(path, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 48000, 64);
+    std::FILE* f = ok ? std::fopen(path.c_str(), "r+b") : nullptr;
+    if (f == nullptr) return false;
+    std::vector<char> bytes(4096);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    const std::string head(bytes.begin(), bytes.end());
+    const std::size_t data = head.find("data");
+    const unsigned char unknown[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    ok &= data != std::string::npos;
+    ok &= ok && std::fseek(f, 4, SEEK_SET) == 0 && std::fwrite(unknown, 1, 4, f) == 4;  // RIFF size
+    ok &=
+        ok && std::fseek(f, static_cast<long>(data) + 4, SEEK_SET) == 0 && std::fwrite(unknown, 1, 4, f) == 4;
+    return std::fclose(f) == 0 && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,7 +164,7 @@ int main(int argc, char** argv) {
     }
     const std::string root = argv[1];
     bool ok = MakeFolder(root);
-    for (const char* name : {"unserialize", "chunk", "process", "audiofile"})
+    for (const char* name : {"unserialize", "chunk", "process", "audiofile", "audiostream"})
         ok &= MakeFolder(root + "/" + name);
     if (!ok) {
         std::fprintf(stderr, "quenlix_fuzz_seeds: cannot make the folders under %s\n", root.c_str());
@@ -156,6 +177,7 @@ int main(int argc, char** argv) {
     ok &= ChunkSeeds(root + "/chunk", *instance);
     ok &= ProcessSeeds(root + "/process");
     ok &= AudioFileSeeds(root + "/audiofile");
+    ok &= AudioStreamSeeds(root + "/audiostream");
     if (!ok) std::fprintf(stderr, "quenlix_fuzz_seeds: some seeds could not be written\n");
     return ok ? 0 : 1;
 }
