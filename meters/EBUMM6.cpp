@@ -184,10 +184,13 @@ void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, i
     LoadBank(mPreFilter, live, pre);
     LoadBank(mRlbFilter, live, rlb);
 
+    const RMS_MS::Weights weights = RMS_MS::PowerWeights(config);
     // Every lane of a vector the kernel computes gets an input: the slot's sample or 0.0.
     const int lanes = (live + 3) / 4 * 4;
     alignas(32) double x[kRun * kBankLanes];
     alignas(32) double y[kRun * kBankLanes];
+    double power[kRun];
+    double results[kRun];
     // Slots after the live ones read 0.0, what their resting filters would give; lanes the kernel
     // computes beyond the live slots come out as 0.0 too (zero history, zero input).
     const int firstRun = nFrames < kRun ? nFrames : kRun;
@@ -206,11 +209,16 @@ void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, i
         meters::kernels::KWeightingRun(pre, rlb, live, x, n, y);
         for (int i = 0; i < n; ++i) {
             const double* v = y + i * kBankLanes;
-            mMomentary.Process(v[0], v[1], v[2], v[3], v[4], v[5], config);
-            mShortTerm.Process(v[0], v[1], v[2], v[3], v[4], v[5], config);
-            if (mMomentary.mReady == 1 && integrate != 0) mIntegrator.Process(mMomentary.mResult);
-            if (mShortTerm.mReady == 1 && integrate != 0) mLra.Process(mShortTerm.mResult);
+            power[i] = RMS_MS::Power(weights, v[0], v[1], v[2], v[3], v[4], v[5]);
         }
+        // The integrator takes only the momentary results and the loudness range only the short-term
+        // ones, each in order, so each window can run through the whole run first.
+        const int momentaryResults = mMomentary.ProcessRun(power, n, results);
+        if (integrate != 0)
+            for (int j = 0; j < momentaryResults; ++j) mIntegrator.Process(results[j]);
+        const int shortTermResults = mShortTerm.ProcessRun(power, n, results);
+        if (integrate != 0)
+            for (int j = 0; j < shortTermResults; ++j) mLra.Process(results[j]);
         done += n;
     }
     StoreBank(pre, live, mPreFilter);

@@ -29,45 +29,52 @@ void RMS_MS::Reset() {
 }
 
 int RMS_MS::Process(double y1, double y2, double y3, double y4, double y5, double y6, int config) {
+    return ProcessPower(Power(PowerWeights(config), y1, y2, y3, y4, y5, y6));
+}
+
+int RMS_MS::ProcessRun(const double* p, int n, double* results) {
     mReady = 0;
-    if (mWindowLength == 0) return 0;  // no ring: Init failed or never ran
+    if (mWindowLength == 0 || n <= 0) return 0;  // no ring: Init failed or never ran
 
-    const double w4 = config == 3 ? 0.0 : (config == 2 ? 1.41 : 1.0);
-    const double w5 = (config == 2 || config == 3) ? 1.41 : 1.0;
-    const double w6 = config == 3 ? 1.41 : (config == 2 ? 0.0 : 1.0);
-    const double p = y1 * y1 + y2 * y2 + y3 * y3 + w4 * y4 * y4 + w5 * y5 * y5 + w6 * y6 * y6;
-
-    mWindowSum += p;
-    mOutgoing = mRing[mWriteIndex];
-    mRing[mWriteIndex] = p;
-    mWriteIndex += 1;
-    mHopCounter += 1;
-
-    if (mWriteIndex == mWindowLength) {
-        mWriteIndex = 0;
-        mFull = 1;
-    } else if (mFull != 1) {
-        return 0;
+    double* ring = mRing.get();
+    const int length = mWindowLength;
+    const double hop = (1.0 - mOverlap) * length;
+    double sum = mWindowSum, outgoing = mOutgoing, maxSum = mMaxSum, maxResult = mMaxResult, result = mResult;
+    int writeIndex = mWriteIndex, hopCounter = mHopCounter, full = mFull, ready = 0, count = 0;
+    for (int i = 0; i < n; ++i) {
+        ready = 0;
+        sum += p[i];
+        outgoing = ring[writeIndex];
+        ring[writeIndex] = p[i];
+        writeIndex += 1;
+        hopCounter += 1;
+        if (writeIndex == length) {
+            writeIndex = 0;
+            full = 1;
+        } else if (full != 1) {
+            continue;
+        }
+        const double d = sum - outgoing;
+        sum = d > 0.0 ? d : 0.0;
+        if (sum > maxSum) {
+            maxSum = sum;
+            maxResult = sum / length;
+        }
+        if (static_cast<double>(hopCounter) > hop) {
+            hopCounter = 0;
+            result = sum / length;
+            results[count++] = result;
+            ready = 1;
+        }
     }
-
-    // The clamp keeps rounding drift from turning the sum negative. Written so that a NaN difference
-    // also gives 0.0, which bounds the damage a non-finite sample can do.
-    const double d = mWindowSum - mOutgoing;
-    mWindowSum = d > 0.0 ? d : 0.0;
-
-    // The maximum is taken at every sample of a full window, not only at the hops, so a peak between
-    // two results is not missed. Division by the length is monotone: the largest sum divided once gives
-    // the bits of the largest mean.
-    if (mWindowSum > mMaxSum) {
-        mMaxSum = mWindowSum;
-        mMaxResult = mWindowSum / mWindowLength;
-    }
-
-    if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
-        mHopCounter = 0;
-        mResult = mWindowSum / mWindowLength;
-        mReady = 1;
-        return 1;
-    }
-    return 0;
+    mWindowSum = sum;
+    mOutgoing = outgoing;
+    mMaxSum = maxSum;
+    mMaxResult = maxResult;
+    mResult = result;
+    mWriteIndex = writeIndex;
+    mHopCounter = hopCounter;
+    mFull = full;
+    mReady = ready;
+    return count;
 }

@@ -27,6 +27,65 @@ class RMS_MS {
     // Per-sample step. Returns 1 when a new result was produced at this sample (also left in mReady).
     int Process(double y1, double y2, double y3, double y4, double y5, double y6, int config);
 
+    // The weights of slots 4, 5 and 6 in the power sum under `config` (slots 1 to 3 weigh 1.0).
+    struct Weights {
+        double w4, w5, w6;
+    };
+    static Weights PowerWeights(int config) {
+        return {config == 3 ? 0.0 : (config == 2 ? 1.41 : 1.0), (config == 2 || config == 3) ? 1.41 : 1.0,
+                config == 3 ? 1.41 : (config == 2 ? 0.0 : 1.0)};
+    }
+
+    // The power of one frame: y1^2 + y2^2 + y3^2 + w4 y4^2 + w5 y5^2 + w6 y6^2, in that order.
+    static double Power(const Weights& w, double y1, double y2, double y3, double y4, double y5, double y6) {
+        return y1 * y1 + y2 * y2 + y3 * y3 + w.w4 * y4 * y4 + w.w5 * y5 * y5 + w.w6 * y6 * y6;
+    }
+
+    // ProcessPower for each of the powers p[0 .. n-1] in turn, with the running values held in registers
+    // for the run. Each result produced is appended to `results` (room for n); returns how many.
+    // Afterwards every field is as after the n single steps (mReady that of the last).
+    int ProcessRun(const double* p, int n, double* results);
+
+    // Process for a frame whose power p is already formed.
+    int ProcessPower(double p) {
+        mReady = 0;
+        if (mWindowLength == 0) return 0;  // no ring: Init failed or never ran
+
+        mWindowSum += p;
+        mOutgoing = mRing[mWriteIndex];
+        mRing[mWriteIndex] = p;
+        mWriteIndex += 1;
+        mHopCounter += 1;
+
+        if (mWriteIndex == mWindowLength) {
+            mWriteIndex = 0;
+            mFull = 1;
+        } else if (mFull != 1) {
+            return 0;
+        }
+
+        // The clamp keeps rounding drift from turning the sum negative. Written so that a NaN difference
+        // also gives 0.0, which bounds the damage a non-finite sample can do.
+        const double d = mWindowSum - mOutgoing;
+        mWindowSum = d > 0.0 ? d : 0.0;
+
+        // The maximum is taken at every sample of a full window, not only at the hops, so a peak between
+        // two results is not missed. Division by the length is monotone: the largest sum divided once
+        // gives the bits of the largest mean.
+        if (mWindowSum > mMaxSum) {
+            mMaxSum = mWindowSum;
+            mMaxResult = mWindowSum / mWindowLength;
+        }
+
+        if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
+            mHopCounter = 0;
+            mResult = mWindowSum / mWindowLength;
+            mReady = 1;
+            return 1;
+        }
+        return 0;
+    }
+
     int WindowLength() const { return mWindowLength; }
     double Overlap() const { return mOverlap; }
 
