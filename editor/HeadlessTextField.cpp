@@ -89,6 +89,7 @@ void HeadlessTextField::ReplaceSelection(const std::string& with) {
 
 HeadlessTextField::EKeyResult HeadlessTextField::Key(int keyCode, int character) {
     if (character == kChar_Return || character == kChar_Enter) return kApply;
+    if (character == kChar_Escape) return kCancel;
 
     const size_t lo = std::min(mSelStart, mSelEnd);
     const size_t hi = std::max(mSelStart, mSelEnd);

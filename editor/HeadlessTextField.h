@@ -3,6 +3,7 @@
 // control's length limit). UI thread only.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "editor/IGraphicsStructs.h"
@@ -17,6 +18,7 @@ class HeadlessTextField {
         kEdited,    // an arrow, backspace or delete key moved the caret or removed text
         kRefused,   // filtered out (not allowed, or the text would grow past the limit)
         kApply,     // Return or Enter: the caller applies the text and closes the field
+        kCancel,    // Escape: the caller closes the field without applying it
     };
 
     // The text starts fully selected, so the first typed character replaces it. maxLength <= 0 means
@@ -25,13 +27,18 @@ class HeadlessTextField {
                       const char* text, int maxLength);
 
     // One key-down or key-repeat event: platform key code and the character it produced (a Unicode
-    // code point; control characters for Return 13, Enter 3, backspace 8, forward delete 127).
+    // code point; control characters for Return 13, Enter 3, Escape 27, backspace 8, forward delete
+    // 127).
     EKeyResult Key(int keyCode, int character);
 
     // The text as applied: UTF-8, at most 31 bytes, never cut inside a character.
     std::string GetTextToApply() const;
 
     const std::string& GetText() const { return mText; }
+    // The selection as byte offsets (lo <= hi); the caret is at the selection's moving end.
+    size_t GetSelectionStart() const { return std::min(mSelStart, mSelEnd); }
+    size_t GetSelectionEnd() const { return std::max(mSelStart, mSelEnd); }
+    size_t GetCaret() const { return mSelEnd; }
     IControl* GetControl() const { return mControl; }
     IParam* GetParam() const { return mParam; }
     const IRECT& GetRect() const { return mRect; }

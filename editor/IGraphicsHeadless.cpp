@@ -1,10 +1,6 @@
 #include "editor/IGraphicsHeadless.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "editor/HeadlessResponder.h"
@@ -12,21 +8,11 @@
 #include "editor/IControl.h"
 #include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
-#include "editor/ModulePath.h"
 #include "raster/Bitmap.h"
 #include "raster/Blit.h"
 #include "raster/PNG.h"
 
-#ifndef QUENLIX_RESOURCE_DIR
-#define QUENLIX_RESOURCE_DIR ""
-#endif
-
 namespace {
-
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    return home && home[0] ? std::string(home) : std::string("/");
-}
 
 // Decodes the next UTF-8 character of s at *pos (a malformed byte is taken as it stands).
 int NextCodePoint(const std::string& s, size_t* pos) {
@@ -50,7 +36,8 @@ int NextCodePoint(const std::string& s, size_t* pos) {
 
 }  // namespace
 
-IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int w, int h, int fps) : IGraphics(plug, w, h, fps) {}
+IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int w, int h, int fps)
+    : IGraphicsLinux(plug, w, h, fps) {}
 
 IGraphicsHeadless::~IGraphicsHeadless() {
     CloseWindow();
@@ -92,14 +79,9 @@ bool IGraphicsHeadless::DrawScreen(IRECT* r) {
     return true;
 }
 
-void IGraphicsHeadless::ForceEndUserEdit() {
-    EndTextEntry(false);
-}
-
 void IGraphicsHeadless::Resize(int w, int h) {
     if (w == Width() && h == Height()) return;
-    EndTextEntry(false);
-    IGraphics::Resize(w, h);
+    IGraphicsLinux::Resize(w, h);
     mScreen.reset();
 }
 
@@ -117,8 +99,7 @@ IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
     const std::vector<int> path = mResponder->ChooseFromMenu(*menu, *r);
     if (path.empty()) return nullptr;
 
-    // Walk the path; only an enabled, ordinary item (not a separator, title or submenu holder) can be
-    // chosen, as in a native menu.
+    // Walk the path; only an item a user could choose in a native menu can be chosen.
     IPopupMenu* current = menu;
     for (size_t k = 0; k < path.size(); ++k) {
         IPopupMenuItem* item = current->GetItem(path[k]);
@@ -128,44 +109,20 @@ IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
             current = item->GetSubmenu();
             continue;
         }
-        if (item->GetSubmenu() || item->GetIsSeparator() || item->GetIsTitle() || !item->GetEnabled())
-            return nullptr;
+        if (!ItemChoosable(item)) return nullptr;
         current->SetChosenItemIdx(path[k]);
         return current;
     }
     return nullptr;
 }
 
-void IGraphicsHeadless::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str,
-                                        IParam* param) {
-    if (!mWindow || mTextField || !control || !r) return;
-    const IText style = text ? *text : IText();
-    mTextField =
-        std::make_unique<HeadlessTextField>(control, param, *r, style, str, control->GetTextEntryLength());
-    mTextScriptPending = true;
-}
-
-void IGraphicsHeadless::EndTextEntry(bool apply) {
-    if (!mTextField) return;
-    std::unique_ptr<HeadlessTextField> field = std::move(mTextField);
-    mTextScriptPending = false;
-    if (!apply) return;
-    const std::string text = field->GetTextToApply();
-    if (field->GetParam()) {
-        SetFromStringAfterPrompt(field->GetControl(), field->GetParam(), text.c_str());
-    } else {
-        field->GetControl()->TextFromTextEntry(text.c_str());
-    }
-}
-
 void IGraphicsHeadless::RunTextScript() {
     mTextScriptPending = false;
-    if (!mTextField || !mResponder) return;
-    const HeadlessTextScript script =
-        mResponder->TypeIntoField(mTextField->GetText().c_str(), mTextField->GetRect());
-    const HeadlessTextField* field = mTextField.get();
+    const HeadlessTextField* field = GetTextField();
+    if (!field || !mResponder) return;
+    const HeadlessTextScript script = mResponder->TypeIntoField(field->GetText().c_str(), field->GetRect());
     size_t pos = 0;
-    while (pos < script.keys.size() && mTextField.get() == field) {
+    while (pos < script.keys.size() && GetTextField() == field) {
         const int character = NextCodePoint(script.keys, &pos);
         int keyCode = 0;
         switch (character) {
@@ -186,33 +143,9 @@ void IGraphicsHeadless::RunTextScript() {
         }
         KeyDown(keyCode, character);
     }
-    if (mTextField.get() != field) return;
+    if (GetTextField() != field) return;
     if (script.end == HeadlessTextScript::kClickElsewhere) EndTextEntry(true);
     if (script.end == HeadlessTextScript::kCancel) EndTextEntry(false);
-}
-
-void IGraphicsHeadless::HostPath(WDL_String* path) {
-    const std::string module = modulepath::ModuleFilePath();
-    if (path && !module.empty()) path->Set(module.c_str());
-}
-
-void IGraphicsHeadless::PluginPath(WDL_String* path) {
-    // The bundle is the folder that holds the module; the plug-in's path is the folder holding that.
-    const std::string module = modulepath::ModuleFilePath();
-    if (path && !module.empty())
-        path->Set((modulepath::DirectoryOf(modulepath::DirectoryOf(module)) + "/").c_str());
-}
-
-void IGraphicsHeadless::DesktopPath(WDL_String* path) {
-    if (path) path->Set((HomeFolder() + "/Desktop").c_str());
-}
-
-void IGraphicsHeadless::AppSupportPath(WDL_String* path) {
-    if (path) path->Set((HomeFolder() + "/.local/share").c_str());
-}
-
-void IGraphicsHeadless::PromptForFile(WDL_String* file, EFileAction, WDL_String*, char*) {
-    if (file) file->Set("");
 }
 
 bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) {
@@ -244,20 +177,6 @@ void* IGraphicsHeadless::GetWindow() {
     return mWindow.get();
 }
 
-LICE_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name) {
-    if (!name) return nullptr;
-    const char* dot = std::strrchr(name, '.');
-    if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
-    const char* slash = std::strrchr(name, '/');
-    const char* base = slash ? slash + 1 : name;
-    if (base >= dot) return nullptr;
-    const std::string stem(base, static_cast<size_t>(dot - base));
-    std::string path;
-    if (!modulepath::FindResource(stem + ".png", mResourceFolder, QUENLIX_RESOURCE_DIR, &path))
-        return nullptr;
-    return LICE_LoadPNG(path.c_str());
-}
-
 bool IGraphicsHeadless::Tick() {
     if (!mWindow) return false;
     if (mTextScriptPending) RunTextScript();
@@ -268,58 +187,27 @@ bool IGraphicsHeadless::Tick() {
 }
 
 bool IGraphicsHeadless::MouseDown(int x, int y, const HeadlessMouse& m, int clickCount) {
-    if (!mWindow) return false;
-    if (mTextField) {
-        // A click on the field belongs to the field; anywhere else it applies the typed text first.
-        if (mTextField->GetRect().Contains(x, y)) return true;
-        EndTextEntry(true);
-    }
-    IMouseMod mod = MakeMod(m);
-    if (mod.R && mod.C && GetParamIdxForPTAutomation(x, y) >= 0) return false;
-    if (clickCount >= 2) {
-        OnMouseDblClick(x, y, &mod);
-    } else {
-        OnMouseDown(x, y, &mod);
-    }
-    return true;
+    return HandleMouseDown(x, y, MakeMod(m), clickCount);
 }
 
 void IGraphicsHeadless::MouseUp(int x, int y, const HeadlessMouse& m) {
-    if (!mWindow) return;
-    IMouseMod mod = MakeMod(m);
-    OnMouseUp(x, y, &mod);
+    HandleMouseUp(x, y, MakeMod(m));
 }
 
 void IGraphicsHeadless::MouseMoved(int x, int y, const HeadlessMouse& m) {
-    if (!mWindow) return;
-    mWindow->mPrevX = x;
-    mWindow->mPrevY = y;
-    IMouseMod mod = MakeMod(m);
-    OnMouseOver(x, y, &mod);
+    HandleMouseMoved(x, y, MakeMod(m));
 }
 
 void IGraphicsHeadless::MouseDragged(int x, int y, const HeadlessMouse& m) {
-    if (!mWindow || mTextField) return;
-    IMouseMod mod = MakeMod(m);
-    OnMouseDrag(x, y, &mod);
+    HandleMouseDragged(x, y, MakeMod(m));
 }
 
 void IGraphicsHeadless::MouseWheel(int x, int y, int delta, const HeadlessMouse& m) {
-    if (!mWindow) return;
-    EndTextEntry(false);
-    IMouseMod mod = MakeMod(m);
-    OnMouseWheel(x, y, &mod, delta);
+    HandleMouseWheel(x, y, MakeMod(m), delta);
 }
 
 bool IGraphicsHeadless::KeyDown(int keyCode, int character) {
-    if (!mWindow) return false;
-    if (mTextField) {
-        if (mTextField->Key(keyCode, character) == HeadlessTextField::kApply) EndTextEntry(true);
-        return true;
-    }
-    const int key = MapPlatformKey(keyCode, character);
-    if (key < 0) return false;
-    return OnKeyDown(mWindow->mPrevX, mWindow->mPrevY, key);
+    return HandleKey(keyCode, character);
 }
 
 void IGraphicsHeadless::Deactivate() {

@@ -16,6 +16,7 @@ enum EPlatformCharCode {
     kChar_Enter = 3,
     kChar_Backspace = 8,
     kChar_Return = 13,
+    kChar_Escape = 27,
     kChar_LeftArrow = 28,
     kChar_RightArrow = 29,
     kChar_UpArrow = 30,
