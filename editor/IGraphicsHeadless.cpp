@@ -109,7 +109,7 @@ IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
             current = item->GetSubmenu();
             continue;
         }
-        if (!ItemChoosable(item)) return nullptr;
+        if (!item->IsChoosable()) return nullptr;
         current->SetChosenItemIdx(path[k]);
         return current;
     }

@@ -7,7 +7,6 @@
 
 #include "editor/HeadlessTextField.h"
 #include "editor/IControl.h"
-#include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
 #include "editor/ModulePath.h"
 #include "raster/PNG.h"
@@ -63,7 +62,8 @@ void IGraphicsLinux::PromptForFile(WDL_String* file, EFileAction, WDL_String*, c
     if (file) file->Set("");
 }
 
-void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) {
+void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str,
+                                     IParam* param) {
     if (!WindowIsOpen() || mTextField || !control || !r) return;
     const IText style = text ? *text : IText();
     mTextField =
@@ -158,8 +158,4 @@ bool IGraphicsLinux::HandleKey(int keyCode, int character) {
     const int key = MapPlatformKey(keyCode, character);
     if (key < 0) return false;
     return OnKeyDown(mPrevX, mPrevY, key);
-}
-
-bool IGraphicsLinux::ItemChoosable(const IPopupMenuItem* item) {
-    return item && !item->GetSubmenu() && !item->GetIsSeparator() && !item->GetIsTitle() && item->GetEnabled();
 }

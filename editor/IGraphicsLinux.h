@@ -15,7 +15,6 @@
 #include "editor/IGraphics.h"
 
 class HeadlessTextField;
-class IPopupMenuItem;
 
 class IGraphicsLinux : public IGraphics {
   public:
@@ -84,9 +83,6 @@ class IGraphicsLinux : public IGraphics {
     void EndTextEntry(bool apply);
     HeadlessTextField* TextField() { return mTextField.get(); }
     void SetLastPointer(int x, int y) { mPrevX = x, mPrevY = y; }
-
-    // Whether a user can choose this item: enabled, not a separator, title or submenu holder.
-    static bool ItemChoosable(const IPopupMenuItem* item);
 
     // Hooks for the binding: a field was opened (shown at its rectangle) or closed; its text or caret
     // changed after a key.

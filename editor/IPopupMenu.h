@@ -26,6 +26,9 @@ class IPopupMenuItem {
     bool GetChecked() const { return (mFlags & kChecked) != 0; }
     bool GetIsTitle() const { return (mFlags & kTitle) != 0; }
     bool GetIsSeparator() const { return (mFlags & kSeparator) != 0; }
+    // Whether a user can choose the item in a shown menu: enabled, not a separator, a title or the
+    // holder of a submenu.
+    bool IsChoosable() const { return !mSubmenu && GetEnabled() && !GetIsTitle() && !GetIsSeparator(); }
     void SetChecked(bool checked);
 
   private:

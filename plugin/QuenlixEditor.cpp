@@ -5,8 +5,9 @@
 
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
-#include "editor/IGraphicsHeadless.h"
+#include "editor/IGraphicsLinux.h"
 #include "editor/IPlugControls.h"
+#include "editor/WindowSystem.h"
 #include "framework/WDL_String.h"
 #include "plugin/Quenlix.h"
 #include "plugin/QuenlixLayout.h"
@@ -67,8 +68,9 @@ constexpr double kOutputStep = 0.1;
 }  // namespace
 
 void Quenlix::BuildEditor() {
-    // The window-system binding of this build; a refresh rate of 0 selects its default of 25 per second.
-    auto editor = std::make_unique<IGraphicsHeadless>(this, kEditorWidth, kEditorHeight, 0);
+    // The window-system binding the host asked for; a refresh rate of 0 selects its default of 25 per
+    // second.
+    std::unique_ptr<IGraphicsLinux> editor(MakeGraphics(this, kEditorWidth, kEditorHeight, 0));
     editor->SetBundleID(kBundleID);
     IGraphics* g = editor.get();
     g->AttachPanelBackground(&COLOR_BLACK);

@@ -1,7 +1,7 @@
 #include "host/rtas/IPlugCustomUI.h"
 
 #include "editor/IGraphics.h"
-#include "editor/IGraphicsHeadless.h"
+#include "editor/IGraphicsLinux.h"
 #include "host/rtas/IPlugProcess.h"
 #include "host/rtas/IPlugRTAS.h"
 
@@ -27,7 +27,7 @@ void IPlugCustomUI::Open(IHostWindow* window, short x, short y) {
     if (mHostWindow) mHostWindow->RemoveTimer(this);
     mHostWindow = window;
     mGraphics->OpenWindow(window, nullptr, x, y);
-    if (window && dynamic_cast<IGraphicsHeadless*>(mGraphics)) {
+    if (window && dynamic_cast<IGraphicsLinux*>(mGraphics)) {
         const int fps = mGraphics->FPS() > 0 ? mGraphics->FPS() : 25;
         window->AddTimer(&IPlugCustomUI::OnTimer, this, 1.0 / fps);
     }
@@ -43,7 +43,7 @@ void IPlugCustomUI::Close() {
 
 void IPlugCustomUI::OnTimer(void* context) {
     auto* ui = static_cast<IPlugCustomUI*>(context);
-    if (auto* headless = dynamic_cast<IGraphicsHeadless*>(ui->mGraphics)) headless->Tick();
+    if (auto* binding = dynamic_cast<IGraphicsLinux*>(ui->mGraphics)) binding->Tick();
 }
 
 void IPlugCustomUI::Draw() {

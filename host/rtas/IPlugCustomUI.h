@@ -17,7 +17,7 @@ class IPlugCustomUI {
     // top 0, left 0, bottom = editor height, right = editor width (all 0 without an editor).
     void GetRect(ViewRect* rect) const;
     // Opens the editor in `window` at offset (x, y), marks every control dirty and tells the
-    // plug-in its editor opened. A headless editor's timer is run by the host window's timer at
+    // plug-in its editor opened. The editor's timer (Tick) is run by the host window's timer at
     // the editor's frame rate. Does nothing without an editor.
     void Open(IHostWindow* window, short x, short y);
     // Stops the timer and closes the editor's window when one is open.

@@ -1,0 +1,115 @@
+// The X11 window-system binding: the editor in a window of its own on an X server, as a child of a
+// window the host hands over (LV2's parent window, an offset inside it) or as a top-level window titled
+// with the effect name. The binding has its own display connection; its owner calls Tick() at FPS() (a
+// host's idle callback, or a loop polling GetConnectionFd()), which handles the window's events and
+// puts the dirty area of the off-screen raster on screen. Menus, the text field and message boxes are
+// drawn by us with the raster library.
+//
+// Everything here runs on the UI thread: the thread that opened the window and calls Tick, which must
+// stay the same until CloseWindow. The plug-in side stores into controls as IGraphics allows.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "editor/IGraphicsLinux.h"
+#include "editor/X11Modal.h"
+
+class X11Surface;
+class LICE_MemBitmap;
+struct _XDisplay;
+union _XEvent;
+
+class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
+  public:
+    IGraphicsX11(IPlugBase* plug, int w, int h, int fps = 0);
+    ~IGraphicsX11() override;
+
+    // The X display to open windows on ("" or never set: $DISPLAY), e.g. ":57".
+    void SetDisplayName(const char* name) { mDisplayName = name ? name : ""; }
+
+    // ---- IGraphics ----
+    // Puts r of the off-screen raster into the window; false while no window is open.
+    bool DrawScreen(IRECT* r) override;
+    bool WindowIsOpen() override;
+    // "X11 GUI (XShm)" or "X11 GUI (XPutImage)" while open; "X11 GUI" otherwise.
+    const char* GetGUIAPI() override;
+    int ShowMessageBox(const char* text, const char* caption, int type) override;
+    IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
+    // Hands a URL or a path to xdg-open without waiting for it; true when it was started.
+    bool OpenURL(const char* url, const char* msgWindowTitle, const char* confirmMsg,
+                 const char* errMsgOnFailure) override;
+    // parentView is the X window id of the parent (cast to a pointer); null opens a top-level window.
+    // Returns the window id as a pointer, or null when the display or the parent cannot be had.
+    void* OpenWindow(void* parentView) override;
+    // The same with the editor at (leftOffset, topOffset) inside `window`; control is not used.
+    void* OpenWindow(void* window, void* control, short leftOffset = 0, short topOffset = 0) override;
+    // Closes an open text field without applying it, then the window and the connection. Safe when the
+    // host destroyed the parent window first.
+    void CloseWindow() override;
+    void* GetWindow() override;
+
+    // ---- Timer ----
+    bool Tick() override;
+
+    // ---- For the owner of the window ----
+    _XDisplay* GetDisplay() const { return mDisplay; }
+    unsigned long GetXWindow() const { return mWindow; }
+    // The connection's file descriptor, for a loop that waits for events; -1 while closed.
+    int GetConnectionFd() const;
+    // A top-level window's close box was pressed (the owner decides; the window stays open).
+    bool CloseRequested() const { return mCloseRequested; }
+    bool UsesShm() const;
+    int ScreenUpdates() const { return mScreenUpdates; }
+    // X errors on this window's connection that the binding did not expect (none in a sound run).
+    int UnexpectedXErrors() const;
+
+  protected:
+    void TextEntryOpened() override;
+    void TextEntryClosed() override;
+    void TextEntryChanged() override;
+
+  private:
+    void* Open(unsigned long parent, int left, int top);
+    void HandleEvent(_XEvent* event);
+    void HandleButton(_XEvent* event, bool press);
+    void HandleKeyPress(_XEvent* event);
+    IMouseMod ModFromState(unsigned int state, unsigned int button) const;
+    // Draws what is dirty and what was exposed, then flushes.
+    void DrawPending();
+    void PaintTextField();
+
+    // IX11ModalOwner
+    void ModalIdle() override { DrawPending(); }
+    bool ModalForeignEvent(_XEvent* event) override;
+    void ModalButtonReleased(int rootX, int rootY, unsigned int state, unsigned int button) override;
+    int ModalFPS() const override { return FPS(); }
+    IGraphics* ModalGraphics() override { return this; }
+
+    // X types by their plain values: Window and Atom are XIDs, Time milliseconds.
+    std::string mDisplayName;
+    _XDisplay* mDisplay = nullptr;
+    unsigned long mParent = 0;
+    unsigned long mWindow = 0;
+    bool mTopLevel = false;
+    bool mWindowDestroyed = false;  // by the host, with its parent
+    unsigned long mDeleteAtom = 0;
+    bool mCloseRequested = false;
+    std::unique_ptr<X11Surface> mSurface;
+    IRECT mExposed;
+    int mScreenUpdates = 0;
+    int mUnexpectedErrors = 0;  // of connections already closed
+
+    // Double click: two presses of the left button within 400 ms and 4 pixels.
+    unsigned long mLastPressTime = 0;
+    int mLastPressX = -100, mLastPressY = -100;
+    bool mLastPressWasDouble = false;
+    // The button that opened a menu was released inside the menu's loop (editor coordinates).
+    bool mModalRelease = false;
+    int mModalReleaseX = 0, mModalReleaseY = 0;  // root coordinates
+    unsigned int mModalReleaseState = 0, mModalReleaseButton = 0;
+
+    unsigned long mFieldWindow = 0;
+    std::unique_ptr<X11Surface> mFieldSurface;
+    std::unique_ptr<LICE_MemBitmap> mFieldRaster;
+};

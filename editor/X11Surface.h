@@ -1,0 +1,80 @@
+// Putting rasters on an X11 window: the raster's pixels (A, R, G, B bytes, raster/Pixel.h) are turned
+// into the window visual's pixel format in an image of the window's size and sent to the server, through
+// shared memory (MIT-SHM) when the server offers it for this connection, otherwise with XPutImage.
+// Also the error trap the X11 binding puts around requests that may fail for reasons outside its
+// control (a host that destroyed the parent window, a server refusing shared memory).
+//
+// UI thread only: the thread that owns the display connection.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+
+class LICE_IBitmap;
+
+// X errors of the binding's own connections never reach the process's error handler (whose default
+// ends the process, and which belongs to the host): while a connection is registered, a process-wide
+// handler records its errors and passes every other connection's errors on to the handler that was
+// installed before. Register and Unregister on the connection's thread.
+void X11RegisterConnection(Display* display);
+void X11UnregisterConnection(Display* display);
+// Errors recorded on a registered connection outside traps since it was registered.
+int X11UnexpectedErrors(Display* display);
+
+// Requests between construction and Finish() that may fail for reasons outside the binding's control
+// (a host that destroyed the parent window, a server refusing shared memory). Finish() waits for the
+// server to answer everything sent so far and says whether any of them failed. The connection must be
+// registered; traps do not nest.
+class X11ErrorTrap {
+  public:
+    explicit X11ErrorTrap(Display* display);
+    ~X11ErrorTrap();
+    X11ErrorTrap(const X11ErrorTrap&) = delete;
+    X11ErrorTrap& operator=(const X11ErrorTrap&) = delete;
+    // True when no request since the trap was set failed.
+    bool Finish();
+
+  private:
+    Display* mDisplay;
+    bool mFinished = false;
+    bool mOk = true;
+};
+
+class X11Surface {
+  public:
+    // For drawable (a window) of the given visual and depth, w x h pixels. Valid() tells whether the
+    // visual can be served (TrueColor with 8-bit channels, 24 or 32 bits deep).
+    X11Surface(Display* display, Drawable drawable, Visual* visual, int depth, int w, int h,
+               bool allowShm = true);
+    ~X11Surface();
+    X11Surface(const X11Surface&) = delete;
+    X11Surface& operator=(const X11Surface&) = delete;
+
+    bool Valid() const { return mImage != nullptr; }
+    bool UsesShm() const { return mShm; }
+    int Width() const { return mWidth; }
+    int Height() const { return mHeight; }
+
+    // Converts the w x h block of src at (srcX, srcY) and shows it at (dstX, dstY) of the drawable,
+    // clipped to both. Only the colour is shown; the raster's alpha byte is ignored. Queues the request
+    // (the caller flushes). False when the surface is not valid.
+    bool Put(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h);
+
+    // Converts one pixel of this visual back into a raster pixel with alpha 255 (for reading the
+    // screen back).
+    unsigned int ToRasterPixel(unsigned long xPixel) const;
+
+  private:
+    bool CreateShmImage(Visual* visual, int depth);
+    bool CreatePlainImage(Visual* visual, int depth);
+
+    Display* mDisplay;
+    Drawable mDrawable;
+    GC mGC = nullptr;
+    XImage* mImage = nullptr;
+    XShmSegmentInfo mShmInfo{};
+    bool mShm = false;
+    bool mShmPending = false;  // the server may still be reading the shared image
+    int mWidth, mHeight;
+    int mRedShift = 0, mGreenShift = 0, mBlueShift = 0;
+};

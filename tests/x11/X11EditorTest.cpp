@@ -1,0 +1,329 @@
+// The editor in an X11 window on a private Xvfb: what the window shows against the headless editor's
+// screen, input injected through the server (XTest) against the same input given to the headless
+// editor, and repeated opening and closing.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "editor/HeadlessResponder.h"
+
+// Xlib last: its macros (None, Bool) must not meet other headers.
+#include "X11TestSupport.h"
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+class X11EditorTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { sServer = new XvfbServer(); }
+    static void TearDownTestSuite() {
+        delete sServer;
+        sServer = nullptr;
+    }
+
+    void SetUp() override {
+        if (!sServer->Running()) GTEST_SKIP() << "no X server for this test: " << sServer->Error();
+        mDisplay = XOpenDisplay(sServer->DisplayName().c_str());
+        ASSERT_NE(mDisplay, nullptr);
+        mX11Plug = MakeQuenlix(EWindowSystem::kX11);
+        mHeadlessPlug = MakeQuenlix(EWindowSystem::kHeadless);
+        mX11 = dynamic_cast<IGraphicsX11*>(mX11Plug->GetEditor());
+        mHeadless = dynamic_cast<IGraphicsHeadless*>(mHeadlessPlug->GetEditor());
+        ASSERT_NE(mX11, nullptr);
+        ASSERT_NE(mHeadless, nullptr);
+        mX11->SetDisplayName(sServer->DisplayName().c_str());
+        mHeadless->SetResponder(&mResponder);
+    }
+    void TearDown() override {
+        mX11Plug.reset();
+        mHeadlessPlug.reset();
+        if (mParent) XDestroyWindow(mDisplay, mParent);
+        if (mDisplay) XCloseDisplay(mDisplay);
+    }
+
+    // A host window of 700 x 400 on the test's own connection.
+    Window MakeParent() {
+        mParent = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 30, 40, 700, 400, 0, 0, 0x202020);
+        XMapWindow(mDisplay, mParent);
+        XSync(mDisplay, False);
+        return mParent;
+    }
+
+    // Ticks the X11 editor until it has put something on screen and the server has answered.
+    void TickUntilShown() {
+        ASSERT_TRUE(WaitFor([this] {
+            mX11->Tick();
+            return mX11->ScreenUpdates() > 0;
+        }));
+        for (int i = 0; i < 3; ++i) {
+            XSync(mX11->GetDisplay(), False);
+            mX11->Tick();
+        }
+        XSync(mX11->GetDisplay(), False);
+    }
+
+    void ShowHeadless() {
+        mHeadless->OpenWindow(nullptr);
+        mHeadless->SetAllControlsDirty();
+        mHeadless->Tick();
+        mHeadless->Tick();
+    }
+
+    void ExpectWindowEqualsHeadless(const char* when) {
+        int w = 0, h = 0;
+        const std::vector<LICE_pixel> pixels = ReadWindow(mDisplay, mX11->GetXWindow(), &w, &h);
+        std::string first;
+        EXPECT_EQ(CountDifferences(pixels, w, h, mHeadless->GetFramebuffer(), &first), 0)
+            << when << ": first difference " << first;
+    }
+
+    // The same programme into both plug-ins, so that meters and read-outs show something.
+    void FeedBoth(double seconds) {
+        PluginHost x11Host(*mX11Plug), headlessHost(*mHeadlessPlug);
+        const long frames = static_cast<long>(44100 * seconds);
+        x11Host.RunSine(frames, 0.4, 997.0);
+        headlessHost.RunSine(frames, 0.4, 997.0);
+    }
+
+    static XvfbServer* sServer;
+    Display* mDisplay = nullptr;
+    Window mParent = 0;
+    std::unique_ptr<TestQuenlix> mX11Plug, mHeadlessPlug;
+    IGraphicsX11* mX11 = nullptr;
+    IGraphicsHeadless* mHeadless = nullptr;
+    ScriptedResponder mResponder;
+};
+
+XvfbServer* X11EditorTest::sServer = nullptr;
+
+// The centre of a control of the layout in root coordinates of the editor's window.
+struct Point {
+    int x, y;
+};
+Point CentreOnScreen(Display* display, Window editor, const IRECT* r) {
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, editor, DefaultRootWindow(display), (r->L + r->R) / 2, (r->T + r->B) / 2, &x,
+                          &y, &child);
+    return {x, y};
+}
+
+// The mapped override-redirect window on the root (our menu), or 0.
+Window FindMenuWindow(Display* display) {
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    Window found = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) return 0;
+    for (unsigned int i = 0; i < n; ++i) {
+        XWindowAttributes wa;
+        if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect && wa.map_state == IsViewable)
+            found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+int CountChildren(Display* display, Window window) {
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &n)) return -1;
+    if (children) XFree(children);
+    return static_cast<int>(n);
+}
+
+int OpenFileCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST_F(X11EditorTest, WindowShowsTheHeadlessPictureAsChildAndTopLevel) {
+    FeedBoth(0.5);
+    ShowHeadless();
+
+    const Window parent = MakeParent();
+    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(parent), nullptr, 10, 20), nullptr);
+    EXPECT_TRUE(mX11->WindowIsOpen());
+    EXPECT_NE(std::string(mX11->GetGUIAPI()).find("X11"), std::string::npos);
+    TickUntilShown();
+    Window root, child;
+    int x = 0, y = 0;
+    unsigned int w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(mDisplay, mX11->GetXWindow(), &root, &x, &y, &w, &h, &border, &depth);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(w, 616u);
+    EXPECT_EQ(h, 320u);
+    ExpectWindowEqualsHeadless("child window");
+    (void)child;
+
+    mX11->CloseWindow();
+    EXPECT_FALSE(mX11->WindowIsOpen());
+    ASSERT_NE(mX11->OpenWindow(nullptr), nullptr);
+    TickUntilShown();
+    char* title = nullptr;
+    ASSERT_TRUE(XFetchName(mDisplay, mX11->GetXWindow(), &title));
+    EXPECT_STREQ(title, mX11Plug->GetEffectName());
+    XFree(title);
+    ExpectWindowEqualsHeadless("top-level window");
+}
+
+TEST_F(X11EditorTest, InjectedInputActsAsOnTheHeadlessEditor) {
+    // Both start in the EBU R128 layout; the menu brings back RMS.
+    SetParamFromHost(*mX11Plug, Quenlix::kType, 1.0);
+    SetParamFromHost(*mHeadlessPlug, Quenlix::kType, 1.0);
+    const IRECT typeRect = *mX11->GetControl(layout::kTypeSelector)->GetRECT();
+    const IRECT fieldRect = *mX11->GetControl(layout::kWindowField)->GetRECT();
+
+    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(MakeParent()), nullptr, 0, 0), nullptr);
+    TickUntilShown();
+    const Window editor = mX11->GetXWindow();
+
+    // The user, on a connection of its own; the editor's thread keeps ticking meanwhile. Windows may
+    // vanish between the user's listing them and looking at them: such errors are only counted.
+    XErrorCounter vanishedWindows;
+    std::atomic<bool> done{false};
+    std::string failure;
+    std::thread user([&] {
+        Display* d = XOpenDisplay(sServer->DisplayName().c_str());
+        const auto click = [d](Point p, unsigned int button) {
+            XTestFakeMotionEvent(d, -1, p.x, p.y, 0);
+            XTestFakeButtonEvent(d, button, True, 0);
+            XTestFakeButtonEvent(d, button, False, 0);
+            XFlush(d);
+        };
+        const auto type = [d](const char* keys) {
+            for (const char* k = keys; *k; ++k) {
+                KeySym sym = static_cast<KeySym>(static_cast<unsigned char>(*k));
+                if (*k == '\r') sym = XK_Return;
+                if (*k == 0x1b) sym = XK_Escape;
+                if (*k == '.') sym = XK_period;
+                if (*k == ',') sym = XK_comma;
+                const KeyCode code = XKeysymToKeycode(d, sym);
+                XTestFakeKeyEvent(d, code, True, 0);
+                XTestFakeKeyEvent(d, code, False, 0);
+            }
+            XFlush(d);
+        };
+        const auto step = [&](bool ok, const char* what) {
+            if (!ok && failure.empty()) failure = what;
+            return ok;
+        };
+        const Point field = CentreOnScreen(d, editor, &fieldRect);
+        // Type selector: the menu opens; its first item is "RMS".
+        click(CentreOnScreen(d, editor, &typeRect), 1);
+        Window menu = 0;
+        if (step(WaitFor([&] { return (menu = FindMenuWindow(d)) != 0; }), "the menu window did not open")) {
+            XWindowAttributes wa;
+            XGetWindowAttributes(d, menu, &wa);
+            const int itemHeight = (wa.height - 2) / 2;
+            click({wa.x + 20, wa.y + 1 + itemHeight / 2}, 1);
+            step(WaitFor([&] { return FindMenuWindow(d) == 0; }), "the menu did not close");
+        }
+        // A wheel turn up over "RMS Window".
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        click(field, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // A double click opens the field; letters and the comma are refused, the ninth character too.
+        click(field, 1);
+        click(field, 1);
+        if (step(WaitFor([&] { return CountChildren(d, editor) == 1; }), "the text field did not open")) {
+            type("12a,3.56789\r");
+            step(WaitFor([&] { return CountChildren(d, editor) == 0; }), "Return did not close the field");
+        }
+        // Escape discards what was typed.
+        std::this_thread::sleep_for(std::chrono::milliseconds(450));
+        click(field, 1);
+        click(field, 1);
+        if (step(WaitFor([&] { return CountChildren(d, editor) == 1; }), "the second field did not open")) {
+            type("99\x1b");
+            step(WaitFor([&] { return CountChildren(d, editor) == 0; }), "Escape did not close the field");
+        }
+        XCloseDisplay(d);
+        done = true;
+    });
+    while (!done) {
+        mX11->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    user.join();
+    EXPECT_EQ(failure, "");
+    TickUntilShown();
+
+    // The same input given to the headless editor.
+    ShowHeadless();
+    const int tx = (typeRect.L + typeRect.R) / 2, ty = (typeRect.T + typeRect.B) / 2;
+    const int fx = (fieldRect.L + fieldRect.R) / 2, fy = (fieldRect.T + fieldRect.B) / 2;
+    mResponder.QueueMenuChoice({0});
+    mHeadless->MouseDown(tx, ty);
+    mHeadless->MouseUp(tx, ty);
+    mHeadless->MouseWheel(fx, fy, 1);
+    mResponder.QueueText("12a,3.56789\r");
+    mHeadless->MouseDown(fx, fy);
+    mHeadless->MouseUp(fx, fy);
+    mHeadless->MouseDown(fx, fy, HeadlessMouse(), 2);
+    mHeadless->MouseUp(fx, fy);
+    mHeadless->Tick();
+    mResponder.QueueText("99\x1b");
+    mHeadless->MouseDown(fx, fy);
+    mHeadless->MouseUp(fx, fy);
+    mHeadless->MouseDown(fx, fy, HeadlessMouse(), 2);
+    mHeadless->MouseUp(fx, fy);
+    for (int i = 0; i < 3; ++i) mHeadless->Tick();
+
+    EXPECT_EQ(mX11Plug->GetParam(Quenlix::kType)->Int(), 0);
+    EXPECT_EQ(mHeadlessPlug->GetParam(Quenlix::kType)->Int(), 0);
+    for (int i = 0; i < Quenlix::kNumParams; ++i)
+        EXPECT_EQ(mX11Plug->GetParam(i)->Value(), mHeadlessPlug->GetParam(i)->Value()) << "parameter " << i;
+    EXPECT_FALSE(mX11->TextEntryOpen());
+    // "123.5678": the applied text, not the refused characters and not the cancelled "99".
+    EXPECT_NEAR(mX11Plug->GetParam(Quenlix::kRmsWindow)->Value(), 123.5678, 0.5);
+    ExpectWindowEqualsHeadless("after the menu, the wheel and the fields");
+}
+
+TEST_F(X11EditorTest, OpeningAndClosingLeavesNoErrorsOrConnections) {
+    XErrorCounter errors;
+    const Window parent = MakeParent();
+    const int filesBefore = OpenFileCount();
+    for (int i = 0; i < 200; ++i) {
+        void* opened = (i % 2) ? mX11->OpenWindow(nullptr) : mX11->OpenWindow(reinterpret_cast<void*>(parent));
+        ASSERT_NE(opened, nullptr) << "cycle " << i;
+        mX11->SetAllControlsDirty();
+        mX11->Tick();
+        mX11->CloseWindow();
+    }
+    EXPECT_EQ(OpenFileCount(), filesBefore);
+    EXPECT_EQ(mX11->UnexpectedXErrors(), 0);
+
+    // A host that destroys its window before closing the editor (a frame may still meet the dead
+    // window: the error stays on the editor's connection), and one that hands over no window.
+    const Window doomed = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 0, 0, 700, 400, 0, 0, 0);
+    XSync(mDisplay, False);
+    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(doomed)), nullptr);
+    mX11->Tick();
+    XDestroyWindow(mDisplay, doomed);
+    XSync(mDisplay, False);
+    mX11->SetAllControlsDirty();
+    mX11->Tick();
+    mX11->CloseWindow();
+    EXPECT_EQ(mX11->OpenWindow(reinterpret_cast<void*>(static_cast<uintptr_t>(0x7fffff0))), nullptr);
+    EXPECT_FALSE(mX11->WindowIsOpen());
+    XSync(mDisplay, False);
+    EXPECT_EQ(errors.Count(), 0);  // nothing reached the host's handler
+    EXPECT_EQ(OpenFileCount(), filesBefore);
+}
+
+TEST_F(X11EditorTest, NoDisplayMeansNoWindow) {
+    mX11->SetDisplayName(":4093");
+    EXPECT_EQ(mX11->OpenWindow(nullptr), nullptr);
+    EXPECT_FALSE(mX11->WindowIsOpen());
+    EXPECT_FALSE(mX11->Tick());
+}
