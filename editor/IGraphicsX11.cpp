@@ -18,9 +18,10 @@
 #include "raster/Font.h"
 
 // Xlib last: its macros must not meet the project's headers.
-#include "editor/X11Surface.h"
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include "editor/X11Surface.h"
 
 extern char** environ;
 
@@ -160,9 +161,10 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     {
         // A parent window id from the host that is not (or no longer) a window must not end the host.
         X11ErrorTrap trap(mDisplay);
-        mWindow = XCreateWindow(mDisplay, mParent, mTopLevel ? 0 : left, mTopLevel ? 0 : top,
-                                static_cast<unsigned>(Width()), static_cast<unsigned>(Height()), 0, CopyFromParent,
-                                InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attrs);
+        mWindow =
+            XCreateWindow(mDisplay, mParent, mTopLevel ? 0 : left, mTopLevel ? 0 : top,
+                          static_cast<unsigned>(Width()), static_cast<unsigned>(Height()), 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attrs);
         const bool ok = XGetWindowAttributes(mDisplay, mWindow, &created) != 0;
         if (!trap.Finish() || !ok) {
             mWindow = 0;
@@ -186,7 +188,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
     }
-    mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(), Height());
+    mSurface =
+        std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(), Height());
     XMapWindow(mDisplay, mWindow);
     XFlush(mDisplay);
     mCloseRequested = false;
@@ -263,7 +266,8 @@ void IGraphicsX11::DrawPending() {
 IMouseMod IGraphicsX11::ModFromState(unsigned int state, unsigned int button) const {
     const bool left = button == Button1 || (button == 0 && (state & Button1Mask));
     const bool right = button == Button3 || (button == 0 && (state & Button3Mask));
-    return IMouseMod(left, right, (state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Mod1Mask) != 0);
+    return IMouseMod(left, right, (state & ShiftMask) != 0, (state & ControlMask) != 0,
+                     (state & Mod1Mask) != 0);
 }
 
 void IGraphicsX11::HandleEvent(XEvent* event) {
@@ -307,7 +311,8 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
                 EndTextEntry(false);
             break;
         case ClientMessage:
-            if (mTopLevel && static_cast<Atom>(event->xclient.data.l[0]) == mDeleteAtom) mCloseRequested = true;
+            if (mTopLevel && static_cast<Atom>(event->xclient.data.l[0]) == mDeleteAtom)
+                mCloseRequested = true;
             break;
         case DestroyNotify:
             if (event->xdestroywindow.window == mWindow) mWindowDestroyed = true;
@@ -331,7 +336,8 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
     }
     int clicks = 1;
     if (e.button == Button1 && !mLastPressWasDouble && e.time - mLastPressTime <= kDoubleClickMs &&
-        std::abs(e.x - mLastPressX) <= kDoubleClickPixels && std::abs(e.y - mLastPressY) <= kDoubleClickPixels)
+        std::abs(e.x - mLastPressX) <= kDoubleClickPixels &&
+        std::abs(e.y - mLastPressY) <= kDoubleClickPixels)
         clicks = 2;
     mLastPressWasDouble = clicks == 2;
     mLastPressTime = e.button == Button1 ? e.time : 0;
@@ -344,8 +350,8 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
         mModalRelease = false;
         int x = 0, y = 0;
         Window child;
-        XTranslateCoordinates(mDisplay, DefaultRootWindow(mDisplay), mWindow, mModalReleaseX, mModalReleaseY, &x,
-                              &y, &child);
+        XTranslateCoordinates(mDisplay, DefaultRootWindow(mDisplay), mWindow, mModalReleaseX, mModalReleaseY,
+                              &x, &y, &child);
         HandleMouseUp(x, y, ModFromState(mModalReleaseState, mModalReleaseButton));
     }
 }
@@ -424,12 +430,13 @@ void IGraphicsX11::TextEntryOpened() {
     XSetWindowAttributes attrs;
     attrs.event_mask = ExposureMask | ButtonPressMask;
     attrs.background_pixmap = None;
-    mFieldWindow = XCreateWindow(mDisplay, mWindow, r.L, r.T, static_cast<unsigned>(r.W()),
-                                 static_cast<unsigned>(r.H()), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                 CWEventMask | CWBackPixmap, &attrs);
+    mFieldWindow =
+        XCreateWindow(mDisplay, mWindow, r.L, r.T, static_cast<unsigned>(r.W()), static_cast<unsigned>(r.H()),
+                      0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attrs);
     XWindowAttributes wa;
     XGetWindowAttributes(mDisplay, mFieldWindow, &wa);
-    mFieldSurface = std::make_unique<X11Surface>(mDisplay, mFieldWindow, wa.visual, wa.depth, r.W(), r.H(), false);
+    mFieldSurface =
+        std::make_unique<X11Surface>(mDisplay, mFieldWindow, wa.visual, wa.depth, r.W(), r.H(), false);
     mFieldRaster = std::make_unique<LICE_MemBitmap>(r.W(), r.H());
     XMapRaised(mDisplay, mFieldWindow);
     // Typing needs the keyboard.

@@ -15,10 +15,11 @@
 #include "raster/Font.h"
 
 // Xlib last: its macros must not meet the project's headers.
-#include "editor/X11Surface.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include "editor/X11Surface.h"
 
 namespace {
 
@@ -219,7 +220,9 @@ class MenuWindow : public ModalWindow {
         const IPopupMenuItem* item = mMenu->GetItem(i);
         return item && item->IsChoosable();
     }
-    bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < mRaster.getWidth() && y < mRaster.getHeight(); }
+    bool Inside(int x, int y) const {
+        return x >= 0 && y >= 0 && x < mRaster.getWidth() && y < mRaster.getHeight();
+    }
     int ItemAt(int x, int y) const {
         if (!Inside(x, y)) return -1;
         for (int i = 0; i + 1 < static_cast<int>(mTops.size()); ++i)
@@ -250,12 +253,15 @@ class MenuWindow : public ModalWindow {
             const IPopupMenuItem* item = mMenu->GetItem(i);
             const int top = mTops[i], height = mTops[i + 1] - top;
             if (item->GetIsSeparator()) {
-                LICE_FillRect(&mRaster, kPad, top + height / 2, w - 2 * kPad, 1, kBorder, 1.0f, LICE_BLIT_MODE_COPY);
+                LICE_FillRect(&mRaster, kPad, top + height / 2, w - 2 * kPad, 1, kBorder, 1.0f,
+                              LICE_BLIT_MODE_COPY);
                 continue;
             }
             const bool lit = i == mHighlight;
             if (lit) LICE_FillRect(&mRaster, 1, top, w - 2, height, kHighlight, 1.0f, LICE_BLIT_MODE_COPY);
-            const LICE_pixel ink = lit ? kHighlightInk : (Choosable(i) || item->GetSubmenu()) ? kInk : kGreyInk;
+            const LICE_pixel ink = lit                                    ? kHighlightInk
+                                   : (Choosable(i) || item->GetSubmenu()) ? kInk
+                                                                          : kGreyInk;
             if (item->GetChecked()) DrawTick(kPad, top + height / 2, ink);
             const int indent = item->GetIsTitle() ? 0 : kCheckColumn;
             const std::string title = mMenu->GetItemTitle(i);
@@ -267,7 +273,8 @@ class MenuWindow : public ModalWindow {
 
     // A tick mark 9 pixels wide, its lowest point at the item's centre line + 3.
     void DrawTick(int x, int cy, LICE_pixel ink) {
-        for (int k = 0; k < 3; ++k) LICE_FillRect(&mRaster, x + k, cy + k, 2, 2, ink, 1.0f, LICE_BLIT_MODE_COPY);
+        for (int k = 0; k < 3; ++k)
+            LICE_FillRect(&mRaster, x + k, cy + k, 2, 2, ink, 1.0f, LICE_BLIT_MODE_COPY);
         for (int k = 0; k < 6; ++k)
             LICE_FillRect(&mRaster, x + 3 + k, cy + 2 - k, 2, 2, ink, 1.0f, LICE_BLIT_MODE_COPY);
     }
@@ -296,7 +303,8 @@ class MessageBoxWindow : public ModalWindow {
                 mButtons = {{"OK", IGraphics::kIDOK}, {"Cancel", IGraphics::kIDCANCEL}};
                 break;
             case IGraphics::kMB_YESNOCANCEL:
-                mButtons = {{"Yes", IGraphics::kIDOK}, {"No", IGraphics::kIDNO}, {"Cancel", IGraphics::kIDCANCEL}};
+                mButtons = {
+                    {"Yes", IGraphics::kIDOK}, {"No", IGraphics::kIDNO}, {"Cancel", IGraphics::kIDCANCEL}};
                 break;
             case IGraphics::kMB_YESNO:
                 mButtons = {{"Yes", IGraphics::kIDOK}, {"No", IGraphics::kIDNO}};
@@ -327,9 +335,10 @@ class MessageBoxWindow : public ModalWindow {
         XWindowAttributes wa;
         Window child;
         if (over && XGetWindowAttributes(mDisplay, over, &wa))
-            XTranslateCoordinates(mDisplay, over, wa.root, (wa.width - width) / 2, (wa.height - height) / 2, &x,
-                                  &y, &child);
-        if (!Create(x, y, width, height, false, ButtonPressMask | ButtonReleaseMask | KeyPressMask)) return false;
+            XTranslateCoordinates(mDisplay, over, wa.root, (wa.width - width) / 2, (wa.height - height) / 2,
+                                  &x, &y, &child);
+        if (!Create(x, y, width, height, false, ButtonPressMask | ButtonReleaseMask | KeyPressMask))
+            return false;
         XStoreName(mDisplay, mWindow, caption ? caption : "");
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
@@ -345,7 +354,8 @@ class MessageBoxWindow : public ModalWindow {
         for (;;) {
             if (!NextEvent(&ev)) return CancelResult();
             if (ev.type == Expose && ev.xexpose.count == 0) Show();
-            if (ev.type == ClientMessage && static_cast<Atom>(ev.xclient.data.l[0]) == mDeleteAtom) return CancelResult();
+            if (ev.type == ClientMessage && static_cast<Atom>(ev.xclient.data.l[0]) == mDeleteAtom)
+                return CancelResult();
             if (ev.type == ButtonRelease && ev.xbutton.button == Button1) {
                 const int i = ButtonAt(ev.xbutton.x, ev.xbutton.y);
                 if (i >= 0) return mButtons[i].result;
@@ -381,7 +391,8 @@ class MessageBoxWindow : public ModalWindow {
             const int x = ButtonLeft(i), h = mLineHeight + 4;
             LICE_FillRect(&mRaster, x, mButtonsTop, mButtonWidth, h, i == 0 ? kHighlight : kBorder, 1.0f,
                           LICE_BLIT_MODE_COPY);
-            LICE_FillRect(&mRaster, x + 1, mButtonsTop + 1, mButtonWidth - 2, h - 2, kFace, 1.0f, LICE_BLIT_MODE_COPY);
+            LICE_FillRect(&mRaster, x + 1, mButtonsTop + 1, mButtonWidth - 2, h - 2, kFace, 1.0f,
+                          LICE_BLIT_MODE_COPY);
             Text(mButtons[i].label, x, mButtonsTop, mButtonWidth, h, kInk, LICE_DT_CENTER);
         }
         Show();
@@ -404,8 +415,8 @@ int RunX11PopupMenu(Display* display, IX11ModalOwner* owner, IPopupMenu* menu, i
     return window.Run();
 }
 
-int RunX11MessageBox(Display* display, IX11ModalOwner* owner, Window over, const char* text, const char* caption,
-                     int type) {
+int RunX11MessageBox(Display* display, IX11ModalOwner* owner, Window over, const char* text,
+                     const char* caption, int type) {
     if (!display || !owner) return 0;
     MessageBoxWindow window(display, owner, type);
     if (!window.Open(over, text, caption)) return 0;

@@ -148,14 +148,15 @@ X11Surface::~X11Surface() {
 }
 
 bool X11Surface::CreateShmImage(Visual* visual, int depth) {
-    XImage* image = XShmCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &mShmInfo,
-                                    static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight));
+    XImage* image = XShmCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                    &mShmInfo, static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight));
     if (!image) return false;
     if (image->bits_per_pixel != 32) {
         XDestroyImage(image);
         return false;
     }
-    mShmInfo.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * image->height, IPC_CREAT | 0600);
+    mShmInfo.shmid =
+        shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * image->height, IPC_CREAT | 0600);
     if (mShmInfo.shmid < 0) {
         XDestroyImage(image);
         return false;
@@ -189,8 +190,9 @@ bool X11Surface::CreatePlainImage(Visual* visual, int depth) {
     const size_t bytes = static_cast<size_t>(mWidth) * mHeight * 4;
     char* data = static_cast<char*>(std::malloc(bytes));
     if (!data) return false;
-    XImage* image = XCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
-                                 static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight), 32, mWidth * 4);
+    XImage* image =
+        XCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
+                     static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight), 32, mWidth * 4);
     if (!image) {
         std::free(data);
         return false;

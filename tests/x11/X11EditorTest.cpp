@@ -9,10 +9,8 @@
 
 #include "editor/HeadlessResponder.h"
 
-// Xlib last: its macros (None, Bool) must not meet other headers.
+// Xlib last (X11TestSupport.h brings it): its macros (None, Bool) must not meet other headers.
 #include "X11TestSupport.h"
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 namespace {
 
@@ -46,7 +44,8 @@ class X11EditorTest : public ::testing::Test {
 
     // A host window of 700 x 400 on the test's own connection.
     Window MakeParent() {
-        mParent = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 30, 40, 700, 400, 0, 0, 0x202020);
+        mParent =
+            XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 30, 40, 700, 400, 0, 0, 0x202020);
         XMapWindow(mDisplay, mParent);
         XSync(mDisplay, False);
         return mParent;
@@ -106,8 +105,8 @@ struct Point {
 Point CentreOnScreen(Display* display, Window editor, const IRECT* r) {
     int x = 0, y = 0;
     Window child;
-    XTranslateCoordinates(display, editor, DefaultRootWindow(display), (r->L + r->R) / 2, (r->T + r->B) / 2, &x,
-                          &y, &child);
+    XTranslateCoordinates(display, editor, DefaultRootWindow(display), (r->L + r->R) / 2, (r->T + r->B) / 2,
+                          &x, &y, &child);
     return {x, y};
 }
 
@@ -119,7 +118,8 @@ Window FindMenuWindow(Display* display) {
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) return 0;
     for (unsigned int i = 0; i < n; ++i) {
         XWindowAttributes wa;
-        if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect && wa.map_state == IsViewable)
+        if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect &&
+            wa.map_state == IsViewable)
             found = children[i];
     }
     if (children) XFree(children);
@@ -294,7 +294,8 @@ TEST_F(X11EditorTest, OpeningAndClosingLeavesNoErrorsOrConnections) {
     const Window parent = MakeParent();
     const int filesBefore = OpenFileCount();
     for (int i = 0; i < 200; ++i) {
-        void* opened = (i % 2) ? mX11->OpenWindow(nullptr) : mX11->OpenWindow(reinterpret_cast<void*>(parent));
+        void* opened =
+            (i % 2) ? mX11->OpenWindow(nullptr) : mX11->OpenWindow(reinterpret_cast<void*>(parent));
         ASSERT_NE(opened, nullptr) << "cycle " << i;
         mX11->SetAllControlsDirty();
         mX11->Tick();

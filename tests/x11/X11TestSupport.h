@@ -21,6 +21,8 @@
 // Xlib last: its macros (None, Bool) must not meet other headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 // A Quenlix whose editor is built with the given binding.
 inline std::unique_ptr<TestQuenlix> MakeQuenlix(EWindowSystem system) {

@@ -36,8 +36,8 @@ XvfbServer::XvfbServer(int width, int height, int timeoutMs) {
     }
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                          "-noreset", nullptr};
+    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                          screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
