@@ -136,14 +136,80 @@ int RMSMM6::ProcessBlock(const double* const* slots, int nFrames, double enable,
             for (int k = 0; k < kSlots; ++k)
                 if (sel & (1u << k)) mTruePeak[k].ProcessRun(slots[k] + done, n, peaks);
         }
-        for (int i = done; i < done + n; ++i) {
-            const double s[kSlots] = {slots[0][i], slots[1][i], slots[2][i],
-                                      slots[3][i], slots[4][i], slots[5][i]};
-            MeasureFrame(s, sel);
-        }
+        MeasureRun(slots, done, n, sel);
         done += n;
     }
     return mReady;
+}
+
+void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned sel) {
+    const double* in[kSlots];  // the selected slots, in slot order
+    int selected = 0;
+    for (int k = 0; k < kSlots; ++k)
+        if (sel & (1u << k)) in[selected++] = slots[k] + from;
+
+    // MeasureFrame frame by frame, with the running values held in registers for the run.
+    double* ring = mRing.get();
+    const int length = mWindowLength;
+    const double hop = (1.0 - mOverlap) * length;
+    double samplePeak = mSamplePeak, peakMax = mPeakMax, sum = mWindowSum, outgoing = mOutgoing;
+    double integratedSum = mIntegratedSum, maxSum = mMaxWindowSum, maxMean = mMaxMeanSquare,
+           mean = mMeanSquare;
+    std::int64_t integratedCount = mIntegratedCount;
+    int writeIndex = mWriteIndex, hopCounter = mHopCounter, full = mFull, ready = mReady;
+    for (int i = 0; i < n; ++i) {
+        double peak = 0.0;
+        double p = 0.0;
+        for (int j = 0; j < selected; ++j) {
+            const double x = in[j][i];
+            const double a = std::fabs(x);
+            if (a > peak) peak = a;
+            p = p + x * x;
+        }
+        samplePeak = peak;
+        if (samplePeak > peakMax) peakMax = samplePeak;
+
+        sum += p;
+        outgoing = ring[writeIndex];
+        ring[writeIndex] = p;
+        integratedSum += p;
+        integratedCount += 1;
+        writeIndex += 1;
+        hopCounter += 1;
+        ready = 0;
+        if (writeIndex >= length) {
+            writeIndex = 0;
+            full = 1;
+        } else if (full != 1) {
+            continue;
+        }
+        const double d = sum - outgoing;
+        sum = d > 0.0 ? d : 0.0;
+        if (sum > maxSum) {
+            maxSum = sum;
+            maxMean = sum / length;
+        }
+        if (static_cast<double>(hopCounter) > hop) {
+            hopCounter = 0;
+            mean = sum / length;
+            ready = 1;
+        }
+    }
+    mSamplePeak = samplePeak;
+    mPeakMax = peakMax;
+    mWindowSum = sum;
+    mOutgoing = outgoing;
+    mIntegratedSum = integratedSum;
+    mIntegratedCount = integratedCount;
+    mMaxWindowSum = maxSum;
+    mMaxMeanSquare = maxMean;
+    mMeanSquare = mean;
+    mWriteIndex = writeIndex;
+    mHopCounter = hopCounter;
+    mFull = full;
+    mReady = ready;
+    // Once the window is full every frame updates the integrated mean; the last one's value stands.
+    if (full == 1 && n > 0) mIntegratedMeanSquare = integratedSum / static_cast<double>(integratedCount);
 }
 
 int RMSMM6::MeasureFrame(const double* s, unsigned sel) {

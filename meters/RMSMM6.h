@@ -96,6 +96,8 @@ class RMSMM6 {
   private:
     // Everything of Process after the true peaks: sample peak, window, integration.
     int MeasureFrame(const double* s, unsigned selected);
+    // MeasureFrame for frames from .. from + n - 1 of the slot arrays.
+    void MeasureRun(const double* const* slots, int from, int n, unsigned selected);
 
     std::unique_ptr<double[]> mRing;
     int mCapacity = 0;
