@@ -5,3 +5,5 @@ typedef int EAPI;
 
 // The RTAS host adapter passes this value to the plug-in base.
 constexpr EAPI kAPIRTAS = 3;
+// The LV2 host adapter passes this one.
+constexpr EAPI kAPILV2 = 7;

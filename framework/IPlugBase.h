@@ -49,6 +49,9 @@ class IPlugBase {
     // Reacts to a parameter change (paramIdx may also be a plug-in-defined command index).
     // Default: takes and releases the mutex. Called with the mutex held.
     virtual void OnParamChange(int paramIdx);
+    // The host's user asks to start every measurement afresh (a reset control of the host format,
+    // not a parameter). Default: nothing. Audio or main thread, mutex held.
+    virtual void OnResetRequest() {}
     // Processes one block of at most the block size. Default: input c to output c where the
     // input exists, other outputs zero. Audio thread, mutex held; must not allocate.
     virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);

@@ -25,7 +25,7 @@ constexpr double kRmsPlus3OffsetDb = 3.0;
 
 }  // namespace
 
-IPlugRTAS* MakePlug() {
+IPlugAdapter* MakePlug() {
     // Serialises the creation of instances across the host's threads. A function-local static is
     // created exactly once even under concurrent first calls and destroyed when the module unloads.
     static std::recursive_mutex creationMutex;
@@ -34,10 +34,10 @@ IPlugRTAS* MakePlug() {
 }
 
 Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
-    : IPlugRTAS(instanceInfo, kNumParams, quenlix::kChannelIOStr, kNumPresets, quenlix::kEffectName,
-                kProductName, quenlix::kMfrName, quenlix::kVendorVersion,
-                static_cast<int>(quenlix::kUniqueID), static_cast<int>(quenlix::kMfrID), kLatency, false,
-                false, false, kSideChainChannels),
+    : IPlugAdapter(instanceInfo, kNumParams, quenlix::kChannelIOStr, kNumPresets, quenlix::kEffectName,
+                   kProductName, quenlix::kMfrName, quenlix::kVendorVersion,
+                   static_cast<int>(quenlix::kUniqueID), static_cast<int>(quenlix::kMfrID), kLatency, false,
+                   false, false, kSideChainChannels),
       mMeterSampleRate(GetSampleRate()),
       mNumInputs(NInChannels()),
       mNumOutputs(NOutChannels()) {
@@ -84,6 +84,11 @@ void Quenlix::ApplyRmsWindowAndMode() {
     mRmsMeter->mPeakOffsetDb = 0.0;
     mRmsMeter->mCommonOffsetDb = 0.0;
     if (mRmsMeterMode == 1) mRmsMeter->mRmsOffsetDb = kRmsPlus3OffsetDb;
+}
+
+void Quenlix::OnResetRequest() {
+    WDL_MutexLock lock(GetMutex());
+    ResetMeters();
 }
 
 void Quenlix::ResetMeters() {

@@ -16,13 +16,14 @@
 
 #include <memory>
 
-#include "host/rtas/IPlugRTAS.h"
+// The host adapter base: each build target's include path picks the host format's IPlugAdapter.h.
+#include "IPlugAdapter.h"
 
 class EBUMM6;
 class IGraphics;
 class RMSMM6;
 
-class Quenlix : public IPlugRTAS {
+class Quenlix : public IPlugAdapter {
   public:
     // Parameter indices.
     enum EParams {
@@ -69,6 +70,9 @@ class Quenlix : public IPlugRTAS {
     // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
     // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.
     void OnParamChange(int paramIdx) override;
+    // A host's reset control: clears every measurement of both engines, as a click on an LED meter
+    // does. Takes the plug-in mutex.
+    void OnResetRequest() override;
     // Audio thread, plug-in mutex held by the caller. inputs / outputs hold NInChannels() /
     // NOutChannels() pointers to nFrames doubles each; null pointers count as silent inputs and
     // receive nothing as outputs.

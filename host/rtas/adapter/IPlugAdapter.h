@@ -1,0 +1,7 @@
+#pragma once
+
+// The host adapter a product class derives from in an RTAS build. Each host folder has a header of
+// this name; a build target's include path picks one, so the product's sources name no format.
+#include "host/rtas/IPlugRTAS.h"
+
+using IPlugAdapter = IPlugRTAS;

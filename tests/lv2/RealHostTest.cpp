@@ -1,0 +1,118 @@
+// The bundle in real LV2 hosts: lv2apply (lilv-utils) processes files through every plug-in, and jalv
+// runs the stereo plug-in under a JACK dummy server that the test starts and stops itself.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/cli/RunProgram.h"
+#include "tests/lv2/Lv2TestHost.h"
+
+namespace {
+
+using quenlix::cli::test::ScratchDir;
+using quenlix::cli::test::shellQuote;
+
+std::string BundleParent() {
+    std::string b = QUENLIX_LV2_BUNDLE;
+    return b.substr(0, b.rfind('/'));
+}
+
+// Runs a shell command, returning its exit code and standard output.
+int Shell(const std::string& cmd, std::string* out = nullptr) {
+    std::FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return -1;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        if (out) out->append(buf, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<float> ReadFloats(const std::string& path, SF_INFO* info) {
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, info);
+    if (!f) return {};
+    std::vector<float> data(static_cast<size_t>(info->frames * info->channels));
+    sf_readf_float(f, data.data(), info->frames);
+    sf_close(f);
+    return data;
+}
+
+// A JACK dummy server of this test's own name, stopped in every outcome.
+class JackServer {
+  public:
+    explicit JackServer(const std::string& name) : mName(name) {
+        mPid = fork();
+        if (mPid == 0) {
+            setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", "1024",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~JackServer() {
+        if (mPid > 0) {
+            kill(mPid, SIGTERM);
+            for (int i = 0; i < 50 && waitpid(mPid, nullptr, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            kill(mPid, SIGKILL);
+            waitpid(mPid, nullptr, 0);
+        }
+    }
+    // Waits at most 10 s for the server to take clients.
+    bool Ready() const {
+        return mPid > 0 && Shell("jack_wait -s " + shellQuote(mName) + " -w -t 10 >/dev/null 2>&1") == 0;
+    }
+
+  private:
+    std::string mName;
+    pid_t mPid = -1;
+};
+
+}  // namespace
+
+TEST(RealHost, Lv2applyPassesAFileThroughEveryPluginUnchanged) {
+    ScratchDir dir;
+    for (const lv2test::PluginCase& pc : lv2test::kPlugins) {
+        const std::string in = dir.file("in.wav"), out = dir.file("out.wav");
+        ASSERT_TRUE(quenlix::cli::test::writeWav(
+            in, pc.channels, 48000, 30000, [](std::int64_t i, int c) { return 0.5 * std::sin(0.003 * i * (c + 1)); },
+            SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        const std::string cmd = "LV2_PATH=" + shellQuote(BundleParent()) + " lv2apply -i " + shellQuote(in) +
+                                " -o " + shellQuote(out) + " -c type 1 " + pc.uri + " 2>&1";
+        std::string log;
+        ASSERT_EQ(Shell(cmd, &log), 0) << pc.uri << ": " << log;
+        SF_INFO a{}, b{};
+        const std::vector<float> x = ReadFloats(in, &a), y = ReadFloats(out, &b);
+        EXPECT_EQ(b.channels, pc.channels) << pc.uri;
+        EXPECT_EQ(x, y) << pc.uri;
+    }
+}
+
+TEST(RealHost, JalvUnderAJackDummyServerPrintsTheControlOutputs) {
+    const std::string name = "quenlix-lv2-test-" + std::to_string(getpid());
+    JackServer jack(name);
+    if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
+    ScratchDir dir;
+    // jalv reads commands from its standard input and stops at its end: ask for the outputs once the
+    // plug-in has run a while, then close. timeout bounds the whole run.
+    const std::string cmd = "(sleep 1.5; echo monitors; sleep 0.5) | JACK_DEFAULT_SERVER=" + shellQuote(name) +
+                            " LV2_PATH=" + shellQuote(BundleParent()) +
+                            " timeout -s INT 8 jalv -x -n quenlix-jalv -p -c type=1 urn:harbelwick:quenlix:stereo 2>" +
+                            shellQuote(dir.file("jalv.err"));
+    std::string out;
+    Shell(cmd, &out);
+    // Silent inputs: every level at the floor, range and crest at 0.
+    for (const char* line : {"out_rms_il = -60.000000", "out_rms_crest = 0.000000", "out_ebu_il = -60.000000",
+                             "out_ebu_ml = -60.000000", "out_ebu_tp_max = -60.000000", "out_ebu_lra = 0.000000"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << " missing from:\n" << out;
+    EXPECT_NE(out.find("type = 1.000000"), std::string::npos) << out;
+    std::printf("%s\n", out.c_str());
+}
