@@ -54,7 +54,8 @@ IPlugLV2::~IPlugLV2() = default;
 bool IPlugLV2::Instantiate(int nIn, int nOut, double sampleRate, const char* bundlePath,
                            const LV2_Feature* const* features) {
     mMap = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
-    lv2_log_logger_init(&mLogger, mMap, static_cast<LV2_Log_Log*>(const_cast<void*>(FindFeature(features, LV2_LOG__log))));
+    lv2_log_logger_init(&mLogger, mMap,
+                        static_cast<LV2_Log_Log*>(const_cast<void*>(FindFeature(features, LV2_LOG__log))));
     if (nIn < 0 || nOut < 0 || nIn > NInChannels() || nOut > NOutChannels()) {
         LogLine(true, "%s: no %d-in %d-out configuration\n", GetEffectName(), nIn, nOut);
         return false;
@@ -78,9 +79,11 @@ bool IPlugLV2::Instantiate(int nIn, int nOut, double sampleRate, const char* bun
     SetOutputChannelConnections(0, nOut, true);
     SetOutputChannelConnections(nOut, NOutChannels() - nOut, false);
 
-    int blockSize = MaxBlockLength(static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options)), mMap);
+    int blockSize = MaxBlockLength(
+        static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options)), mMap);
     if (blockSize <= 0) blockSize = kDefaultBlockSize;
-    blockSize = blockSize < kMinBlockSize ? kMinBlockSize : (blockSize > kMaxBlockSize ? kMaxBlockSize : blockSize);
+    blockSize =
+        blockSize < kMinBlockSize ? kMinBlockSize : (blockSize > kMaxBlockSize ? kMaxBlockSize : blockSize);
     SetBlockSize(blockSize);
     if (GetBlockSize() != blockSize) {
         LogLine(true, "%s: no memory for blocks of %d frames\n", GetEffectName(), blockSize);
@@ -135,7 +138,7 @@ void IPlugLV2::Run(uint32_t nFrames) {
                       : static_cast<int>(nFrames);
     int done = 0;
     if (mTransportPort && mTransportPort->atom.type == mUrid.atomSequence && mUrid.atomSequence != 0) {
-        LV2_ATOM_SEQUENCE_FOREACH (mTransportPort, ev) {
+        LV2_ATOM_SEQUENCE_FOREACH(mTransportPort, ev) {
             // Events are in time order; one outside the block or behind the last counts at its edge.
             const int64_t at = ev->time.frames;
             const int t = at < done ? done : (at > n ? n : static_cast<int>(at));
@@ -201,8 +204,7 @@ void IPlugLV2::ApplyControlInputs() {
 
 void IPlugLV2::WriteControlOutputs() {
     for (int i = 0; i < mLayout.nParams; ++i)
-        if (mControlPorts[i] && mIsOutput[i])
-            *mControlPorts[i] = static_cast<float>(GetParam(i)->Value());
+        if (mControlPorts[i] && mIsOutput[i]) *mControlPorts[i] = static_cast<float>(GetParam(i)->Value());
 }
 
 double IPlugLV2::GetSamplePos() {

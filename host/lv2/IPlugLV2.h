@@ -106,11 +106,11 @@ class IPlugLV2 : public IPlugBase {
                     size_t paramsSize, uint32_t paramsType, std::string* why) const;
 
     lv2::PortLayout mLayout;
-    std::vector<float*> mControlPorts;    // one per parameter
-    std::vector<bool> mIsOutput;          // per parameter: an "OUT:" parameter
-    std::vector<float> mLastControl;      // last value seen on each input port, NaN before any
+    std::vector<float*> mControlPorts;  // one per parameter
+    std::vector<bool> mIsOutput;        // per parameter: an "OUT:" parameter
+    std::vector<float> mLastControl;    // last value seen on each input port, NaN before any
     std::vector<float*> mAudioIn, mAudioOut;
-    std::vector<float> mSilence;          // stands in for an input port the host left unconnected
+    std::vector<float> mSilence;  // stands in for an input port the host left unconnected
     const float* mResetPort = nullptr;
     const float* mEnabledPort = nullptr;
     const LV2_Atom_Sequence* mTransportPort = nullptr;

@@ -22,10 +22,11 @@ LV2_State_Status IPlugLV2::SaveState(LV2_State_Store_Function store, LV2_State_H
     if (!SerializeState(&chunk)) return LV2_STATE_ERR_UNKNOWN;
     const int32_t version = GetEffectVersion();
     const uint32_t flags = LV2_STATE_IS_POD;
-    LV2_State_Status status = store(handle, mUrid.stateVersion, &version, sizeof version, mUrid.atomInt, flags);
+    LV2_State_Status status =
+        store(handle, mUrid.stateVersion, &version, sizeof version, mUrid.atomInt, flags);
     if (status != LV2_STATE_SUCCESS) return status;
-    return store(handle, mUrid.stateParams, chunk.GetBytes(), static_cast<size_t>(chunk.Size()), mUrid.atomChunk,
-                 flags);
+    return store(handle, mUrid.stateParams, chunk.GetBytes(), static_cast<size_t>(chunk.Size()),
+                 mUrid.atomChunk, flags);
 }
 
 bool IPlugLV2::CheckState(const void* version, size_t versionSize, uint32_t versionType, const void* params,
@@ -47,7 +48,8 @@ bool IPlugLV2::CheckState(const void* version, size_t versionSize, uint32_t vers
     }
     const size_t expected = static_cast<size_t>(NParams()) * sizeof(double);
     if (paramsType != mUrid.atomChunk || paramsSize != expected) {
-        *why = "holds " + std::to_string(paramsSize) + " bytes of parameters, not " + std::to_string(expected);
+        *why =
+            "holds " + std::to_string(paramsSize) + " bytes of parameters, not " + std::to_string(expected);
         return false;
     }
     for (int i = 0; i < NParams(); ++i) {

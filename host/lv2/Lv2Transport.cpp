@@ -57,7 +57,7 @@ void Lv2Transport::Read(const LV2_Atom* atom) {
     if (atom->type == 0 || (atom->type != mUrid.atomObject && atom->type != mUrid.atomBlank)) return;
     const auto* object = reinterpret_cast<const LV2_Atom_Object*>(atom);
     if (object->body.otype != mUrid.position) return;
-    LV2_ATOM_OBJECT_FOREACH (object, prop) {
+    LV2_ATOM_OBJECT_FOREACH(object, prop) {
         double v = 0.0;
         if (!Number(&prop->value, &v)) continue;
         if (prop->key == mUrid.speed) {

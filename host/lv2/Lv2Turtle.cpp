@@ -32,7 +32,7 @@ const char* const kPrefixes =
 
 // Unit labels the LV2 units vocabulary has; any other label becomes a unit of our own.
 const std::map<std::string, std::string> kLv2Units = {
-    {"ms", "units:ms"}, {"s", "units:s"},   {"Hz", "units:hz"},
+    {"ms", "units:ms"}, {"s", "units:s"},     {"Hz", "units:hz"},
     {"dB", "units:db"}, {"dBFS", "units:db"}, {"%", "units:pc"},
 };
 
@@ -57,7 +57,8 @@ bool IsDiscrete(const IParam* param) {
 
 // A discrete parameter's bounds and default are whole numbers: written as integers.
 std::string Value(const IParam* param, double v) {
-    if (IsDiscrete(param) && v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+    if (IsDiscrete(param) && v == std::floor(v) && std::fabs(v) < 1e15)
+        return std::to_string(static_cast<long long>(v));
     return Number(v);
 }
 
@@ -92,7 +93,8 @@ void WriteOwnUnits(std::ostringstream& out, const IPlugBase& plug) {
 
 void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, const std::string& symbol) {
     const IParam* param = plug.GetParam(idx);
-    out << "        a " << (IsOutputParam(param) ? "lv2:OutputPort" : "lv2:InputPort") << " , lv2:ControlPort ;\n"
+    out << "        a " << (IsOutputParam(param) ? "lv2:OutputPort" : "lv2:InputPort")
+        << " , lv2:ControlPort ;\n"
         << "        lv2:index " << idx << " ;\n"
         << "        lv2:symbol " << Quoted(symbol) << " ;\n"
         << "        lv2:name " << Quoted(param->GetNameForHost()) << " ;\n"
@@ -105,8 +107,8 @@ void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, con
         for (int t = 0; t < param->GetNDisplayTexts(); ++t) {
             int value = 0;
             const char* text = param->GetDisplayTextAtIdx(t, &value);
-            out << (t == 0 ? " ;\n        lv2:scalePoint " : " ,\n            ") << "[ rdfs:label " << Quoted(text)
-                << " ; rdf:value " << value << " ]";
+            out << (t == 0 ? " ;\n        lv2:scalePoint " : " ,\n            ") << "[ rdfs:label "
+                << Quoted(text) << " ; rdf:value " << value << " ]";
         }
     }
     const std::string unit = UnitOf(plug, param);

@@ -13,15 +13,15 @@ namespace lv2 {
 // A plug-in UI in the bundle: every plug-in of the bundle names it with ui:ui.
 struct UiEntry {
     std::string uri;
-    std::string uiClass;   // e.g. "http://lv2plug.in/ns/extensions/ui#X11UI"
-    std::string binary;    // file name inside the bundle
+    std::string uiClass;                        // e.g. "http://lv2plug.in/ns/extensions/ui#X11UI"
+    std::string binary;                         // file name inside the bundle
     std::vector<std::string> requiredFeatures;  // feature URIs
 };
 
 struct BundleFiles {
-    std::string binary = "quenlix.so";             // the module, inside the bundle
-    std::string description = "quenlix.ttl";       // the plug-ins' description, inside the bundle
-    std::vector<UiEntry> uis;                      // none yet
+    std::string binary = "quenlix.so";        // the module, inside the bundle
+    std::string description = "quenlix.ttl";  // the plug-ins' description, inside the bundle
+    std::vector<UiEntry> uis;                 // none yet
 };
 
 // manifest.ttl: each plug-in's URI, binary and description file, and each UI.

@@ -15,9 +15,12 @@ using namespace lv2test;
 
 TEST(Lv2Names, SymbolsAreValidLv2SymbolsMadeFromTheNames) {
     const std::pair<const char*, const char*> cases[] = {
-        {"OUT:EBU IL", "out_ebu_il"},   {"OUT:EBU ML Max", "out_ebu_ml_max"},
-        {"RMS Channel Config", "rms_channel_config"}, {"  Gain (dB) ", "gain_db"},
-        {"3 Band", "p_3_band"},         {"", "p"},
+        {"OUT:EBU IL", "out_ebu_il"},
+        {"OUT:EBU ML Max", "out_ebu_ml_max"},
+        {"RMS Channel Config", "rms_channel_config"},
+        {"  Gain (dB) ", "gain_db"},
+        {"3 Band", "p_3_band"},
+        {"", "p"},
         {"Grün", "gr_n"},
     };
     for (const auto& [name, symbol] : cases) EXPECT_EQ(lv2::Symbol(name), symbol) << name;
@@ -64,10 +67,11 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
                 EXPECT_TRUE(lilv_port_has_property(p, port, enumeration)) << symbols[i];
                 LilvScalePoints* points = lilv_port_get_scale_points(p, port);
                 ASSERT_EQ(static_cast<int>(lilv_scale_points_size(points)), param->GetNDisplayTexts());
-                LILV_FOREACH (scale_points, it, points) {
+                LILV_FOREACH(scale_points, it, points) {
                     const LilvScalePoint* sp = lilv_scale_points_get(points, it);
                     const int v = static_cast<int>(lilv_node_as_float(lilv_scale_point_get_value(sp)));
-                    EXPECT_STREQ(lilv_node_as_string(lilv_scale_point_get_label(sp)), param->GetDisplayText(v));
+                    EXPECT_STREQ(lilv_node_as_string(lilv_scale_point_get_label(sp)),
+                                 param->GetDisplayText(v));
                 }
                 lilv_scale_points_free(points);
             }

@@ -36,14 +36,15 @@ struct StoredState {
     };
     std::map<LV2_URID, Value> values;
 
-    static LV2_State_Status Store(LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type,
-                                  uint32_t) {
+    static LV2_State_Status Store(LV2_State_Handle h, uint32_t key, const void* value, size_t size,
+                                  uint32_t type, uint32_t) {
         auto* s = static_cast<StoredState*>(h);
         const auto* b = static_cast<const uint8_t*>(value);
         s->values[key] = {std::vector<uint8_t>(b, b + size), type};
         return LV2_STATE_SUCCESS;
     }
-    static const void* Retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
+    static const void* Retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags) {
         auto* s = static_cast<StoredState*>(h);
         auto it = s->values.find(key);
         if (it == s->values.end()) return nullptr;
@@ -56,7 +57,8 @@ struct StoredState {
 
 StoredState Save(Instance& inst) {
     StoredState s;
-    EXPECT_EQ(inst.State()->save(inst.Raw()->lv2_handle, StoredState::Store, &s, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_EQ(inst.State()->save(inst.Raw()->lv2_handle, StoredState::Store, &s, 0, nullptr),
+              LV2_STATE_SUCCESS);
     return s;
 }
 
@@ -68,7 +70,8 @@ class Lv2Host : public ::testing::Test {
 }  // namespace
 
 TEST_F(Lv2Host, EveryPluginPassesAudioBitForBitAtEveryRateAndBlockLength) {
-    const std::vector<std::vector<uint32_t>> blockPatterns = {{1}, {64}, {4096}, {1, 7, 4096, 513, 64, 3000, 2}};
+    const std::vector<std::vector<uint32_t>> blockPatterns = {
+        {1}, {64}, {4096}, {1, 7, 4096, 513, 64, 3000, 2}};
     for (const PluginCase& pc : kPlugins) {
         for (double rate : {44100.0, 48000.0, 96000.0}) {
             Instance inst(bundle, pc.uri, rate);
@@ -79,8 +82,9 @@ TEST_F(Lv2Host, EveryPluginPassesAudioBitForBitAtEveryRateAndBlockLength) {
             std::vector<std::vector<float>> in(static_cast<size_t>(pc.channels), std::vector<float>(9000));
             for (int c = 0; c < pc.channels; ++c)
                 for (size_t i = 0; i < 9000; ++i)
-                    in[c][i] = i % 97 == 0 ? 1e-40f : i % 89 == 0 ? -0.0f
-                                                                  : static_cast<float>(std::sin(0.01 * i * (c + 1)));
+                    in[c][i] = i % 97 == 0   ? 1e-40f
+                               : i % 89 == 0 ? -0.0f
+                                             : static_cast<float>(std::sin(0.01 * i * (c + 1)));
             for (const auto& blocks : blockPatterns) {
                 const auto out = inst.RunAll(in, blocks);
                 for (int c = 0; c < pc.channels; ++c)
@@ -117,7 +121,8 @@ TEST_F(Lv2Host, ControlOutputsEqualTheCommandsPublishedOutputs) {
         for (int c = 0; c < 2; ++c) in[c][i] = static_cast<float>(sample(i, c));
 
     for (const char* type : {"ebu", "rms"}) {
-        auto run = quenlix::cli::test::runQuenlixProgram({"measure", "--json", "-q", "--type", type, wav}, dir);
+        auto run =
+            quenlix::cli::test::runQuenlixProgram({"measure", "--json", "-q", "--type", type, wav}, dir);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const auto report = nlohmann::json::parse(run.out).at(0).at("outputs");
 
@@ -129,7 +134,8 @@ TEST_F(Lv2Host, ControlOutputsEqualTheCommandsPublishedOutputs) {
         for (const auto& [name, value] : report.items()) {
             std::string symbol = "out_";
             for (char ch : name.substr(4)) symbol += ch == ' ' ? '_' : static_cast<char>(std::tolower(ch));
-            EXPECT_EQ(inst.Control(symbol.c_str()), static_cast<float>(value.get<double>())) << type << " " << name;
+            EXPECT_EQ(inst.Control(symbol.c_str()), static_cast<float>(value.get<double>()))
+                << type << " " << name;
             ++compared;
         }
         EXPECT_EQ(compared, 13) << type;
@@ -188,8 +194,8 @@ TEST_F(Lv2Host, DamagedStatesAreRefusedWithoutChangeAndLogged) {
         {"no version", [](StoredState& s, LV2_URID v, LV2_URID, UridMap&) { s.values.erase(v); }},
         {"short", [](StoredState& s, LV2_URID, LV2_URID p, UridMap&) { s.values[p].bytes.resize(16); }},
         {"long", [](StoredState& s, LV2_URID, LV2_URID p, UridMap&) { s.values[p].bytes.resize(20 * 8); }},
-        {"wrong type",
-         [](StoredState& s, LV2_URID, LV2_URID p, UridMap& m) { s.values[p].type = m.Map(LV2_ATOM__String); }},
+        {"wrong type", [](StoredState& s, LV2_URID, LV2_URID p,
+                          UridMap& m) { s.values[p].type = m.Map(LV2_ATOM__String); }},
         {"other major version",
          [](StoredState& s, LV2_URID v, LV2_URID, UridMap&) {
              const int32_t two = 2 << 16;
@@ -221,8 +227,9 @@ TEST_F(Lv2Host, DamagedStatesAreRefusedWithoutChangeAndLogged) {
         const LV2_URID params = target.mMap.Map((std::string(kUriBase) + ":state#params").c_str());
         d.apply(state, version, params, target.mMap);
         target.mLog.lines.clear();
-        EXPECT_NE(target.State()->restore(target.Raw()->lv2_handle, StoredState::Retrieve, &state, 0, nullptr),
-                  LV2_STATE_SUCCESS)
+        EXPECT_NE(
+            target.State()->restore(target.Raw()->lv2_handle, StoredState::Retrieve, &state, 0, nullptr),
+            LV2_STATE_SUCCESS)
             << d.name;
         EXPECT_EQ(target.mLog.lines.size(), 1u) << d.name;
         const StoredState after = Save(target);
@@ -287,7 +294,8 @@ TEST_F(Lv2Host, BypassResetAndReactivationClearOnlyWhatTheyShould) {
         // Silence afterwards: a cleared maximum falls to the floor, a kept one stays.
         const auto silence = Sine(2, -200.0, 1.0);
         const auto out = inst.RunAll(silence, {512});
-        if (std::strcmp(c.name, "reset trigger") == 0) inst.RunAll(silence, {512});  // held high: no second reset
+        if (std::strcmp(c.name, "reset trigger") == 0)
+            inst.RunAll(silence, {512});  // held high: no second reset
         EXPECT_EQ(inst.Control("out_ebu_ml_max") == -60.0f, c.cleared) << c.name;
         EXPECT_EQ(out[1], silence[1]) << c.name;
     }

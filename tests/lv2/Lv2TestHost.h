@@ -37,7 +37,9 @@ class UridMap {
         mMap.handle = this;
         mMap.map = [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UridMap*>(h)->Map(uri); };
         mUnmap.handle = this;
-        mUnmap.unmap = [](LV2_URID_Unmap_Handle h, LV2_URID id) { return static_cast<UridMap*>(h)->Unmap(id); };
+        mUnmap.unmap = [](LV2_URID_Unmap_Handle h, LV2_URID id) {
+            return static_cast<UridMap*>(h)->Unmap(id);
+        };
     }
     LV2_URID Map(const char* uri) {
         for (size_t i = 0; i < mUris.size(); ++i)
@@ -45,7 +47,9 @@ class UridMap {
         mUris.emplace_back(uri);
         return static_cast<LV2_URID>(mUris.size());
     }
-    const char* Unmap(LV2_URID id) const { return id >= 1 && id <= mUris.size() ? mUris[id - 1].c_str() : nullptr; }
+    const char* Unmap(LV2_URID id) const {
+        return id >= 1 && id <= mUris.size() ? mUris[id - 1].c_str() : nullptr;
+    }
     LV2_URID_Map* MapFeature() { return &mMap; }
     LV2_URID_Unmap* UnmapFeature() { return &mUnmap; }
 
@@ -118,7 +122,8 @@ class Instance {
 
     Instance(const Bundle& bundle, const char* uri, double rate, Options options)
         : Instance(bundle, uri, rate, options, 0) {}
-    Instance(const Bundle& bundle, const char* uri, double rate) : Instance(bundle, uri, rate, Options{}, 0) {}
+    Instance(const Bundle& bundle, const char* uri, double rate)
+        : Instance(bundle, uri, rate, Options{}, 0) {}
     ~Instance() {
         if (mInstance) {
             lilv_instance_deactivate(mInstance);
@@ -157,7 +162,8 @@ class Instance {
         std::vector<std::vector<float>> out(in.size(), std::vector<float>(in[0].size(), -7.0f));
         size_t done = 0;
         for (size_t b = 0; done < in[0].size(); ++b) {
-            const uint32_t n = static_cast<uint32_t>(std::min<size_t>(blocks[b % blocks.size()], in[0].size() - done));
+            const uint32_t n =
+                static_cast<uint32_t>(std::min<size_t>(blocks[b % blocks.size()], in[0].size() - done));
             Run(in, &out, done, n);
             done += n;
         }
@@ -181,7 +187,8 @@ class Instance {
     }
 
     const LV2_State_Interface* State() const {
-        return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
+        return static_cast<const LV2_State_Interface*>(
+            lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
     }
 
     UridMap mMap;

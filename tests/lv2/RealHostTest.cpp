@@ -83,7 +83,8 @@ TEST(RealHost, Lv2applyPassesAFileThroughEveryPluginUnchanged) {
     for (const lv2test::PluginCase& pc : lv2test::kPlugins) {
         const std::string in = dir.file("in.wav"), out = dir.file("out.wav");
         ASSERT_TRUE(quenlix::cli::test::writeWav(
-            in, pc.channels, 48000, 30000, [](std::int64_t i, int c) { return 0.5 * std::sin(0.003 * i * (c + 1)); },
+            in, pc.channels, 48000, 30000,
+            [](std::int64_t i, int c) { return 0.5 * std::sin(0.003 * i * (c + 1)); },
             SF_FORMAT_WAV | SF_FORMAT_FLOAT));
         const std::string cmd = "LV2_PATH=" + shellQuote(BundleParent()) + " lv2apply -i " + shellQuote(in) +
                                 " -o " + shellQuote(out) + " -c type 1 " + pc.uri + " 2>&1";
@@ -103,15 +104,17 @@ TEST(RealHost, JalvUnderAJackDummyServerPrintsTheControlOutputs) {
     ScratchDir dir;
     // jalv reads commands from its standard input and stops at its end: ask for the outputs once the
     // plug-in has run a while, then close. timeout bounds the whole run.
-    const std::string cmd = "(sleep 1.5; echo monitors; sleep 0.5) | JACK_DEFAULT_SERVER=" + shellQuote(name) +
-                            " LV2_PATH=" + shellQuote(BundleParent()) +
-                            " timeout -s INT 8 jalv -x -n quenlix-jalv -p -c type=1 urn:harbelwick:quenlix:stereo 2>" +
-                            shellQuote(dir.file("jalv.err"));
+    const std::string cmd =
+        "(sleep 1.5; echo monitors; sleep 0.5) | JACK_DEFAULT_SERVER=" + shellQuote(name) +
+        " LV2_PATH=" + shellQuote(BundleParent()) +
+        " timeout -s INT 8 jalv -x -n quenlix-jalv -p -c type=1 urn:harbelwick:quenlix:stereo 2>" +
+        shellQuote(dir.file("jalv.err"));
     std::string out;
     Shell(cmd, &out);
     // Silent inputs: every level at the floor, range and crest at 0.
-    for (const char* line : {"out_rms_il = -60.000000", "out_rms_crest = 0.000000", "out_ebu_il = -60.000000",
-                             "out_ebu_ml = -60.000000", "out_ebu_tp_max = -60.000000", "out_ebu_lra = 0.000000"})
+    for (const char* line :
+         {"out_rms_il = -60.000000", "out_rms_crest = 0.000000", "out_ebu_il = -60.000000",
+          "out_ebu_ml = -60.000000", "out_ebu_tp_max = -60.000000", "out_ebu_lra = 0.000000"})
         EXPECT_NE(out.find(line), std::string::npos) << line << " missing from:\n" << out;
     EXPECT_NE(out.find("type = 1.000000"), std::string::npos) << out;
     std::printf("%s\n", out.c_str());

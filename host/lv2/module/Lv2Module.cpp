@@ -39,7 +39,8 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
                 entry = &table.entries[i];
         if (!entry) return nullptr;
         std::unique_ptr<IPlugLV2> plug(MakePlug());
-        if (!plug || !plug->Instantiate(entry->nIn, entry->nOut, sampleRate, bundlePath, features)) return nullptr;
+        if (!plug || !plug->Instantiate(entry->nIn, entry->nOut, sampleRate, bundlePath, features))
+            return nullptr;
         return plug.release();
     } catch (...) {
         return nullptr;
