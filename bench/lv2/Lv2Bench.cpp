@@ -48,8 +48,8 @@ void BM_Lv2Run(benchmark::State& state) {
     Noise noise;
     // Controls first, then the transport (left unconnected), then 2 audio inputs and 2 outputs.
     for (uint32_t i = 0; i + 5 < nPorts; ++i) lilv_instance_connect_port(instance, i, &controls[i]);
-    controls[0] = 1.0f;               // "Type": EBU R128
-    controls[nPorts - 6] = 1.0f;      // "Enabled"
+    controls[0] = 1.0f;           // "Type": EBU R128
+    controls[nPorts - 6] = 1.0f;  // "Enabled"
     for (int c = 0; c < 2; ++c) {
         lilv_instance_connect_port(instance, nPorts - 4 + c, noise.in[c].data());
         lilv_instance_connect_port(instance, nPorts - 2 + c, noise.out[c].data());

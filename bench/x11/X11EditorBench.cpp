@@ -10,13 +10,13 @@
 #include <memory>
 #include <thread>
 
+#include "XvfbServer.h"
 #include "editor/IControls.h"
 #include "editor/IGraphicsX11.h"
 #include "editor/WindowSystem.h"
 #include "plugin/Quenlix.h"
 
 // Xlib last: its macros must not meet other headers.
-#include "XvfbServer.h"
 #include <X11/Xlib.h>
 
 namespace {
