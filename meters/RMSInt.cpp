@@ -6,8 +6,10 @@
 
 bool RMSInt::Init(int capacity) {
     mCapacity = capacity < 1 ? 1 : capacity;
-    mStore.reset(new (std::nothrow) double[mCapacity]);
-    mStoreLufs.reset(new (std::nothrow) double[mCapacity]);
+    // Zeroed here, on the thread that initialises, so that the audio thread's first hour never
+    // takes the page faults of touching the stores for the first time.
+    mStore.reset(new (std::nothrow) double[mCapacity]());
+    mStoreLufs.reset(new (std::nothrow) double[mCapacity]());
     const bool ok = mHistogram.Init(kHistogramBins, true) && mStore && mStoreLufs;
     if (!ok) mCapacity = 0;
     mAbsoluteGateLufs = -70.0;
