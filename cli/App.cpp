@@ -11,6 +11,7 @@
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "cli/View.h"
 
 namespace quenlix::cli {
 namespace {
@@ -57,10 +58,15 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
     std::vector<MeterJob> jobs;
     if (options.command == Command::Demo) {
-        jobs.push_back(
-            {"demo programme", [](std::string&) { return makeDemoProgramme(); }, !options.plotPath.empty()});
+        MeterJob demo;
+        demo.name = "demo programme";
+        demo.open = [](std::string&) { return makeDemoProgramme(); };
+        demo.keepHistory = !options.plotPath.empty();
+        jobs.push_back(std::move(demo));
     } else {
-        for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
+        for (const std::string& file : options.files)
+            jobs.push_back(options.command == Command::View ? viewJob(file, options)
+                                                            : programmeJob(file, options));
     }
 
     std::string error;
@@ -69,6 +75,7 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         err << "quenlix: " << error << '\n';
         return kExitSomeFailed;
     }
+    if (options.command == Command::View && !prepareView(*factory, err)) return kExitUsage;
 
     const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
     const int programmes = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);

@@ -65,6 +65,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     if (state != nullptr && !session->restoreState(*state, error)) return false;
     for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
         if (!session->setParameter(index, value, error)) return false;
+    if (job.onStart && !job.onStart(*session, error)) return false;
 
     TimelineWriter timeline;
     const bool withTimeline = !options.timelinePath.empty();
@@ -89,7 +90,8 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     progress.begin(jobIndex, job.name);
     std::int64_t done = 0;
     std::int64_t nextPublish = period;
-    for (;;) {
+    bool stopped = false;
+    while (!stopped) {
         std::int64_t got = source->read(interleaved.data(), chunk, error);
         if (got < 0) return false;
         if (got == 0) break;
@@ -107,13 +109,17 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
                 if (job.keepHistory) report.history.add(values);
                 nextPublish += period;
             }
+            if (job.afterBlock && !job.afterBlock(*session, done, source->sampleRate())) {
+                stopped = true;
+                break;
+            }
         }
         progress.advance(jobIndex, done, source->frames(), got, source->sampleRate());
     }
-    if (source->frames() == kUnknownFrames) report.frames = done;
+    if (source->frames() == kUnknownFrames || stopped) report.frames = done;
     report.nonFiniteSamples = source->nonFiniteSamples();
     report.dualMono = source->dualMono();
-    if (done < source->frames()) {
+    if (done < source->frames() && !stopped) {
         error = "ended after " + std::to_string(done) + " of " + std::to_string(source->frames()) + " frames";
         return false;
     }
@@ -128,6 +134,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     report.readouts = session->readouts();
     report.measurements = session->measurements();
     report.hasResults = true;
+    if (job.onEnd) job.onEnd(*session);
 
     if (!options.snapshotPath.empty() && !session->snapshot(options.snapshotPath, error)) return false;
     if (!options.saveStatePath.empty()) {

@@ -25,6 +25,12 @@ struct MeterJob {
     std::string name;  // shown in reports and the progress bar
     SourceOpener open;
     bool keepHistory = false;  // keep the outputs after every publish in the report (for a plot)
+    // Optional: called once the settings are applied (false with the error fails the job), after every
+    // host block with the frames metered so far (false ends the run there, as if the programme ended),
+    // and once the results are read. Same thread as the metering.
+    std::function<bool(MeteringSession&, std::string& error)> onStart = nullptr;
+    std::function<bool(MeteringSession&, std::int64_t framesDone, int sampleRate)> afterBlock = nullptr;
+    std::function<void(MeteringSession&)> onEnd = nullptr;
 };
 
 // Frames between two output publishes of the plug-in at `sampleRate` (50 ms, truncated to whole samples).

@@ -94,6 +94,17 @@ class MeteringSession {
 
     // Opens the editor headless, lets its timer run, saves the picture as PNG, closes the editor.
     virtual bool snapshot(const std::string& pngPath, std::string& error) = 0;
+
+    // The editor in a window of the window system selected by SessionFactory::useWindows: opened as a
+    // top-level window, its timer run once (it draws, takes the user's input), and whether the user asked
+    // to close it. Sessions without windows say so.
+    virtual bool openWindow(std::string& error) {
+        error = "no editor window";
+        return false;
+    }
+    virtual void tickWindow() {}
+    virtual bool windowCloseRequested() { return true; }
+    virtual void closeWindow() {}
 };
 
 // Makes sessions; shared by the worker threads, so create() must be safe to call concurrently.
@@ -101,6 +112,12 @@ class SessionFactory {
   public:
     virtual ~SessionFactory() = default;
     virtual std::unique_ptr<MeteringSession> create(std::string& error) = 0;
+    // Makes the editors of sessions created from now on open on the X display; false with `error` when
+    // there is none to reach.
+    virtual bool useWindows(std::string& error) {
+        error = "no window system";
+        return false;
+    }
 };
 
 }  // namespace quenlix::cli

@@ -82,6 +82,15 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     addMeteringOptions(*demo, o, choices);
     addDeliveryOptions(*demo, o, delivery, false);
 
+    CLI::App* view =
+        app.add_subcommand("view", "meter one file at real-time pace with the editor in a window");
+    addMeteringOptions(*view, o, choices);
+    view->add_option("--speed", o.speed, "times real-time pace (default 1)")
+        ->check(CLI::Range(0.01, kMaxViewSpeed));
+    view->add_option("FILE", o.files, "audio file; - reads a WAV or AU stream from standard input")
+        ->required()
+        ->expected(1);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -92,7 +101,7 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     o.ebuLayout = indexOf(kLayouts, choices.ebuLayout);
     o.rmsChannels = indexOf(kRmsChannels, choices.rmsChannels);
     o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
-    o.command = demo->parsed() ? Command::Demo : Command::Measure;
+    o.command = demo->parsed() ? Command::Demo : view->parsed() ? Command::View : Command::Measure;
     if (o.command == Command::Demo && o.snapshotPath.empty()) o.snapshotPath = kDemoSnapshot;
     if (std::optional<int> code = checkDeliveryOptions(delivery, o, out, err)) return code;
 

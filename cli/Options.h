@@ -12,7 +12,7 @@
 
 namespace quenlix::cli {
 
-enum class Command { Measure, Demo };
+enum class Command { Measure, Demo, View };
 
 // Exit codes of the program.
 constexpr int kExitOk = 0;
@@ -49,11 +49,14 @@ struct Options {
     bool album = false;  // one more result: every file as one programme
     std::string csvPath;
     bool dualMono = false;  // mono files metered as a stereo insert with the signal in both channels
+
+    double speed = 1.0;  // view: times real-time pace
 };
 
 constexpr int kMinBlockFrames = 1;
 constexpr int kMaxBlockFrames = 65536;
 constexpr int kMaxJobs = 64;
+constexpr double kMaxViewSpeed = 10000.0;
 constexpr double kMinRmsWindowMs = 10.0;
 constexpr double kMaxRmsWindowMs = 3000.0;
 constexpr const char* kDemoSnapshot = "quenlix-demo.png";

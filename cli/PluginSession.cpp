@@ -34,6 +34,8 @@ struct LoadedPlugin {
     void* handle = nullptr;  // our own reference to the module's library, for the inspection calls
     QuenlixInspectFunction inspect = nullptr;
     QuenlixWriteEditorPictureFunction writePicture = nullptr;
+    QuenlixUseWindowSystemFunction useWindowSystem = nullptr;            // null in older modules
+    QuenlixEditorCloseRequestedFunction editorCloseRequested = nullptr;  // null in older modules
     std::recursive_mutex mainThread;
     ~LoadedPlugin() {
         if (handle != nullptr) dlclose(handle);
@@ -214,6 +216,36 @@ class PluginSession final : public MeteringSession {
         return ok;
     }
 
+    bool openWindow(std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        if (mPlugin->editorCloseRequested == nullptr || !mInstance->OpenView()) {
+            error = "the plug-in cannot open its editor in a window";
+            return false;
+        }
+        if (mPlugin->editorCloseRequested(mInstance->GetProcess()) != 0) {
+            mInstance->CloseView();
+            error = "the editor window did not open on the X display";
+            return false;
+        }
+        return true;
+    }
+
+    void tickWindow() override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        mInstance->TickView();
+    }
+
+    bool windowCloseRequested() override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        return !mInstance->IsViewOpen() || mPlugin->editorCloseRequested == nullptr ||
+               mPlugin->editorCloseRequested(mInstance->GetProcess()) != 0;
+    }
+
+    void closeWindow() override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        mInstance->CloseView();
+    }
+
   private:
     // Host render quantum; longer host blocks are handed over in pieces of this size.
     static constexpr int kMaxQuantum = 4096;
@@ -248,6 +280,19 @@ class PluginSessionFactory final : public SessionFactory {
     explicit PluginSessionFactory(std::shared_ptr<LoadedPlugin> plugin) : mPlugin(std::move(plugin)) {}
     std::unique_ptr<MeteringSession> create(std::string&) override {
         return std::make_unique<PluginSession>(mPlugin);
+    }
+
+    bool useWindows(std::string& error) override {
+        std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        if (mPlugin->useWindowSystem == nullptr || mPlugin->editorCloseRequested == nullptr) {
+            error = "the plug-in module has no window system calls";
+            return false;
+        }
+        if (mPlugin->useWindowSystem(1) != 0) {
+            error = "cannot reach the X display";
+            return false;
+        }
+        return true;
     }
 
   private:
@@ -317,6 +362,11 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
     static_assert(sizeof(plugin->writePicture) == sizeof(symbol),
                   "function and data pointers differ in size");
     std::memcpy(&plugin->writePicture, &symbol, sizeof symbol);
+    // Only `view` needs these; a module without them still meters.
+    if ((symbol = dlsym(plugin->handle, QUENLIX_WINDOW_SYSTEM_ENTRY_POINT)) != nullptr)
+        std::memcpy(&plugin->useWindowSystem, &symbol, sizeof symbol);
+    if ((symbol = dlsym(plugin->handle, QUENLIX_CLOSE_REQUESTED_ENTRY_POINT)) != nullptr)
+        std::memcpy(&plugin->editorCloseRequested, &symbol, sizeof symbol);
     return std::make_unique<PluginSessionFactory>(std::move(plugin));
 }
 

@@ -11,10 +11,15 @@
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsHeadless.h"
+#include "editor/IGraphicsX11.h"
+#include "editor/WindowSystem.h"
 #include "host/rtas/IPlugProcess.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "plugin/Quenlix.h"
+
+// Last: its macros (None, Bool, Status) would rewrite the names of the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -127,4 +132,26 @@ extern "C" __attribute__((visibility("default"))) int QuenlixWriteEditorPicture(
         return -1;
     }
     return 0;
+}
+
+extern "C" __attribute__((visibility("default"))) int QuenlixUseWindowSystem(int system) {
+    if (system == static_cast<int>(EWindowSystem::kHeadless)) {
+        SetWindowSystem(EWindowSystem::kHeadless);
+        return 0;
+    }
+    if (system != static_cast<int>(EWindowSystem::kX11)) return -1;
+    // Asked now rather than when a window opens, so a host without a screen learns it before metering.
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return -1;
+    XCloseDisplay(display);
+    SetWindowSystem(EWindowSystem::kX11);
+    return 0;
+}
+
+extern "C" __attribute__((visibility("default"))) int QuenlixEditorCloseRequested(void* process) {
+    Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
+    if (!plug) return 0;
+    auto* window = dynamic_cast<IGraphicsX11*>(plug->GetEditor());
+    if (!window) return 0;
+    return window->CloseRequested() || !window->WindowIsOpen() ? 1 : 0;
 }

@@ -63,3 +63,14 @@ typedef int (*QuenlixInspectFunction)(void* process, struct QuenlixMeterReport* 
 // Main thread.
 typedef int (*QuenlixWriteEditorPictureFunction)(void* process, const char* pngPath, char* error,
                                                  int errorSize);
+
+#define QUENLIX_WINDOW_SYSTEM_ENTRY_POINT "QuenlixUseWindowSystem"
+// Selects the window system editors of instances created from now on open in: 0 headless (the default),
+// 1 X11 on the display named by DISPLAY. Returns 0, or -1 when X11 is asked for and that display cannot be
+// reached (the selection is then left as it was). Main thread, before the instances are created.
+typedef int (*QuenlixUseWindowSystemFunction)(int system);
+
+#define QUENLIX_CLOSE_REQUESTED_ENTRY_POINT "QuenlixEditorCloseRequested"
+// 1 when the editor of the instance behind `process` has a window of its own that the user asked to close
+// (or that is gone), else 0. Main thread.
+typedef int (*QuenlixEditorCloseRequestedFunction)(void* process);

@@ -1,7 +1,10 @@
 #include "host/rtas/IPlugCustomUI.h"
 
+#include <cstdint>
+
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsLinux.h"
+#include "editor/WindowSystem.h"
 #include "host/rtas/IPlugProcess.h"
 #include "host/rtas/IPlugRTAS.h"
 
@@ -26,7 +29,14 @@ void IPlugCustomUI::Open(IHostWindow* window, short x, short y) {
     if (!mGraphics) return;
     if (mHostWindow) mHostWindow->RemoveTimer(this);
     mHostWindow = window;
-    mGraphics->OpenWindow(window, nullptr, x, y);
+    // A window-system binding opens inside the host's native window (or on its own when there is
+    // none); the headless one only needs to know a host window is there.
+    if (GetWindowSystem() == EWindowSystem::kX11)
+        mGraphics->OpenWindow(
+            reinterpret_cast<void*>(static_cast<uintptr_t>(window ? window->GetNativeWindow() : 0)), nullptr,
+            x, y);
+    else
+        mGraphics->OpenWindow(window, nullptr, x, y);
     if (window && dynamic_cast<IGraphicsLinux*>(mGraphics)) {
         const int fps = mGraphics->FPS() > 0 ? mGraphics->FPS() : 25;
         window->AddTimer(&IPlugCustomUI::OnTimer, this, 1.0 / fps);

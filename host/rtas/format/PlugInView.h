@@ -30,6 +30,9 @@ class IHostWindow {
     virtual void AddTimer(TimerCallback callback, void* context, double intervalSeconds) = 0;
     // Removing an unknown context does nothing.
     virtual void RemoveTimer(void* context) = 0;
+    // The window system's own window the view is to open inside (an X11 window ID), or 0 when the host
+    // has none and the view opens a top-level window of its own. Main thread.
+    virtual unsigned long GetNativeWindow() const { return 0; }
 };
 
 // What the host hands a process to draw into: its window and the port's bounds inside that
