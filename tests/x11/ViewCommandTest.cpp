@@ -11,8 +11,12 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/x11/XvfbServer.h"
+
+// Last: its macros would rewrite names in the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -90,6 +94,65 @@ TEST(ViewCommand, EndsAtTheEndOfTheFileWithTheSummaryOfMeasure) {
     // Paced: 4 s at 20 times real time takes at least 0.2 s, and far less than real time.
     EXPECT_GE(seconds, 0.2);
     EXPECT_LT(seconds, 3.0);
+}
+
+// The top-level window titled `title` on the display, or 0 once `timeoutMs` has passed without one.
+Window findTopLevel(Display* display, const char* title, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        Window found = 0;
+        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count && found == 0; ++i) {
+                char* name = nullptr;
+                if (XFetchName(display, children[i], &name) && name) {
+                    if (std::string(name) == title) found = children[i];
+                    XFree(name);
+                }
+            }
+            if (children) XFree(children);
+        }
+        if (found != 0) return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+// Asks the window to close as a window manager does when its close button is clicked.
+void askToClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
+    XvfbServer server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    const std::string file = writeTone(60.0);
+    Display* display = XOpenDisplay(server.DisplayName().c_str());
+    ASSERT_NE(display, nullptr);
+
+    ProgramRun view;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread program([&] { view = runQuenlix("DISPLAY=" + server.DisplayName(), "view -q " + file); });
+    Window window = findTopLevel(display, "Quenlix", 10000);
+    if (window != 0) askToClose(display, window);
+    program.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    XCloseDisplay(display);
+    std::remove(file.c_str());
+
+    ASSERT_NE(window, 0u) << "no editor window appeared";
+    EXPECT_EQ(view.exitCode, 0) << view.err;
+    EXPECT_LT(seconds, 30.0);  // a minute of audio at real-time pace, cut short
+    EXPECT_NE(view.out.find("Quenlix"), std::string::npos) << view.out;
+    EXPECT_NE(view.out.find("TP Max"), std::string::npos) << view.out;
 }
 
 TEST(ViewCommand, WithoutADisplayRefusesInOneLine) {
