@@ -28,7 +28,7 @@ void addDeliveryOptions(CLI::App& cmd, Options& o, DeliveryChoices& c, bool with
                      "one more result: every FILE back to back as one programme through one instance");
         cmd.add_flag("--dual-mono", o.dualMono,
                      "meter a mono file as a stereo insert with the signal in both channels (+3 dB against "
-                     "plain mono, as many delivery specifications measure mono)");
+                     "plain mono, as many delivery requirements measure mono)");
     }
     cmd.footer(kExitCodesHelp);
 }

@@ -1,5 +1,5 @@
 // Dual mono: a mono programme metered as a stereo insert with the same signal in both channels, the
-// convention many delivery specifications use for mono programmes. Both channels carry weight 1 in the
+// convention many delivery requirements use for mono programmes. Both channels carry weight 1 in the
 // loudness sum, so the programme reads 3 dB louder than as plain mono.
 #pragma once
 

@@ -39,12 +39,12 @@ bool customValue(const std::string& key, const std::string& text, double lo, dou
     return true;
 }
 
-std::optional<DeliveryTarget> parseCustom(const std::string& spec, std::string& error) {
+std::optional<DeliveryTarget> parseCustom(const std::string& arg, std::string& error) {
     DeliveryTarget t;
-    t.name = spec;
+    t.name = arg;
     t.toleranceLu = 1.0;
     bool haveIntegrated = false, haveTolerance = false;
-    std::string body = spec.substr(std::string(kCustomPrefix).size());
+    std::string body = arg.substr(std::string(kCustomPrefix).size());
     std::size_t at = 0;
     while (at <= body.size()) {
         std::size_t comma = body.find(',', at);
@@ -109,12 +109,12 @@ const std::vector<DeliveryTarget>& targetPresets() {
     return presets;
 }
 
-std::optional<DeliveryTarget> parseTarget(const std::string& spec, std::string& error) {
-    if (spec.rfind(kCustomPrefix, 0) == 0) return parseCustom(spec, error);
+std::optional<DeliveryTarget> parseTarget(const std::string& arg, std::string& error) {
+    if (arg.rfind(kCustomPrefix, 0) == 0) return parseCustom(arg, error);
     for (const DeliveryTarget& t : targetPresets())
-        if (t.name == spec) return t;
+        if (t.name == arg) return t;
     error =
-        "unknown target \"" + spec + "\" (--target list shows the presets; custom:I=-20,tol=1,tp=-1,lra=12)";
+        "unknown target \"" + arg + "\" (--target list shows the presets; custom:I=-20,tol=1,tp=-1,lra=12)";
     return std::nullopt;
 }
 

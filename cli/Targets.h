@@ -1,5 +1,5 @@
 // Delivery targets: the loudness a programme must reach and the limits it must keep, the named presets of
-// common broadcast and streaming specifications, and the verdict of one programme's measurements against
+// common broadcast and streaming requirements, and the verdict of one programme's measurements against
 // a target. Pure functions; any thread.
 #pragma once
 
@@ -26,7 +26,7 @@ const std::vector<DeliveryTarget>& targetPresets();
 // A preset by name, or a custom target "custom:I=<LUFS>[,tol=<LU>][,tp=<dBTP>][,lra=<LU>]" (tolerance 1 LU
 // when not given; true peak and loudness range unchecked when not given). Returns std::nullopt with a
 // one-line `error` for anything else.
-std::optional<DeliveryTarget> parseTarget(const std::string& spec, std::string& error);
+std::optional<DeliveryTarget> parseTarget(const std::string& arg, std::string& error);
 
 // The presets as --target list prints them, one line each.
 std::string describeTargets();

@@ -16,10 +16,10 @@ Measurements measured(double integrated, double truePeak, std::optional<double> 
     return m;
 }
 
-DeliveryTarget target(const std::string& spec) {
+DeliveryTarget target(const std::string& text) {
     std::string error;
-    std::optional<DeliveryTarget> t = parseTarget(spec, error);
-    EXPECT_TRUE(t.has_value()) << spec << ": " << error;
+    std::optional<DeliveryTarget> t = parseTarget(text, error);
+    EXPECT_TRUE(t.has_value()) << text << ": " << error;
     return t.value_or(DeliveryTarget{});
 }
 
@@ -51,7 +51,7 @@ TEST(Targets, CustomTargetsReadTheirKeysAndRejectAnythingElse) {
     EXPECT_FALSE(onlyLoudness.truePeakDbtp);
 
     struct Bad {
-        const char* spec;
+        const char* text;
         const char* says;
     };
     for (const Bad& b : {Bad{"loud", "unknown target"}, Bad{"custom:", "key=value"},
@@ -61,8 +61,8 @@ TEST(Targets, CustomTargetsReadTheirKeysAndRejectAnythingElse) {
                          Bad{"custom:I=nan", "not a number"}, Bad{"custom:I=5", "must be"},
                          Bad{"custom:I=-20,tol=-1", "must be"}, Bad{"custom:I=-20,", "key=value"}}) {
         std::string error;
-        EXPECT_FALSE(parseTarget(b.spec, error)) << b.spec;
-        EXPECT_NE(error.find(b.says), std::string::npos) << b.spec << ": " << error;
+        EXPECT_FALSE(parseTarget(b.text, error)) << b.text;
+        EXPECT_NE(error.find(b.says), std::string::npos) << b.text << ": " << error;
     }
 }
 
