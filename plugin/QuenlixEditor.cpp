@@ -171,6 +171,15 @@ void Quenlix::BuildEditor() {
         mClipLamps[k] = g->AttachControl(new IBitmapControl(this, x, kClipLampTop, -1, &lamp));
     }
 
+    // A control's first value from the plug-in is taken as its default and draws nothing. Controls of
+    // no parameter get theirs here, so that the first real change (a host switching the type, the first
+    // clip) is drawn. The values are those the controls already show.
+    g->SetControlFromPlug(mBackgroundControl, static_cast<double>(mMeterType));
+    for (int k = 0; k < kNumChannels; ++k) {
+        g->SetControlFromPlug(mLedMeters[k], 0.0);
+        g->SetControlFromPlug(mClipLamps[k], 0.0);
+    }
+
     // From here on the base owns the editor; it pushes every parameter's value into its controls.
     mEditor = g;
     AttachGraphics(editor.release());
