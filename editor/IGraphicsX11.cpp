@@ -174,17 +174,17 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
             return nullptr;
         }
     }
+    // The name and the fixed size also on a child: a host that embeds it reads its size from the hints.
+    const char* title = GetPlug() && GetPlug()->GetEffectName() ? GetPlug()->GetEffectName() : "";
+    XStoreName(mDisplay, mWindow, title);
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        hints->flags = PMinSize | PMaxSize | PBaseSize;
+        hints->min_width = hints->max_width = hints->base_width = Width();
+        hints->min_height = hints->max_height = hints->base_height = Height();
+        XSetWMNormalHints(mDisplay, mWindow, hints);
+        XFree(hints);
+    }
     if (mTopLevel) {
-        const char* title = GetPlug() && GetPlug()->GetEffectName() ? GetPlug()->GetEffectName() : "";
-        XStoreName(mDisplay, mWindow, title);
-        XSizeHints* hints = XAllocSizeHints();
-        if (hints) {
-            hints->flags = PMinSize | PMaxSize;
-            hints->min_width = hints->max_width = Width();
-            hints->min_height = hints->max_height = Height();
-            XSetWMNormalHints(mDisplay, mWindow, hints);
-            XFree(hints);
-        }
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
     }
@@ -395,7 +395,13 @@ int IGraphicsX11::ShowMessageBox(const char* text, const char* caption, int type
 }
 
 bool IGraphicsX11::ModalForeignEvent(XEvent* event) {
-    // Input for the editor waits until the modal window closes; the screen keeps being kept.
+    // Input for the editor waits until the modal window closes; the screen keeps being kept. The
+    // release of the press that opened a menu may reach the editor's window before the menu takes the
+    // pointer: the editor gets it after the menu, as when the menu receives it, so its press ends.
+    if (event->xany.window == mWindow && event->type == ButtonRelease &&
+        (event->xbutton.button == Button1 || event->xbutton.button == Button3) && !mModalRelease)
+        ModalButtonReleased(event->xbutton.x_root, event->xbutton.y_root, event->xbutton.state,
+                            event->xbutton.button);
     if (event->xany.window == mWindow || event->xany.window == mFieldWindow) {
         if (event->type == Expose || event->type == DestroyNotify || event->type == ClientMessage)
             HandleEvent(event);
