@@ -189,8 +189,10 @@ void IPlugLV2::ApplyControlInputs() {
         const double value = param->Type() == IParam::kTypeDouble ? v : std::floor(v + 0.5);
         double lo = 0.0, hi = 0.0;
         param->GetBounds(&lo, &hi);
-        // The same value again is no change: it must not restart the measurements.
-        if (std::fmin(std::fmax(value, lo), hi) == param->Value()) continue;
+        // The same value again is no change: it must not restart the measurements. That includes the
+        // port value the editor wrote for a setting it changed (a float of the parameter's value).
+        const double clamped = std::fmin(std::fmax(value, lo), hi);
+        if (clamped == param->Value() || v == static_cast<float>(param->Value())) continue;
         if (GetGUI()) GetGUI()->SetParameterFromPlug(i, value, false);
         param->Set(value);
         OnParamChange(i);
@@ -205,6 +207,23 @@ void IPlugLV2::ApplyControlInputs() {
 void IPlugLV2::WriteControlOutputs() {
     for (int i = 0; i < mLayout.nParams; ++i)
         if (mControlPorts[i] && mIsOutput[i]) *mControlPorts[i] = static_cast<float>(GetParam(i)->Value());
+}
+
+bool IPlugLV2::IsSetting(int paramIdx) const {
+    return paramIdx >= 0 && paramIdx < static_cast<int>(mIsOutput.size()) && !mIsOutput[paramIdx];
+}
+
+void IPlugLV2::BeginInformHostOfParamChange(int paramIdx) {
+    if (IsSetting(paramIdx)) mEditorSession.Touch(paramIdx, true);
+}
+
+void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/) {
+    // "OUT:" parameters come from the audio thread and must never reach the UI's functions.
+    if (IsSetting(paramIdx)) mEditorSession.Write(paramIdx, static_cast<float>(GetParam(paramIdx)->Value()));
+}
+
+void IPlugLV2::EndInformHostOfParamChange(int paramIdx) {
+    if (IsSetting(paramIdx)) mEditorSession.Touch(paramIdx, false);
 }
 
 double IPlugLV2::GetSamplePos() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/IPlugBase.h"
+#include "host/lv2/Lv2EditorSession.h"
 #include "host/lv2/Lv2Ports.h"
 #include "host/lv2/Lv2Transport.h"
 
@@ -32,9 +33,14 @@ struct IPlugInstanceInfo {};
 // - State: the plug-in's serialized parameters plus the plug-in's version (SaveState /
 //   RestoreState); a short, foreign or damaged state changes nothing and logs one line.
 //
+// - Editor: the bundle's X11 UI opens the plug-in's own editor inside the host's window (OpenEditor
+//   and the calls after it); a setting changed in the editor is handed to the host as the new value
+//   of its control port, so that the host's controls and automation follow.
+//
 // Threads, in LV2's classes: construction, Instantiate, Activate, Deactivate, SaveState,
-// RestoreState on the host's instantiation (main) thread; ConnectPort and Run on its audio thread.
-// Run takes the plug-in mutex for the whole block and otherwise never allocates or blocks.
+// RestoreState on the host's instantiation (main) thread; ConnectPort and Run on its audio thread;
+// the editor calls on the host's UI thread. Run takes the plug-in mutex for the whole block and
+// otherwise never allocates or blocks.
 class IPlugLV2 : public IPlugBase {
   public:
     // Declarations as for IPlugBase, plus the number of side-chain input channels (not supported
@@ -66,17 +72,26 @@ class IPlugLV2 : public IPlugBase {
     LV2_State_Status SaveState(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status RestoreState(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
+    // The editor in the host's UI (lv2::EditorAccess). UI thread.
+    uintptr_t OpenEditor(uintptr_t parent, const lv2::EditorHost& host) {
+        return mEditorSession.Open(parent, host);
+    }
+    bool IdleEditor() { return mEditorSession.Idle(); }
+    void CloseEditor() { mEditorSession.Close(); }
+
     const lv2::PortLayout& GetPortLayout() const { return mLayout; }
     // The bundle folder, ending in "/" (the host's bundle path as given).
     const std::string& GetBundlePath() const { return mBundlePath; }
     bool IsBypassed() const { return mBypassed; }
 
     // ---- IPlugBase hooks supplied by this adapter ----
-    // LV2 has no gestures and no way for a plug-in to change its input ports: parameter changes
-    // made by the plug-in reach the host only through the output ports, copied after every run.
-    void BeginInformHostOfParamChange(int /*paramIdx*/) override {}
-    void InformHostOfParamChange(int /*paramIdx*/, double /*normalizedValue*/) override {}
-    void EndInformHostOfParamChange(int /*paramIdx*/) override {}
+    // A plug-in cannot change its input ports: a setting changed in the open editor reaches the host
+    // through the UI (its port value, the drag as a ui:touch gesture); nothing else does. "OUT:"
+    // parameters, reported from the audio thread, reach the host only through the output ports,
+    // copied after every run. Settings: UI thread.
+    void BeginInformHostOfParamChange(int paramIdx) override;
+    void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
+    void EndInformHostOfParamChange(int paramIdx) override;
     void InformHostOfProgramChange() override {}
     // Transport from the last time:Position (stopped until the host sends one). Audio thread.
     double GetSamplePos() override;
@@ -91,6 +106,8 @@ class IPlugLV2 : public IPlugBase {
     bool SendMidiMsg(IMidiMsg* /*pMsg*/) override { return false; }
 
   protected:
+    // A setting: a parameter the host sets through an input port.
+    bool IsSetting(int paramIdx) const;
     // A line on the host's log (an error when isError, else a warning); nothing without a log.
     // Never on the audio thread.
     void LogLine(bool isError, const char* format, ...) const;
@@ -124,6 +141,7 @@ class IPlugLV2 : public IPlugBase {
         LV2_URID atomInt = 0, atomChunk = 0, atomSequence = 0, stateVersion = 0, stateParams = 0;
     } mUrid;
     std::string mBundlePath;
+    lv2::EditorSession mEditorSession{this};
 };
 
 // Defined by the product: builds a new instance. The caller (the module's instantiate) owns it

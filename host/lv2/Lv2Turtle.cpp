@@ -201,8 +201,10 @@ std::string ManifestTurtle(const IPlugBase& plug, const BundleFiles& files) {
     for (const UiEntry& ui : files.uis) {
         out << "<" << ui.uri << ">\n"
             << "    a <" << ui.uiClass << "> ;\n"
-            << "    ui:binary <" << ui.binary << ">";
+            << "    lv2:binary <" << ui.binary << ">";
         for (const std::string& f : ui.requiredFeatures) out << " ;\n    lv2:requiredFeature <" << f << ">";
+        for (const std::string& f : ui.optionalFeatures) out << " ;\n    lv2:optionalFeature <" << f << ">";
+        for (const std::string& f : ui.extensionData) out << " ;\n    lv2:extensionData <" << f << ">";
         out << " .\n\n";
     }
     return out.str();

@@ -16,12 +16,14 @@ struct UiEntry {
     std::string uiClass;                        // e.g. "http://lv2plug.in/ns/extensions/ui#X11UI"
     std::string binary;                         // file name inside the bundle
     std::vector<std::string> requiredFeatures;  // feature URIs
+    std::vector<std::string> optionalFeatures;  // feature URIs
+    std::vector<std::string> extensionData;     // interface URIs
 };
 
 struct BundleFiles {
     std::string binary = "quenlix.so";        // the module, inside the bundle
     std::string description = "quenlix.ttl";  // the plug-ins' description, inside the bundle
-    std::vector<UiEntry> uis;                 // none yet
+    std::vector<UiEntry> uis;
 };
 
 // manifest.ttl: each plug-in's URI, binary and description file, and each UI.

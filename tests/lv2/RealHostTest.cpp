@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/cli/RunProgram.h"
+#include "tests/lv2/JackServer.h"
 #include "tests/lv2/Lv2TestHost.h"
 
 namespace {
@@ -43,39 +44,6 @@ std::vector<float> ReadFloats(const std::string& path, SF_INFO* info) {
     return data;
 }
 
-// A JACK dummy server of this test's own name, stopped in every outcome.
-class JackServer {
-  public:
-    explicit JackServer(const std::string& name) : mName(name) {
-        mPid = fork();
-        if (mPid == 0) {
-            setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", "1024",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~JackServer() {
-        if (mPid > 0) {
-            kill(mPid, SIGTERM);
-            for (int i = 0; i < 50 && waitpid(mPid, nullptr, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
-    // Waits at most 10 s for the server to take clients.
-    bool Ready() const {
-        return mPid > 0 && Shell("jack_wait -s " + shellQuote(mName) + " -w -t 10 >/dev/null 2>&1") == 0;
-    }
-
-  private:
-    std::string mName;
-    pid_t mPid = -1;
-};
-
 }  // namespace
 
 TEST(RealHost, Lv2applyPassesAFileThroughEveryPluginUnchanged) {
@@ -99,7 +67,7 @@ TEST(RealHost, Lv2applyPassesAFileThroughEveryPluginUnchanged) {
 
 TEST(RealHost, JalvUnderAJackDummyServerPrintsTheControlOutputs) {
     const std::string name = "quenlix-lv2-test-" + std::to_string(getpid());
-    JackServer jack(name);
+    lv2test::JackServer jack(name);
     if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
     ScratchDir dir;
     // jalv reads commands from its standard input and stops at its end: ask for the outputs once the

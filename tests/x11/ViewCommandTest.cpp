@@ -118,19 +118,6 @@ Window findTopLevel(Display* display, const char* title, int timeoutMs) {
     return 0;
 }
 
-// Asks the window to close as a window manager does when its close button is clicked.
-void askToClose(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-}
-
 TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -142,7 +129,7 @@ TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
     const auto start = std::chrono::steady_clock::now();
     std::thread program([&] { view = runQuenlix("DISPLAY=" + server.DisplayName(), "view -q " + file); });
     Window window = findTopLevel(display, "Quenlix", 10000);
-    if (window != 0) askToClose(display, window);
+    if (window != 0) AskWindowToClose(display, window);
     program.join();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     XCloseDisplay(display);

@@ -36,3 +36,9 @@ class XErrorCounter {
     ~XErrorCounter();
     int Count() const;
 };
+
+struct _XDisplay;
+
+// Asks a top-level window to close as a window manager does when its close button is clicked
+// (WM_DELETE_WINDOW), on the given connection.
+void AskWindowToClose(_XDisplay* display, unsigned long window);

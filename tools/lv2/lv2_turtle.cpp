@@ -2,6 +2,10 @@
 // made from a plug-in instance's channel-I/O pairs and parameter table. Run by the build.
 // Exit status 0 when both files were written, 1 otherwise (with a message on stderr).
 
+#include <lv2/data-access/data-access.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+
 #include <cstdio>
 #include <exception>
 #include <fstream>
@@ -30,7 +34,15 @@ int main(int argc, char** argv) {
     }
     try {
         std::unique_ptr<IPlugLV2> plug(MakePlug());
-        const lv2::BundleFiles files;
+        lv2::BundleFiles files;
+        // The editor, in the host's window: it needs the plug-in instance in the host's process.
+        files.uis.push_back(
+            {QUENLIX_LV2_UI_URI,
+             LV2_UI__X11UI,
+             QUENLIX_LV2_UI_BINARY,
+             {LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI, LV2_UI__parent, LV2_UI__idleInterface},
+             {LV2_UI__resize, LV2_UI__touch, LV2_UI__noUserResize},
+             {LV2_UI__idleInterface}});
         const std::string dir = std::string(argv[1]) + "/";
         bool ok = WriteFile(dir + "manifest.ttl", lv2::ManifestTurtle(*plug, files));
         ok = WriteFile(dir + files.description, lv2::DescriptionTurtle(*plug, files)) && ok;

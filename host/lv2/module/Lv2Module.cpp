@@ -2,6 +2,9 @@
 // per channel-I/O pair of the plug-in, and the C callbacks that forward to IPlugLV2. The URIs come
 // from the plug-in itself (Lv2Ports.h), as the bundle's description does.
 //
+// Its editors are X11 windows, opened inside a host's window by the bundle's UI module through the
+// editor-access interface (extension data), on the instance the UI reaches through instance-access.
+//
 // No exception leaves a callback: instantiate catches every failure and returns null.
 
 #include <lv2/core/lv2.h>
@@ -12,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "editor/IGraphics.h"
+#include "editor/WindowSystem.h"
 #include "host/lv2/IPlugLV2.h"
+#include "host/lv2/Lv2EditorAccess.h"
 #include "host/lv2/Lv2Ports.h"
 
 namespace {
@@ -38,6 +44,9 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
             if (descriptor && std::strcmp(descriptor->URI, table.descriptors[i].URI) == 0)
                 entry = &table.entries[i];
         if (!entry) return nullptr;
+        // The editor is built with the plug-in; building it for X11 opens no connection until a UI
+        // opens its window.
+        SetWindowSystem(EWindowSystem::kX11);
         std::unique_ptr<IPlugLV2> plug(MakePlug());
         if (!plug || !plug->Instantiate(entry->nIn, entry->nOut, sampleRate, bundlePath, features))
             return nullptr;
@@ -92,10 +101,39 @@ LV2_State_Status Restore(LV2_Handle instance, LV2_State_Retrieve_Function retrie
     }
 }
 
+// The editor-access functions: UI thread.
+uintptr_t EditorOpen(LV2_Handle instance, uintptr_t parent, const lv2::EditorHost* host) {
+    try {
+        return instance && host ? Plug(instance)->OpenEditor(parent, *host) : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int EditorIdle(LV2_Handle instance) {
+    try {
+        return instance && Plug(instance)->IdleEditor() ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+void EditorClose(LV2_Handle instance) {
+    if (instance) Plug(instance)->CloseEditor();
+}
+
+void EditorSize(LV2_Handle instance, int* width, int* height) {
+    const IGraphics* g = instance ? dynamic_cast<const IGraphics*>(Plug(instance)->GetGUI()) : nullptr;
+    if (width) *width = g ? g->Width() : 0;
+    if (height) *height = g ? g->Height() : 0;
+}
+
 // Any thread.
 const void* ExtensionData(const char* uri) {
     static const LV2_State_Interface state = {Save, Restore};
+    static const lv2::EditorAccess editor = {EditorOpen, EditorIdle, EditorClose, EditorSize};
     if (uri && std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
+    if (uri && std::strcmp(uri, lv2::kEditorAccessUri) == 0) return &editor;
     return nullptr;
 }
 

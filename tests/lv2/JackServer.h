@@ -1,0 +1,55 @@
+// A JACK dummy server of the test's own name for the tests that run real hosts, started by the test
+// and stopped in every outcome.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace lv2test {
+
+class JackServer {
+  public:
+    explicit JackServer(const std::string& name) : mName(name) {
+        mPid = fork();
+        if (mPid == 0) {
+            setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", "1024",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~JackServer() {
+        if (mPid > 0) {
+            kill(mPid, SIGTERM);
+            bool reaped = false;
+            for (int i = 0; i < 50 && !(reaped = waitpid(mPid, nullptr, WNOHANG) == mPid); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!reaped) {
+                kill(mPid, SIGKILL);
+                waitpid(mPid, nullptr, 0);
+            }
+        }
+    }
+    // Waits at most 10 s for the server to take clients.
+    bool Ready() const {
+        if (mPid <= 0) return false;
+        const std::string cmd = "jack_wait -s '" + mName + "' -w -t 10 >/dev/null 2>&1";
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+  private:
+    std::string mName;
+    pid_t mPid = -1;
+};
+
+}  // namespace lv2test
