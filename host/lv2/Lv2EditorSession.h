@@ -19,7 +19,6 @@ class FrameSchedule {
     explicit FrameSchedule(int fps = 25);
     // True when a frame is due at `nowMs`; the call then counts as that frame.
     bool Due(double nowMs);
-    void Restart() { mStarted = false; }
 
   private:
     double mPeriod;
