@@ -177,12 +177,7 @@ TEST(RealHostEditor, JalvGtkShowsTheEditorInItsWindowAndClosesCleanly) {
             int w = 0, h = 0;
             const std::vector<LICE_pixel> pixels = ReadWindow(d, editor, &w, &h);
             if (w != 616 || h != 320) return false;
-            differences = 0;
-            for (int y = header.T; y < header.B; ++y)
-                for (int x = header.L; x < header.R; ++x)
-                    if (pixels[static_cast<size_t>(y) * w + x] !=
-                        (screen->getBits()[static_cast<size_t>(y) * screen->getRowSpan() + x] | 0xFFu))
-                        ++differences;
+            differences = CountDifferencesIn(pixels, w, screen, header);
             return differences == 0;
         },
         10000);
@@ -213,12 +208,7 @@ TEST(RealHostEditor, JalvGtkShowsTheEditorInItsWindowAndClosesCleanly) {
             int w = 0, h = 0;
             const std::vector<LICE_pixel> pixels = ReadWindow(d, editor, &w, &h);
             if (w != 616 || h != 320) return false;
-            moving = 0;
-            for (int y = header.B; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    if (pixels[static_cast<size_t>(y) * w + x] !=
-                        (screen->getBits()[static_cast<size_t>(y) * screen->getRowSpan() + x] | 0xFFu))
-                        ++moving;
+            moving = CountDifferencesIn(pixels, w, screen, IRECT(0, header.B, w, h));
             return moving > 2000;
         },
         15000))

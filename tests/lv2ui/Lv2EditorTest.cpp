@@ -179,11 +179,8 @@ Window ParentOf(Display* display, Window w) {
     return parent;
 }
 
-void Click(Display* d, Window editor, const IRECT& r, unsigned int button) {
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(d, editor, DefaultRootWindow(d), (r.L + r.R) / 2, (r.T + r.B) / 2, &x, &y, &child);
-    XTestFakeMotionEvent(d, -1, x, y, 0);
+void Click(Display* d, Point p, unsigned int button) {
+    XTestFakeMotionEvent(d, -1, p.x, p.y, 0);
     XTestFakeButtonEvent(d, button, True, 0);
     XTestFakeButtonEvent(d, button, False, 0);
     XFlush(d);
@@ -243,7 +240,7 @@ TEST_F(Lv2EditorTest, SettingsChangedInTheEditorReachTheHostsPorts) {
     const IRECT fieldRect = *mHeadless->GetControl(layout::kWindowField)->GetRECT();
 
     // A wheel turn over "RMS Window": the new window length, as the headless editor computes it.
-    Click(mDisplay, ui.window, fieldRect, 4);
+    Click(mDisplay, CentreOnScreen(mDisplay, ui.window, &fieldRect), 4);
     ASSERT_TRUE(WaitFor([&] { return ui.Idle() == 0 && !ui.calls.empty(); }));
     mHeadless->OpenWindow(nullptr);
     mHeadless->MouseWheel((fieldRect.L + fieldRect.R) / 2, (fieldRect.T + fieldRect.B) / 2, 1);
@@ -266,29 +263,14 @@ TEST_F(Lv2EditorTest, SettingsChangedInTheEditorReachTheHostsPorts) {
     std::atomic<bool> done{false};
     std::thread user([&] {
         Display* d = XOpenDisplay(sServer->DisplayName().c_str());
-        Click(d, ui.window, typeRect, 1);
+        Click(d, CentreOnScreen(d, ui.window, &typeRect), 1);
         Window menu = 0;
-        WaitFor([&] {
-            Window root, parent, *children = nullptr;
-            unsigned int n = 0;
-            XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
-            for (unsigned int i = 0; i < n; ++i) {
-                XWindowAttributes wa;
-                if (XGetWindowAttributes(d, children[i], &wa) && wa.override_redirect &&
-                    wa.map_state == IsViewable)
-                    menu = children[i];
-            }
-            if (children) XFree(children);
-            return menu != 0;
-        });
-        if (menu) {
+        if (WaitFor([&] { return (menu = FindMenuWindow(d)) != 0; })) {
+            // The second item, "EBU R128".
             XWindowAttributes wa;
             XGetWindowAttributes(d, menu, &wa);
             const int itemHeight = (wa.height - 2) / 2;
-            XTestFakeMotionEvent(d, -1, wa.x + 20, wa.y + 1 + itemHeight + itemHeight / 2, 0);
-            XTestFakeButtonEvent(d, 1, True, 0);
-            XTestFakeButtonEvent(d, 1, False, 0);
-            XFlush(d);
+            Click(d, {wa.x + 20, wa.y + 1 + itemHeight + itemHeight / 2}, 1);
         }
         XCloseDisplay(d);
         done = true;
@@ -312,13 +294,7 @@ TEST_F(Lv2EditorTest, OpeningAndClosingManyTimesLeavesNothingAndNeverDisturbsThe
     XErrorCounter errors;
     lv2test::Instance instance(mBundle, kStereo, 48000.0);
     ASSERT_TRUE(instance.Ok());
-    const int childrenBefore = [&] {
-        Window root, parent, *children = nullptr;
-        unsigned int n = 0;
-        XQueryTree(mDisplay, mParent, &root, &parent, &children, &n);
-        if (children) XFree(children);
-        return static_cast<int>(n);
-    }();
+    const int childrenBefore = CountChildren(mDisplay, mParent);
 
     // The audio thread runs blocks of a sine all along; every block must come out unchanged.
     std::atomic<bool> stop{false};
@@ -355,11 +331,7 @@ TEST_F(Lv2EditorTest, OpeningAndClosingManyTimesLeavesNothingAndNeverDisturbsThe
     EXPECT_GT(blocks.load(), 0);
     EXPECT_EQ(changed.load(), 0);
     XSync(mDisplay, False);
-    Window root, parent, *children = nullptr;
-    unsigned int n = 0;
-    XQueryTree(mDisplay, mParent, &root, &parent, &children, &n);
-    if (children) XFree(children);
-    EXPECT_EQ(static_cast<int>(n), childrenBefore);
+    EXPECT_EQ(CountChildren(mDisplay, mParent), childrenBefore);
     EXPECT_EQ(errors.Count(), 0);
 }
 

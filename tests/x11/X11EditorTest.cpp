@@ -98,42 +98,6 @@ class X11EditorTest : public ::testing::Test {
 
 XvfbServer* X11EditorTest::sServer = nullptr;
 
-// The centre of a control of the layout in root coordinates of the editor's window.
-struct Point {
-    int x, y;
-};
-Point CentreOnScreen(Display* display, Window editor, const IRECT* r) {
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(display, editor, DefaultRootWindow(display), (r->L + r->R) / 2, (r->T + r->B) / 2,
-                          &x, &y, &child);
-    return {x, y};
-}
-
-// The mapped override-redirect window on the root (our menu), or 0.
-Window FindMenuWindow(Display* display) {
-    Window root, parent, *children = nullptr;
-    unsigned int n = 0;
-    Window found = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) return 0;
-    for (unsigned int i = 0; i < n; ++i) {
-        XWindowAttributes wa;
-        if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect &&
-            wa.map_state == IsViewable)
-            found = children[i];
-    }
-    if (children) XFree(children);
-    return found;
-}
-
-int CountChildren(Display* display, Window window) {
-    Window root, parent, *children = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(display, window, &root, &parent, &children, &n)) return -1;
-    if (children) XFree(children);
-    return static_cast<int>(n);
-}
-
 int OpenFileCount() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {

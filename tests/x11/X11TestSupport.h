@@ -83,6 +83,18 @@ inline int CountDifferences(const std::vector<LICE_pixel>& window, int w, int h,
     return n;
 }
 
+// Number of pixels inside `area` where the window (w pixels wide) differs from the headless screen.
+inline int CountDifferencesIn(const std::vector<LICE_pixel>& window, int w, const LICE_IBitmap* screen,
+                              const IRECT& area) {
+    int n = 0;
+    for (int y = area.T; y < area.B; ++y)
+        for (int x = area.L; x < area.R; ++x)
+            if (window[static_cast<size_t>(y) * w + x] !=
+                (screen->getBits()[static_cast<size_t>(y) * screen->getRowSpan() + x] | 0xFFu))
+                ++n;
+    return n;
+}
+
 // Polls pred every 5 ms for at most timeoutMs; true when it held.
 inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -91,4 +103,40 @@ inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return pred();
+}
+
+// The centre of a control of the layout in root coordinates of the editor's window.
+struct Point {
+    int x, y;
+};
+inline Point CentreOnScreen(Display* display, Window editor, const IRECT* r) {
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, editor, DefaultRootWindow(display), (r->L + r->R) / 2, (r->T + r->B) / 2,
+                          &x, &y, &child);
+    return {x, y};
+}
+
+// The mapped override-redirect window on the root (our menu), or 0.
+inline Window FindMenuWindow(Display* display) {
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    Window found = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) return 0;
+    for (unsigned int i = 0; i < n; ++i) {
+        XWindowAttributes wa;
+        if (XGetWindowAttributes(display, children[i], &wa) && wa.override_redirect &&
+            wa.map_state == IsViewable)
+            found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+inline int CountChildren(Display* display, Window window) {
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &n)) return -1;
+    if (children) XFree(children);
+    return static_cast<int>(n);
 }
