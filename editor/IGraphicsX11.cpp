@@ -344,7 +344,11 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
     mLastPressX = e.x, mLastPressY = e.y;
 
     mModalRelease = false;
+    mModalRan = false;
     HandleMouseDown(e.x, e.y, mod, clicks);
+    // The clicks in a menu or box this press opened were not the editor's: the next press on the same
+    // spot is a click of its own, however soon it comes.
+    if (mModalRan) mLastPressTime = 0;
     // A menu opened by this press took its release: the editor still gets it, where it happened.
     if (mModalRelease && WindowIsOpen()) {
         mModalRelease = false;
@@ -383,6 +387,7 @@ IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
     Window child;
     // 5 pixels below the control's bottom-left corner.
     XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), r->L, r->B + 5, &x, &y, &child);
+    mModalRan = true;
     const int chosen = RunX11PopupMenu(mDisplay, this, menu, x, y, r->W());
     if (chosen < 0) return nullptr;
     menu->SetChosenItemIdx(chosen);
@@ -391,6 +396,7 @@ IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
 
 int IGraphicsX11::ShowMessageBox(const char* text, const char* caption, int type) {
     if (!WindowIsOpen()) return 0;
+    mModalRan = true;
     return RunX11MessageBox(mDisplay, this, mWindow, text, caption, type);
 }
 

@@ -104,6 +104,8 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     unsigned long mLastPressTime = 0;
     int mLastPressX = -100, mLastPressY = -100;
     bool mLastPressWasDouble = false;
+    // A menu or message box ran inside the handling of a press.
+    bool mModalRan = false;
     // The button that opened a menu was released inside the menu's loop (editor coordinates).
     bool mModalRelease = false;
     int mModalReleaseX = 0, mModalReleaseY = 0;  // root coordinates
