@@ -158,30 +158,59 @@ TEST(RealHostEditor, JalvGtkShowsTheEditorInItsWindowAndClosesCleanly) {
     EXPECT_EQ(wa.width, 616);
     EXPECT_EQ(wa.height, 320);
 
-    // The headless editor with the same setting and the same (silent) input.
-    auto plug = MakeQuenlix(EWindowSystem::kHeadless);
+    // The headless editor with the same settings and the same (silent) input, RMS and EBU R128.
+    auto rmsPlug = MakeQuenlix(EWindowSystem::kHeadless), plug = MakeQuenlix(EWindowSystem::kHeadless);
     SetParamFromHost(*plug, Quenlix::kType, 1.0);
-    PluginHost(*plug).RunConstant(48000, 0.0f);
-    auto* headless = dynamic_cast<IGraphicsHeadless*>(plug->GetEditor());
-    headless->OpenWindow(nullptr);
-    headless->SetAllControlsDirty();
-    headless->Tick();
-    const LICE_IBitmap* screen = headless->GetFramebuffer();
+    const auto picture = [](TestQuenlix& p) {
+        PluginHost(p).RunConstant(48000, 0.0f);
+        auto* headless = dynamic_cast<IGraphicsHeadless*>(p.GetEditor());
+        headless->OpenWindow(nullptr);
+        headless->SetAllControlsDirty();
+        headless->Tick();
+        return headless->GetFramebuffer();
+    };
+    const LICE_IBitmap* rmsScreen = picture(*rmsPlug);
+    const LICE_IBitmap* screen = picture(*plug);
 
     // The header (title, selectors, mode text; left of the build date) is settled after the first
-    // frames; the rest follows the meters.
+    // frames; the rest follows the meters. Pixels of the header that differ from `expected`, once
+    // they are all equal or after 10 s.
     const IRECT header(0, 0, 460, 62);
-    int differences = -1;
-    WaitFor(
-        [&] {
-            int w = 0, h = 0;
-            const std::vector<LICE_pixel> pixels = ReadWindow(d, editor, &w, &h);
-            if (w != 616 || h != 320) return false;
-            differences = CountDifferencesIn(pixels, w, screen, header);
-            return differences == 0;
-        },
-        10000);
-    EXPECT_EQ(differences, 0) << "pixels of the header differ from the headless editor's";
+    const auto headerDifferences = [&](const LICE_IBitmap* expected) {
+        int differences = -1;
+        WaitFor(
+            [&] {
+                int w = 0, h = 0;
+                const std::vector<LICE_pixel> pixels = ReadWindow(d, editor, &w, &h);
+                if (w != 616 || h != 320) return false;
+                differences = CountDifferencesIn(pixels, w, expected, header);
+                return differences == 0;
+            },
+            10000);
+        return differences;
+    };
+    EXPECT_EQ(headerDifferences(screen), 0) << "the host's setting is not what the editor shows";
+
+    // The user switches "Type" in the editor to RMS and back, from its menu, inside the host. The
+    // menu may vanish between the user's listing the windows and looking at them: such errors are
+    // only counted.
+    XErrorCounter vanishedWindows;
+    Display* user = XOpenDisplay(xvfb.DisplayName().c_str());
+    const IRECT typeRect =
+        *dynamic_cast<IGraphics*>(plug->GetEditor())->GetControl(layout::kTypeSelector)->GetRECT();
+    for (int item : {0, 1}) {
+        Click(user, CentreOnScreen(user, editor, &typeRect), 1);
+        Window menu = 0;
+        ASSERT_TRUE(WaitFor([&] { return (menu = FindMenuWindow(user)) != 0; }))
+            << "no menu for item " << item;
+        XWindowAttributes mwa;
+        XGetWindowAttributes(user, menu, &mwa);
+        const int itemHeight = (mwa.height - 2) / 2;
+        Click(user, {mwa.x + 20, mwa.y + 1 + item * itemHeight + itemHeight / 2}, 1);
+        EXPECT_TRUE(WaitFor([&] { return FindMenuWindow(user) == 0; })) << "the menu stayed open";
+        EXPECT_EQ(headerDifferences(item == 0 ? rmsScreen : screen), 0) << "after choosing item " << item;
+    }
+    XCloseDisplay(user);
 
     // A tone from another JACK client into the plug-in: the meters and read-outs below the header
     // leave the silent picture while the editor stays open.

@@ -179,13 +179,6 @@ Window ParentOf(Display* display, Window w) {
     return parent;
 }
 
-void Click(Display* d, Point p, unsigned int button) {
-    XTestFakeMotionEvent(d, -1, p.x, p.y, 0);
-    XTestFakeButtonEvent(d, button, True, 0);
-    XTestFakeButtonEvent(d, button, False, 0);
-    XFlush(d);
-}
-
 }  // namespace
 
 TEST(Lv2EditorBundle, EveryPluginNamesTheX11UiThatTheUiModuleIs) {

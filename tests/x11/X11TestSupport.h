@@ -140,3 +140,11 @@ inline int CountChildren(Display* display, Window window) {
     if (children) XFree(children);
     return static_cast<int>(n);
 }
+
+// A press and release of `button` at p (root coordinates), through XTest on the given connection.
+inline void Click(Display* d, Point p, unsigned int button) {
+    XTestFakeMotionEvent(d, -1, p.x, p.y, 0);
+    XTestFakeButtonEvent(d, button, True, 0);
+    XTestFakeButtonEvent(d, button, False, 0);
+    XFlush(d);
+}
