@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "raster/Blit.h"
 #include "raster/PNG.h"
@@ -66,8 +67,10 @@ std::unique_ptr<LICE_IBitmap> Decode(const std::vector<unsigned char>& bytes, st
     return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(bytes.data(), bytes.size(), nullptr, error));
 }
 
+// ctest runs every case as its own process, several at once: a name shared by two cases lets one
+// see the other's file, so each process gets names of its own.
 std::string TempPath(const char* name) {
-    return ::testing::TempDir() + "raster_png_" + name;
+    return ::testing::TempDir() + "raster_png_" + std::to_string(getpid()) + "_" + name;
 }
 
 void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
