@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <csetjmp>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "raster/Blit.h"
 #include "raster/PNG.h"
