@@ -60,9 +60,9 @@ struct ResolvedFace {
 // Thread: any (serialised on fc.mutex).
 bool ResolveFace(FcConfiguration& fc, const char* family, int weight, bool italic, ResolvedFace* out);
 
-// The family a missing `family` resolves to first: the one fonts-dejavu-core installs (the project's
-// setup installs it), "DejaVu Sans Mono" for the monospaced Mac families, otherwise "DejaVu Sans".
-// Each has bold, oblique and bold oblique faces.
+// The family a missing `family` resolves to first: DejaVu, which the project's setup installs,
+// "DejaVu Sans Mono" for the monospaced Mac families, otherwise "DejaVu Sans". Each has bold,
+// oblique and bold oblique faces (the oblique ones from fonts-dejavu-extra).
 const char* InstalledFamily(const char* family);
 
 // The generic family tried after InstalledFamily: "monospace" for the monospaced Mac families,
