@@ -70,8 +70,8 @@ struct LICE_FontDesc {
     int quality = LICE_FONT_QUALITY_DEFAULT;
     // Family name, zero-terminated. Resolved through fontconfig; a family that is not installed
     // falls back to a face of the same kind, first to the one the project installs (DejaVu, from
-    // fonts-dejavu-core and fonts-dejavu-extra), so that text does not change with the other fonts a machine has: the
-    // monospaced Mac families ("Monaco", "Menlo", "Courier", "Courier New", "Andale Mono") to
+    // fonts-dejavu-core and fonts-dejavu-extra), so that text does not change with the other fonts a machine
+    // has: the monospaced Mac families ("Monaco", "Menlo", "Courier", "Courier New", "Andale Mono") to
     // "DejaVu Sans Mono" and then "monospace", all others to "DejaVu Sans" and then "sans-serif".
     // Empty means "DejaVu Sans".
     char face[64] = "";
