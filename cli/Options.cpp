@@ -6,6 +6,7 @@
 
 #include "cli/DeliveryOptions.h"
 #include "cli/MeteringSession.h"
+#include "plugin/QuenlixChannelDefaults.h"
 
 namespace quenlix::cli {
 namespace {
@@ -129,8 +130,8 @@ std::vector<std::pair<int, double>> settingsFor(const Options& o, int channels, 
     };
     auto asDouble = [](std::optional<int> v) { return v ? std::optional<double>(*v) : std::nullopt; };
 
-    double rmsDefault = channels <= 1 ? 1 : channels == 2 ? 0 : channels <= 4 ? 3 : 4;
-    double ebuDefault = channels <= 2 ? 0 : channels <= 4 ? 1 : channels == 5 ? 2 : 3;
+    const double rmsDefault = RmsChannelConfigForChannels(channels);
+    const double ebuDefault = EbuChannelConfigForChannels(channels);
 
     put(kParamType, asDouble(o.type), 1.0);
     put(kParamRmsChannelConfig, asDouble(o.rmsChannels), rmsDefault);

@@ -52,6 +52,14 @@ class IPlugBase {
     // The host's user asks to start every measurement afresh (a reset control of the host format,
     // not a parameter). Default: nothing. Audio or main thread, mutex held.
     virtual void OnResetRequest() {}
+    // The value a setting starts with on an instance metering nIn input channels. A host format
+    // that fixes the width when it creates an instance (LV2) sets it before any state is restored
+    // and states it as the default in its description. Default: the parameter's own default (0.0
+    // for an invalid index). Takes no lock; any thread.
+    virtual double GetDefaultForChannels(int paramIdx, int /*nIn*/) const {
+        const IParam* param = GetParam(paramIdx);
+        return param ? param->GetDefault() : 0.0;
+    }
     // Processes one block of at most the block size. Default: input c to output c where the
     // input exists, other outputs zero. Audio thread, mutex held; must not allocate.
     virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);

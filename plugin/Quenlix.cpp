@@ -7,6 +7,7 @@
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "meters/SampleCount.h"
+#include "plugin/QuenlixChannelDefaults.h"
 #include "plugin/QuenlixIdentity.h"
 
 namespace {
@@ -89,6 +90,12 @@ void Quenlix::ApplyRmsWindowAndMode() {
 void Quenlix::OnResetRequest() {
     WDL_MutexLock lock(GetMutex());
     ResetMeters();
+}
+
+double Quenlix::GetDefaultForChannels(int paramIdx, int nIn) const {
+    if (paramIdx == kRmsChannelConfig) return quenlix::RmsChannelConfigForChannels(nIn);
+    if (paramIdx == kEbuChannelConfig) return quenlix::EbuChannelConfigForChannels(nIn);
+    return IPlugAdapter::GetDefaultForChannels(paramIdx, nIn);
 }
 
 void Quenlix::ResetMeters() {

@@ -73,6 +73,9 @@ class Quenlix : public IPlugAdapter {
     // A host's reset control: clears every measurement of both engines, as a click on an LED meter
     // does. Takes the plug-in mutex.
     void OnResetRequest() override;
+    // The channel settings follow the width: an instance of nIn channels measures all of them (mono:
+    // its one channel). Every other setting keeps its default. Any thread.
+    double GetDefaultForChannels(int paramIdx, int nIn) const override;
     // Audio thread, plug-in mutex held by the caller. inputs / outputs hold NInChannels() /
     // NOutChannels() pointers to nFrames doubles each; null pointers count as silent inputs and
     // receive nothing as outputs.

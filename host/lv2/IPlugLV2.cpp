@@ -91,6 +91,7 @@ bool IPlugLV2::Instantiate(int nIn, int nOut, double sampleRate, const char* bun
     }
     mSilence.assign(blockSize, 0.0f);
     SetSampleRate(sampleRate);
+    ApplyChannelDefaults(nIn);
 
     // Without urid:map (a plain file processor) there is no transport and no state: the transport
     // counts as stopped and state calls fail; audio, controls and outputs work as ever.
@@ -103,6 +104,22 @@ bool IPlugLV2::Instantiate(int nIn, int nOut, double sampleRate, const char* bun
     mUrid.stateVersion = mMap->map(mMap->handle, (base + ":state#version").c_str());
     mUrid.stateParams = mMap->map(mMap->handle, (base + ":state#params").c_str());
     return true;
+}
+
+void IPlugLV2::ApplyChannelDefaults(int nIn) {
+    // The settings this width starts with (a 5.1 insert measures its six channels); the description
+    // states the same values as the ports' defaults, and a restored state or a host's port value
+    // overrides them as it overrides any default.
+    WDL_MutexLock lock(&mMutex);
+    for (int i = 0; i < NParams(); ++i) {
+        if (mIsOutput[i]) continue;
+        IParam* param = GetParam(i);
+        const double value = GetDefaultForChannels(i, nIn);
+        if (value == param->Value()) continue;
+        if (GetGUI()) GetGUI()->SetParameterFromPlug(i, value, false);
+        param->Set(value);
+        OnParamChange(i);
+    }
 }
 
 void IPlugLV2::ConnectPort(uint32_t port, void* data) {

@@ -113,6 +113,8 @@ class IPlugLV2 : public IPlugBase {
     void LogLine(bool isError, const char* format, ...) const;
 
   private:
+    // Sets every setting to its default for an instance of nIn inputs. Instantiation thread.
+    void ApplyChannelDefaults(int nIn);
     // Applies changed control inputs and the reset trigger. Audio thread, mutex held.
     void ApplyControlInputs();
     // Attaches frames [offset, offset + nFrames) of the audio ports and runs them. Mutex held.

@@ -91,14 +91,16 @@ void WriteOwnUnits(std::ostringstream& out, const IPlugBase& plug) {
     }
 }
 
-void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, const std::string& symbol) {
+// nIn: the width of the plug-in the port belongs to, which some settings' defaults follow.
+void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, const std::string& symbol,
+                    int nIn) {
     const IParam* param = plug.GetParam(idx);
     out << "        a " << (IsOutputParam(param) ? "lv2:OutputPort" : "lv2:InputPort")
         << " , lv2:ControlPort ;\n"
         << "        lv2:index " << idx << " ;\n"
         << "        lv2:symbol " << Quoted(symbol) << " ;\n"
         << "        lv2:name " << Quoted(param->GetNameForHost()) << " ;\n"
-        << "        lv2:default " << Value(param, param->GetDefault()) << " ;\n"
+        << "        lv2:default " << Value(param, plug.GetDefaultForChannels(idx, nIn)) << " ;\n"
         << "        lv2:minimum " << Value(param, param->GetMin()) << " ;\n"
         << "        lv2:maximum " << Value(param, param->GetMax());
     if (IsDiscrete(param)) {
@@ -132,7 +134,7 @@ void WritePlugin(std::ostringstream& out, const IPlugBase& plug, const PluginEnt
     out << "    lv2:port [\n";
     const std::vector<std::string> symbols = ParamSymbols(plug);
     for (int i = 0; i < plug.NParams(); ++i) {
-        WriteParamPort(out, plug, i, symbols[i]);
+        WriteParamPort(out, plug, i, symbols[i], entry.nIn);
         out << "    ] , [\n";
     }
     out << "        a lv2:InputPort , lv2:ControlPort ;\n"

@@ -6,8 +6,9 @@
 class IPlugBase;
 
 // The Turtle description of an LV2 bundle, made from a plug-in instance: its channel-I/O pairs give
-// the plug-ins, its parameter table gives the control ports (names, ranges, defaults, enum texts and
-// units). Written by the build (tools/), never by hand. Pure functions; no thread restrictions.
+// the plug-ins, its parameter table gives the control ports (names, ranges, defaults for each
+// plug-in's width, enum texts and units). Written by the build (tools/), never by hand. Pure
+// functions; no thread restrictions.
 namespace lv2 {
 
 // A plug-in UI in the bundle: every plug-in of the bundle names it with ui:ui.

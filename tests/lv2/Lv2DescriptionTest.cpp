@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 #include "framework/IParam.h"
@@ -57,7 +58,9 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
             EXPECT_EQ(lilv_port_is_a(p, port, output), lv2::IsOutputParam(param)) << param->GetNameForHost();
             LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
             lilv_port_get_range(p, port, &def, &min, &max);
-            EXPECT_EQ(lilv_node_as_float(def), static_cast<float>(param->GetDefault())) << symbols[i];
+            EXPECT_EQ(lilv_node_as_float(def),
+                      static_cast<float>(plug->GetDefaultForChannels(i, pc.channels)))
+                << symbols[i];
             EXPECT_EQ(lilv_node_as_float(min), static_cast<float>(param->GetMin())) << symbols[i];
             EXPECT_EQ(lilv_node_as_float(max), static_cast<float>(param->GetMax())) << symbols[i];
             lilv_node_free(def);
@@ -93,4 +96,29 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
     lilv_node_free(output);
     lilv_node_free(enumeration);
     lilv_node_free(unitUri);
+}
+
+// The channel settings each plug-in starts with follow its width as a file's do in the command-line
+// host; every other default is the parameter table's.
+TEST(Lv2Description, ChannelSettingsDefaultToThePluginsWidth) {
+    const std::map<int, std::pair<int, int>> expected = {
+        {1, {1, 0}}, {2, {0, 0}}, {4, {3, 1}}, {5, {4, 2}}, {6, {4, 3}}};
+    std::unique_ptr<IPlugLV2> plug(MakePlug());
+    const std::vector<std::string> symbols = lv2::ParamSymbols(*plug);
+    Bundle bundle;
+    for (const PluginCase& pc : kPlugins) {
+        const LilvPlugin* p = bundle.Plugin(pc.uri);
+        ASSERT_NE(p, nullptr) << pc.uri;
+        for (int i = 0; i < plug->NParams(); ++i) {
+            const LilvPort* port = lilv_plugin_get_port_by_index(p, static_cast<uint32_t>(i));
+            LilvNode* def = nullptr;
+            lilv_port_get_range(p, port, &def, nullptr, nullptr);
+            ASSERT_NE(def, nullptr) << symbols[i];
+            const double want = symbols[i] == "rms_channel_config"   ? expected.at(pc.channels).first
+                                : symbols[i] == "ebu_channel_config" ? expected.at(pc.channels).second
+                                                                     : plug->GetParam(i)->GetDefault();
+            EXPECT_EQ(lilv_node_as_float(def), static_cast<float>(want)) << pc.uri << " " << symbols[i];
+            lilv_node_free(def);
+        }
+    }
 }

@@ -311,3 +311,67 @@ TEST_F(Lv2Host, AHostWithoutUridMapOrLogStillRuns) {
     EXPECT_EQ(inst.Control("out_ebu_il"), -60.0f);
     EXPECT_GT(inst.Control("out_ebu_ml"), -25.0f);
 }
+
+// Each plug-in measures all of its channels until told otherwise: the host starts the ports at the
+// defaults the description states for that width, and the instance measures as if the host had chosen
+// those settings; a state that states other settings wins over them.
+TEST_F(Lv2Host, EachPluginMeasuresAllItsChannelsByDefault) {
+    struct Width {
+        const char* uri;
+        int channels;
+        float rmsConfig, ebuConfig;  // the settings a file of this width is measured with
+    };
+    const Width widths[] = {{"urn:harbelwick:quenlix:mono", 1, 1.0f, 0.0f},
+                            {"urn:harbelwick:quenlix:stereo", 2, 0.0f, 0.0f},
+                            {"urn:harbelwick:quenlix:4ch", 4, 3.0f, 1.0f},
+                            {"urn:harbelwick:quenlix:5ch", 5, 4.0f, 2.0f},
+                            {"urn:harbelwick:quenlix:6ch", 6, 4.0f, 3.0f}};
+    for (const Width& w : widths) {
+        SCOPED_TRACE(w.uri);
+        // Each channel 4 dB below the one before: every choice of channels reads its own level.
+        auto programme = Sine(w.channels, -20.0, 5.0);
+        for (int c = 1; c < w.channels; ++c)
+            for (float& v : programme[c]) v *= static_cast<float>(std::pow(10.0, -4.0 * c / 20.0));
+        for (const char* type : {"ebu", "rms"}) {
+            Instance byDefault(bundle, w.uri, kRate);
+            Instance chosen(bundle, w.uri, kRate);
+            ASSERT_TRUE(byDefault.Ok() && chosen.Ok());
+            EXPECT_EQ(byDefault.Control("rms_channel_config"), w.rmsConfig);
+            EXPECT_EQ(byDefault.Control("ebu_channel_config"), w.ebuConfig);
+            chosen.Control("rms_channel_config") = w.rmsConfig;
+            chosen.Control("ebu_channel_config") = w.ebuConfig;
+            const bool ebu = std::strcmp(type, "ebu") == 0;
+            for (Instance* inst : {&byDefault, &chosen}) {
+                inst->Control("type") = ebu ? 1.0f : 0.0f;
+                inst->RunAll(programme, {512});
+            }
+            const char* il = ebu ? "out_ebu_il" : "out_rms_il";
+            EXPECT_GT(chosen.Control(il), -60.0f) << type;
+            EXPECT_EQ(byDefault.Control(il), chosen.Control(il)) << type;
+        }
+    }
+
+    // Six channels of a -23 dBFS sine: the 5.1 loudness, not that of channels 1 and 2 (-23.0).
+    Instance six(bundle, "urn:harbelwick:quenlix:6ch", kRate);
+    ASSERT_TRUE(six.Ok());
+    six.Control("type") = 1.0f;
+    six.RunAll(Sine(6, -23.0, 5.0), {512});
+    EXPECT_NEAR(six.Control("out_ebu_il"), -18.4f, 0.05f);
+
+    // A state saved with "2.0 Stereo" restores "2.0 Stereo" on the six-channel plug-in.
+    Instance donor(bundle, "urn:harbelwick:quenlix:6ch", kRate);
+    ASSERT_TRUE(donor.Ok());
+    donor.Control("ebu_channel_config") = 0.0f;
+    donor.Control("rms_channel_config") = 0.0f;
+    donor.RunAll(Sine(6, -23.0, 0.01), {256});
+    StoredState state = Save(donor);
+    Instance restored(bundle, "urn:harbelwick:quenlix:6ch", kRate);
+    ASSERT_TRUE(restored.Ok());
+    restored.RunAll(Sine(6, -23.0, 0.01), {256});  // it has seen its ports' defaults
+    ASSERT_EQ(
+        restored.State()->restore(restored.Raw()->lv2_handle, StoredState::Retrieve, &state, 0, nullptr),
+        LV2_STATE_SUCCESS);
+    restored.Control("type") = 1.0f;
+    restored.RunAll(Sine(6, -23.0, 5.0), {512});
+    EXPECT_EQ(restored.Control("out_ebu_il"), -23.0f);
+}
