@@ -95,12 +95,28 @@ double IParam::FromNormalizedUnclamped(double n) const {
     return mMin + std::pow(n, mShape) * (mMax - mMin);
 }
 
+double IParam::TypedValueAt(double n, double v) const {
+    // Whole numbers first, so a grid of whole steps is found before any decimal near it.
+    double scale = 1.0;
+    for (int decimals = 0; decimals <= kTypedDecimals; ++decimals, scale *= 10.0) {
+        const double typed = std::floor(v * scale + 0.5) / scale;
+        if (typed >= mMin && typed <= mMax && GetNormalized(typed) == n) return typed;
+    }
+    return v;
+}
+
 void IParam::SetNormalized(double normalized) {
     if (std::isnan(normalized)) return;
     const double n = normalized < 0.0 ? 0.0 : (normalized > 1.0 ? 1.0 : normalized);
     double v = FromNormalizedUnclamped(n);
-    // Snapping counts from zero, not from the minimum.
-    if (mType != kTypeDouble) v = mStep * std::floor(v / mStep + 0.5);
+    if (mType != kTypeDouble) {
+        // Snapping counts from zero, not from the minimum.
+        v = mStep * std::floor(v / mStep + 0.5);
+    } else {
+        // The shape curve there and back does not return a value exactly: a typed 1000 ms would be
+        // stored as 999.9999...
+        v = TypedValueAt(n, v);
+    }
     if (v > mMax) v = mMax;
     mValue = v;
 }
@@ -168,8 +184,10 @@ void IParam::GetDisplayForHost(double value, bool normalized, char* out, bool wi
 
     if (mNegateDisplay) value = -value;
 
+    // Whole numbers are rounded (halves up), as the decimals of "%.*f" are: 12.7 shows 13, and a value
+    // a hair below a whole number shows that number.
     if (mDisplayPrecision == 0)
-        std::snprintf(out, static_cast<size_t>(outSize), "%d", TruncToInt(value));
+        std::snprintf(out, static_cast<size_t>(outSize), "%d", TruncToInt(std::floor(value + 0.5)));
     else
         std::snprintf(out, static_cast<size_t>(outSize), "%.*f", mDisplayPrecision, value);
 }

@@ -39,7 +39,10 @@ class IParam {
     // Stores value clamped to [min, max]. NaN is ignored (the value stays).
     void Set(double value);
     // Sets the value from a normalised position (clamped to 0..1); non-double types snap to the
-    // step grid counted from zero. NaN is ignored.
+    // step grid counted from zero. A double parameter stores a value of at most kTypedDecimals
+    // decimals (every value of a step grid such as 1 or 0.1, every value typed into the editor)
+    // exactly when the position is exactly that value's GetNormalized; any other position as it
+    // maps. NaN is ignored.
     void SetNormalized(double normalized);
     double GetNormalized() const;
     double GetNormalized(double value) const;
@@ -76,7 +79,8 @@ class IParam {
     bool MapDisplayText(const char* text, int* pValue) const;
 
     // Formats value for the host's display into out, which holds at least kDisplaySize bytes
-    // (or outSize bytes). A normalised value is mapped without clamping or snapping.
+    // (or outSize bytes), rounded to the display precision. A normalised value is mapped without
+    // clamping or snapping.
     // Display texts are used when withDisplayText is set and the value has one.
     void GetDisplayForHost(double value, bool normalized, char* out, bool withDisplayText = true,
                            int outSize = kDisplaySize) const;
@@ -94,6 +98,10 @@ class IParam {
         char mText[kTextSize];
     };
 
+    // Decimals of the values SetNormalized recovers exactly.
+    static constexpr int kTypedDecimals = 6;
+    // The value of at most kTypedDecimals decimals near v whose position is exactly n, else v.
+    double TypedValueAt(double n, double v) const;
     // Value for normalised n without clamping n or snapping.
     double FromNormalizedUnclamped(double n) const;
 

@@ -29,6 +29,29 @@ TEST(ParamMapping, ShapePutsMoreTravelInTheLowerRange) {
     EXPECT_NEAR(p.Value(), 10.0 + std::pow(0.5, 2.5) * 2990.0, 1e-9);
 }
 
+// A value typed into the editor reaches the parameter as its normalised position: a value on the step
+// grid comes back exactly, not a hair off (999.9999... for 1000 through a shape of 2.5).
+TEST(ParamMapping, GridValuesComeBackExactlyThroughTheShape) {
+    IParam window;
+    window.InitDouble("RMS Window", 300.0, 10.0, 3000.0, 1.0, "ms", "", 2.5);
+    for (double v : {10.0, 11.0, 250.0, 300.0, 500.0, 999.0, 1000.0, 2999.0, 3000.0}) {
+        window.SetNormalized(window.GetNormalized(v));
+        EXPECT_EQ(window.Value(), v);
+    }
+    IParam level;
+    level.InitDouble("Level", -60.0, -60.0, 12.0, 0.1, "dB", "", 3.0);
+    for (double v : {-60.0, -23.4, -0.1, 0.7, 11.9}) {
+        level.SetNormalized(level.GetNormalized(v));
+        EXPECT_EQ(level.Value(), v);
+    }
+    // A typed value between grid points comes back as typed, too; a position no short decimal maps
+    // to keeps the value it maps to.
+    window.SetNormalized(window.GetNormalized(12.7));
+    EXPECT_EQ(window.Value(), 12.7);
+    window.SetNormalized(0.5);
+    EXPECT_EQ(window.Value(), 10.0 + std::pow(0.5, 2.5) * 2990.0);
+}
+
 TEST(ParamMapping, OutOfRangeNormalisedValuesClampToTheBounds) {
     IParam p;
     p.InitDouble("Gain", 0.0, -12.0, 12.0, 0.1);
@@ -205,7 +228,17 @@ TEST(ParamDisplay, WholeNumbersNeverShowMinusZero) {
     IParam p;
     p.InitDouble("Int", 0.0, -10.0, 10.0, 1.0);
     EXPECT_EQ(Display(p, -0.05), "0");
-    EXPECT_EQ(Display(p, -3.9), "-3");
+    EXPECT_EQ(Display(p, -3.9), "-4");
+}
+
+// A whole-number display rounds like the decimals of "%.1f" do: a window of 12.7 ms shows 13, and a
+// value a hair below a whole number (the shape curve there and back) shows that number.
+TEST(ParamDisplay, WholeNumbersAreRoundedNotTruncated) {
+    IParam p;
+    p.InitDouble("RMS Window", 300.0, 10.0, 3000.0, 1.0, "ms", "", 2.5);
+    const std::pair<double, const char*> cases[] = {{12.7, "13"},          {12.5, "13"},   {12.49, "12"},
+                                                    {999.9999999, "1000"}, {300.0, "300"}, {3000.0, "3000"}};
+    for (const auto& [value, shown] : cases) EXPECT_EQ(Display(p, value), shown) << value;
 }
 
 TEST(ParamDisplay, DecimalsFollowTheStep) {

@@ -99,7 +99,7 @@ TEST_F(NewInstance, HostDisplayTexts) {
     EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kRmsChannelConfig), 3), "4 Channel");
     EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kRmsMeterMode), 1), "RMS +3dB (dBFS)");
     EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kEbuChannelConfig), 3), "5.1 Surround");
-    EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kRmsWindow), 300.7), "300");
+    EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kRmsWindow), 300.7), "301");
     EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kOutEbuIl), -23.04), "-23.0");
     EXPECT_EQ(HostDisplay(plug.GetParam(Quenlix::kOutRmsCrest), 3.05), "3.0");
 }
