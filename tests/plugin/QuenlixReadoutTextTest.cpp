@@ -10,6 +10,7 @@
 #include "EditorPicture.h"
 #include "editor/HeadlessResponder.h"
 #include "meters/RMSMM6.h"
+#include "plugin/MeterText.h"
 #include "raster/Bitmap.h"
 
 namespace {
@@ -84,5 +85,56 @@ TEST(TypedWindow, IsStoredShownAndMeasuredAsTyped) {
         size_t differing = 0;
         for (size_t i = 0; i < typedPicture.size(); ++i) differing += typedPicture[i] != setPicture[i];
         EXPECT_EQ(differing, 0u) << "pixels that differ from the picture of the host's value";
+    }
+}
+
+// Each read-out drawn with the texts of its extreme values (and of some in between) against the same
+// read-out left empty: ink may differ inside the read-out's box, never outside it.
+TEST(ReadoutText, EveryReadoutsTextStaysInsideItsBox) {
+    const double values[] = {-143.99, -125.0, -105.0, -99.96,  -99.9,    -23.0,     0.0,
+                             99.96,   770.6,  999.96, 12345.6, INFINITY, -INFINITY, NAN};
+    TestQuenlix plug;
+    IGraphicsHeadless* editor = OpenEditor(plug);
+    ASSERT_NE(editor, nullptr);
+    Redrawn(editor);
+    ASSERT_NE(editor->GetFramebuffer(), nullptr);
+    const int width = editor->GetFramebuffer()->getWidth();
+    for (int type : {0, 1}) {
+        HostSetsParam(plug, Quenlix::kType, type);
+        std::vector<std::pair<int, bool>> readouts;  // control, under a meter
+        const int first = type == 0 ? layout::kFirstRmsReadout : layout::kFirstEbuReadout;
+        for (int i = 0; i < (type == 0 ? 6 : 7); ++i) readouts.emplace_back(first + i, false);
+        for (int k = 0; k < 6; ++k) readouts.emplace_back(layout::PeakReadout(k), true);
+
+        for (const auto& [control, underMeter] : readouts) {
+            std::vector<std::string> texts = {kNotValidText};
+            for (double v : values) {
+                char text[kMeterTextSize];
+                FormatMeterValue(text, sizeof text, v, underMeter);
+                texts.emplace_back(text);
+            }
+            // The rectangle with its far edges: glyphs placed by whole-pixel advances put the last
+            // column of their antialiased ink on the right edge, as every ordinary value ("-23.0")
+            // under a meter does.
+            IRECT box = *plug.GetEditor()->GetControl(control)->GetRECT();
+            box.R += 1;
+            box.B += 1;
+            const std::string saved = ReadoutText(plug, control);
+            plug.GetEditor()->SetTextFromPlug(control, "");
+            const std::vector<LICE_pixel> empty = Redrawn(editor);
+            for (const std::string& text : texts) {
+                plug.GetEditor()->SetTextFromPlug(control, text.c_str());
+                const std::vector<LICE_pixel> drawn = Redrawn(editor);
+                int inside = 0, outside = 0;
+                for (size_t i = 0; i < drawn.size(); ++i) {
+                    if (drawn[i] == empty[i]) continue;
+                    const int x = static_cast<int>(i) % width, y = static_cast<int>(i) / width;
+                    ++(box.Contains(x, y) ? inside : outside);
+                }
+                EXPECT_GT(inside, 0) << "control " << control << " \"" << text << "\"";
+                EXPECT_EQ(outside, 0) << "control " << control << " \"" << text << "\"";
+            }
+            plug.GetEditor()->SetTextFromPlug(control, saved.c_str());
+        }
     }
 }
