@@ -129,6 +129,14 @@ int IGraphicsX11::UnexpectedXErrors() const {
     return mUnexpectedErrors + (mDisplay ? X11UnexpectedErrors(mDisplay) : 0);
 }
 
+long long IGraphicsX11::BytesSent() const {
+    return mSurface ? mSurface->BytesSent() : 0;
+}
+
+long long IGraphicsX11::ImageRequests() const {
+    return mSurface ? mSurface->Requests() : 0;
+}
+
 bool IGraphicsX11::UsesShm() const {
     return mSurface && mSurface->UsesShm();
 }
@@ -188,8 +196,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
     }
-    mSurface =
-        std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(), Height());
+    mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(),
+                                            Height(), mAllowShm);
     XMapWindow(mDisplay, mWindow);
     XFlush(mDisplay);
     mCloseRequested = false;

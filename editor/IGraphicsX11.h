@@ -27,6 +27,9 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
 
     // The X display to open windows on ("" or never set: $DISPLAY), e.g. ":57".
     void SetDisplayName(const char* name) { mDisplayName = name ? name : ""; }
+    // Whether the window may be served through shared memory when the server offers it (the default);
+    // false sends every pixel over the connection, as to a server on another machine. Before OpenWindow.
+    void SetAllowShm(bool allow) { mAllowShm = allow; }
 
     // ---- IGraphics ----
     // Puts r of the off-screen raster into the window; false while no window is open.
@@ -61,6 +64,10 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     bool CloseRequested() const { return mCloseRequested; }
     bool UsesShm() const;
     int ScreenUpdates() const { return mScreenUpdates; }
+    // Pixel bytes sent to the editor's window over the connection since it opened (0 through shared
+    // memory), and the image requests.
+    long long BytesSent() const;
+    long long ImageRequests() const;
     // X errors on this window's connection that the binding did not expect (none in a sound run).
     int UnexpectedXErrors() const;
 
@@ -88,6 +95,7 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
 
     // X types by their plain values: Window and Atom are XIDs, Time milliseconds.
     std::string mDisplayName;
+    bool mAllowShm = true;
     _XDisplay* mDisplay = nullptr;
     unsigned long mParent = 0;
     unsigned long mWindow = 0;

@@ -240,7 +240,9 @@ bool X11Surface::Put(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int 
     } else {
         XPutImage(mDisplay, mDrawable, mGC, mImage, dstX, dstY, dstX, dstY, static_cast<unsigned>(w),
                   static_cast<unsigned>(h));
+        mBytesSent += static_cast<long long>(w) * h * 4;
     }
+    ++mRequests;
     return true;
 }
 

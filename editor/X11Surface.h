@@ -64,6 +64,11 @@ class X11Surface {
     // screen back).
     unsigned int ToRasterPixel(unsigned long xPixel) const;
 
+    // Pixel bytes sent over the connection with XPutImage since the surface was made (none through
+    // shared memory), and the number of image requests of either kind.
+    long long BytesSent() const { return mBytesSent; }
+    long long Requests() const { return mRequests; }
+
   private:
     bool CreateShmImage(Visual* visual, int depth);
     bool CreatePlainImage(Visual* visual, int depth);
@@ -77,4 +82,6 @@ class X11Surface {
     bool mShmPending = false;  // the server may still be reading the shared image
     int mWidth, mHeight;
     int mRedShift = 0, mGreenShift = 0, mBlueShift = 0;
+    long long mBytesSent = 0;
+    long long mRequests = 0;
 };
