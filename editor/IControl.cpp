@@ -111,6 +111,30 @@ bool IControl::IsDirty() {
     return mDirty || (mChanges.load(std::memory_order_acquire) & kChangeDirty) != 0;
 }
 
+IRECT IControl::GetDrawArea() {
+    return mRECT;
+}
+
+bool IControl::TakeDirtyArea(IRECT* area) {
+    if (!mDirty) return false;
+    if (IsHidden()) {
+        if (!mShown) {
+            // Nothing of it is on screen, so nothing beneath needs drawing again.
+            mDirty = mRedraw = false;
+            return false;
+        }
+        *area = mShownArea;
+        mShownArea = IRECT();
+        mShown = false;
+        return true;
+    }
+    const IRECT now = GetDrawArea();
+    *area = mShown ? mShownArea.Union(&now) : now;
+    mShownArea = now;
+    mShown = true;
+    return true;
+}
+
 void IControl::OnGUIIdle() {}
 
 void IControl::SetAuxParamValueFromPlug(int auxIndex, double value) {
@@ -182,6 +206,7 @@ void IControl::CollectChanges() {
         mGrayApplied = gray;
         mBlend.mWeight = gray ? 0.25f : 1.0f;
     }
+    OnChangesCollected();
 }
 
 void IControl::Redraw() {

@@ -2,11 +2,11 @@
 // may be bound to one plug-in parameter, carries a normalised value and reacts to routed input.
 //
 // Threads. Mouse handlers, Draw, SetDirty(true), prompts and the draw cycle (IsDirty, SetClean,
-// CollectChanges) run on the UI thread. The plug-in side (audio thread or host threads, holding the
-// plug-in mutex) may call SetValueFromPlug, SetAuxParamValueFromPlug, Hide, GrayOut and SetDirty(false)
-// at any time while the UI thread draws. Those calls only store atomics and raise change flags that the
-// UI thread collects before it draws a control, so a change is never lost between a draw and the clean
-// that follows it. None of them allocates, locks or blocks.
+// CollectChanges, TakeDirtyArea) run on the UI thread. The plug-in side (audio thread or host threads,
+// holding the plug-in mutex) may call SetValueFromPlug, SetAuxParamValueFromPlug, Hide, GrayOut and
+// SetDirty(false) at any time while the UI thread draws. Those calls only store atomics and raise change
+// flags that the UI thread collects when a draw cycle begins, so a change is never lost between a draw
+// and the clean that follows it. None of them allocates, locks or blocks.
 #pragma once
 
 #include <atomic>
@@ -63,6 +63,9 @@ class IControl {
     virtual void SetClean();
     // UI thread: dirty, counting changes other threads stored but the draw cycle has not collected.
     virtual bool IsDirty();
+    // UI thread (draw cycle): where Draw paints in the state the cycle collected. The rectangle, unless
+    // a control paints elsewhere (a read-out paints its text, which may reach past the rectangle).
+    virtual IRECT GetDrawArea();
     virtual void OnGUIIdle();
     // Any thread.
     virtual void SetAuxParamValueFromPlug(int auxIndex, double value);
@@ -80,9 +83,14 @@ class IControl {
     double GetAuxParamValue(int auxIndex) const;
     int GetAuxParamIdx(int auxIndex) const;
 
-    // UI thread (draw cycle, called by IGraphics before a control is drawn or cleaned): takes over the
-    // dirty and redraw requests stored by any thread, and the grey-out opacity.
+    // UI thread (draw cycle, called by IGraphics when a cycle begins): takes over the dirty and redraw
+    // requests stored by any thread, the grey-out opacity and whatever the control draws from
+    // (OnChangesCollected). What other threads store afterwards waits for the next cycle.
     void CollectChanges();
+    // UI thread (draw cycle, after CollectChanges): when the control is dirty, true and in *area what
+    // must be drawn again for it: what it showed before and what it will show. A hidden control that
+    // shows nothing needs nothing drawn; it is cleaned at once and gives false.
+    bool TakeDirtyArea(IRECT* area);
     // Any thread: ask for one more draw after the next clean.
     void Redraw();
     // Any thread: mark dirty without clamping or sending anything.
@@ -124,6 +132,10 @@ class IControl {
     void SetGUI(IGraphics* g) { mGraphics = g; }
 
   protected:
+    // UI thread (draw cycle): called by CollectChanges, for a control to take over state that other
+    // threads hand it (a read-out its newest text).
+    virtual void OnChangesCollected() {}
+
     struct AuxParam {
         SharedValue mValue;
         int mParamIdx;
@@ -156,6 +168,10 @@ class IControl {
     bool mDirty = true;
     bool mRedraw = false;
     bool mGrayApplied = false;
+    // What the control shows on screen, as far as the draw cycle knows: the area it painted last, and
+    // whether it showed at all (hidden controls show nothing; an empty area may still show).
+    IRECT mShownArea;
+    bool mShown = false;
     // Requests from any thread, collected by CollectChanges.
     std::atomic<unsigned> mChanges{0};
     std::atomic<bool> mHide{false};

@@ -18,7 +18,12 @@ IPanelControl::IPanelControl(IPlugBase* plug, IRECT rect, const IColor* color)
     : IControl(plug, rect), mColor(color ? *color : COLOR_BLACK) {}
 
 bool IPanelControl::Draw(IGraphics* g) {
-    g->FillIRect(&mColor, &mRECT, &mBlend);
+    // Only the area being drawn: the rest of the raster keeps what it shows, and a small area does not
+    // cost a fill of the whole editor.
+    IRECT r = mRECT;
+    const IRECT* drawing = g->GetDrawRECT();
+    if (!drawing->Empty()) r = mRECT.Intersect(drawing);
+    if (!r.Empty()) g->FillIRect(&mColor, &r, &mBlend);
     return true;
 }
 
@@ -62,11 +67,33 @@ ITextControl::ITextControl(IPlugBase* plug, IRECT rect, const IText* style, cons
 }
 
 bool ITextControl::Draw(IGraphics* g) {
-    const char* text = mStr.Get();
+    const char* text = mStr.Current();
     if (!text[0]) return true;
     char buf[SharedText::kCapacity];
     std::snprintf(buf, sizeof(buf), "%s", text);
     return g->DrawIText(&mText, buf, &mRECT, false);
+}
+
+IRECT ITextControl::GetDrawArea() {
+    if (mDrawAreaKnown) return mDrawArea;
+    IGraphics* g = GetGUI();
+    const char* text = mStr.Current();
+    if (!g || !text[0]) return IRECT();
+    char buf[SharedText::kCapacity];
+    std::snprintf(buf, sizeof(buf), "%s", text);
+    IRECT box = mRECT;
+    if (!g->MeasureIText(&mText, buf, &box)) return mRECT;
+    // Glyph ink may start left of the pen or end past the advance (about a fifth of the size for the
+    // faces in use), and the raster's rounding may add a pixel above or below the line.
+    const int side = mText.mSize / 4 + 2;
+    mDrawArea = IRECT(box.L - side, box.T - 2, box.R + side, box.B + 2);
+    mDrawAreaKnown = true;
+    return mDrawArea;
+}
+
+void ITextControl::OnChangesCollected() {
+    const char* before = mStr.Current();
+    if (mStr.Get() != before) mDrawAreaKnown = false;
 }
 
 void ITextControl::SetTextFromPlug(const char* text) {

@@ -46,7 +46,8 @@ class IKnobControl : public IControl {
     double mGearing;
 };
 
-// A text read-out. The plug-in side replaces the text; the UI thread draws it.
+// A text read-out. The plug-in side replaces the text; the UI thread takes the newest one when a draw
+// cycle begins and draws that one until the next cycle.
 class ITextControl : public IControl {
   public:
     // The style is copied whole (cached font included). Texts longer than SharedText::kCapacity - 1
@@ -54,15 +55,25 @@ class ITextControl : public IControl {
     ITextControl(IPlugBase* plug, IRECT rect, const IText* style, const char* text);
     // UI thread.
     bool Draw(IGraphics* g) override;
+    // UI thread: the box of the text it draws, measured with its style and widened by the ink a glyph
+    // may put beside its advance (the text is not clipped to the rectangle, so a text wider than the
+    // rectangle reaches past it). Empty for an empty text, or before the control is attached.
+    IRECT GetDrawArea() override;
     // Any thread, one writer at a time (the plug-in mutex serialises them). When the text differs from
     // the current one it is stored and the control marked dirty; an equal text changes nothing.
     // Never allocates or blocks.
     void SetTextFromPlug(const char* text);
     // Writer side: the text last stored (what SetTextFromPlug compares with).
     const char* GetTextForPlug() const { return mStr.GetWritten(); }
-    // UI thread: the newest text, valid until the next call on this thread.
-    const char* GetTextForDraw() { return mStr.Get(); }
+    // UI thread: the text taken when the current draw cycle began (the initial one before the first).
+    const char* GetTextForDraw() const { return mStr.Current(); }
 
   protected:
+    void OnChangesCollected() override;
+
     SharedText mStr;
+
+  private:
+    IRECT mDrawArea;
+    bool mDrawAreaKnown = false;
 };

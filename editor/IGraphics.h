@@ -23,6 +23,7 @@
 #include "framework/WDL_PtrList.h"
 #include "framework/WDL_String.h"
 
+class DirtyAreas;
 class IControl;
 class IParam;
 class IPlugBase;
@@ -107,10 +108,22 @@ class IGraphics : public IEditorLink {
     void SetAllControlsDirty();
 
     // ---- Drawing (UI thread) ----
-    // r must be empty on entry; becomes the union of the dirty controls' rectangles. True when any
-    // control is dirty (hidden ones included). Clears nothing.
+    // A draw cycle: CollectDirtyAreas, then DrawAreas with what it collected.
+    //
+    // Begins a cycle: every control takes over what the plug-in side stored since the last one; areas
+    // becomes the list of what must be drawn again (the areas dirty controls showed and will show,
+    // joined where close). Hidden controls that show nothing add nothing (and are cleaned at once).
+    // True when a visible control, or a hidden one that still shows, is dirty; the areas may then still
+    // be empty (a dirty control without extent).
+    bool CollectDirtyAreas(DirtyAreas* areas);
+    // Each area in turn: the visible controls painting into it (by their GetDrawArea) are drawn in index
+    // order into the off-screen raster, images and the background panel clipped to the area, and the
+    // area is put on screen (DrawScreen). Then every control is cleaned. True when every DrawScreen
+    // succeeded (or there are no controls).
+    bool DrawAreas(const DirtyAreas& areas);
+    // The cycle with the bounding box of the areas: r must be empty on entry and becomes that box.
     bool IsDirty(IRECT* r);
-    // Draws the visible controls meeting r into the off-screen raster, cleans them, then DrawScreen(r).
+    // DrawAreas with the single area r.
     bool Draw(IRECT* r);
     // Frame (1-based) of a strip; the frame's pixels are blitted into dest, clipped to the draw area.
     bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
@@ -175,6 +188,8 @@ class IGraphics : public IEditorLink {
     // Index of the frontmost visible, enabled control hit at (x, y), or -1. With mouseOver a greyed
     // control that allows mouse-over counts too.
     int GetMouseControlIdx(int x, int y, bool mouseOver = false);
+    // SetClean on every control.
+    void CleanAll();
     void DeleteControls();
 
     WDL_Mutex mMutex;

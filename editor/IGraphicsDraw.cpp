@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "editor/DirtyAreas.h"
 #include "editor/IControl.h"
 #include "editor/IGraphics.h"
 #include "editor/ResourceCaches.h"
@@ -45,66 +46,95 @@ unsigned int TextFlags(const IText* text) {
 
 }  // namespace
 
-bool IGraphics::IsDirty(IRECT* r) {
+bool IGraphics::CollectDirtyAreas(DirtyAreas* areas) {
+    areas->Clear();
     bool dirty = false;
     for (int i = 0; i < mControls.GetSize(); ++i) {
         IControl* c = mControls.Get(i);
-        if (c->IsDirty()) {
-            *r = r->Union(c->GetRECT());
+        c->CollectChanges();
+        IRECT area;
+        if (c->TakeDirtyArea(&area)) {
+            areas->Add(area);
             dirty = true;
         }
     }
     return dirty;
 }
 
+bool IGraphics::IsDirty(IRECT* r) {
+    DirtyAreas areas;
+    const bool dirty = CollectDirtyAreas(&areas);
+    const IRECT bounds = areas.Bounds();
+    *r = r->Union(&bounds);
+    return dirty;
+}
+
 bool IGraphics::Draw(IRECT* r) {
     const int n = mControls.GetSize();
     if (n == 0) return true;
-
     if (mStrict) {
-        mDrawRECT = *r;
+        if (r->Empty()) {
+            // Nothing to paint; the controls are cleaned all the same.
+            mDrawRECT = *r;
+            CleanAll();
+            return DrawScreen(r);
+        }
+        DirtyAreas areas;
+        areas.Add(*r);
+        return DrawAreas(areas);
+    }
+    IControl* bg = mControls.Get(0);
+    if (bg->IsDirty()) {
+        mDrawRECT = *bg->GetRECT();
         for (int i = 0; i < n; ++i) {
             IControl* c = mControls.Get(i);
-            const bool meets = r->Intersects(c->GetRECT());
-            if (!c->IsHidden() && meets) {
-                c->CollectChanges();
-                c->Draw(this);
-            } else if (c->IsHidden() || c->GetRECT()->Empty()) {
-                // Nothing to show: take the changes and let them go. A control shown again meanwhile
-                // keeps its change for the next tick.
-                c->CollectChanges();
-                if (!c->IsHidden() && !c->GetRECT()->Empty()) c->MarkDirty();
-            }
-            // A visible control outside r keeps changes stored since IsDirty for the next tick.
+            if (i > 0 && c->IsHidden()) continue;
+            c->CollectChanges();
+            c->Draw(this);
             c->SetClean();
         }
     } else {
-        IControl* bg = mControls.Get(0);
-        if (bg->IsDirty()) {
-            mDrawRECT = *bg->GetRECT();
-            for (int i = 0; i < n; ++i) {
-                IControl* c = mControls.Get(i);
-                if (i > 0 && c->IsHidden()) continue;
-                c->CollectChanges();
-                c->Draw(this);
-                c->SetClean();
+        for (int i = 1; i < n; ++i) {
+            IControl* ci = mControls.Get(i);
+            if (!ci->IsDirty()) continue;
+            mDrawRECT = *ci->GetRECT();
+            ci->CollectChanges();
+            for (int j = 0; j < n; ++j) {
+                IControl* cj = mControls.Get(j);
+                if (cj->IsHidden()) continue;
+                if (j == i || cj->GetRECT()->Intersects(&mDrawRECT)) cj->Draw(this);
             }
-        } else {
-            for (int i = 1; i < n; ++i) {
-                IControl* ci = mControls.Get(i);
-                if (!ci->IsDirty()) continue;
-                mDrawRECT = *ci->GetRECT();
-                ci->CollectChanges();
-                for (int j = 0; j < n; ++j) {
-                    IControl* cj = mControls.Get(j);
-                    if (cj->IsHidden()) continue;
-                    if (j == i || cj->GetRECT()->Intersects(&mDrawRECT)) cj->Draw(this);
-                }
-                ci->SetClean();
-            }
+            ci->SetClean();
         }
     }
     return DrawScreen(r);
+}
+
+bool IGraphics::DrawAreas(const DirtyAreas& areas) {
+    const int n = mControls.GetSize();
+    if (n == 0) return true;
+    bool shown = true;
+    for (int a = 0; a < areas.Count(); ++a) {
+        // Each area is painted whole before it is put on screen: a text may reach past the area it is
+        // drawn for, and the raster outside the area is not what the screen shows.
+        IRECT area = areas[a];
+        mDrawRECT = area;
+        for (int i = 0; i < n; ++i) {
+            IControl* c = mControls.Get(i);
+            if (c->IsHidden()) continue;
+            const IRECT paints = c->GetDrawArea();
+            if (area.Intersects(&paints)) c->Draw(this);
+        }
+        shown = DrawScreen(&area) && shown;
+    }
+    CleanAll();
+    return shown;
+}
+
+void IGraphics::CleanAll() {
+    // Drawn or not: a dirty control was in an area, and what other threads stored since the cycle
+    // began waits, uncollected, for the next one.
+    for (int i = 0; i < mControls.GetSize(); ++i) mControls.Get(i)->SetClean();
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, const IChannelBlend* blend) {

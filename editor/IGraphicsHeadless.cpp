@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "editor/DirtyAreas.h"
 #include "editor/HeadlessResponder.h"
 #include "editor/HeadlessTextField.h"
 #include "editor/IControl.h"
@@ -59,8 +60,8 @@ bool IGraphicsHeadless::DrawScreen(IRECT* r) {
         fresh = true;
     }
     // Like a real window system, the screen takes only the area invalidated for this draw: outside
-    // it the raster may hold paint that was never meant to be shown (the background panel fills the
-    // whole editor on every draw, but only the controls meeting the area are drawn over it).
+    // it the raster may hold paint that was never meant to be shown (a text drawn for one area reaches
+    // past it, over controls not drawn again).
     int L = 0, T = 0, R = w, B = h;
     if (r && !r->Empty() && !fresh) {
         L = std::max(r->L, 0);
@@ -180,9 +181,9 @@ void* IGraphicsHeadless::GetWindow() {
 bool IGraphicsHeadless::Tick() {
     if (!mWindow) return false;
     if (mTextScriptPending) RunTextScript();
-    IRECT r;
-    if (!IsDirty(&r)) return false;
-    Draw(&r);
+    DirtyAreas areas;
+    if (!CollectDirtyAreas(&areas)) return false;
+    DrawAreas(areas);
     return true;
 }
 

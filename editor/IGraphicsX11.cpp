@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "editor/DirtyAreas.h"
 #include "editor/HeadlessTextField.h"
 #include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
@@ -256,17 +257,17 @@ bool IGraphicsX11::Tick() {
 
 void IGraphicsX11::DrawPending() {
     if (!WindowIsOpen() || mWindowDestroyed) return;
-    IRECT r;
-    const bool dirty = IsDirty(&r);
+    DirtyAreas areas;
+    const bool dirty = CollectDirtyAreas(&areas);
     if (!mExposed.Empty()) {
-        // The exposed area is drawn afresh: the raster outside the last drawn area is not what the
+        // The exposed area is drawn afresh: the raster outside the areas drawn last is not what the
         // screen showed.
-        r = r.Union(&mExposed);
+        areas.Add(mExposed);
         mExposed = IRECT();
     } else if (!dirty) {
         return;
     }
-    Draw(&r);
+    DrawAreas(areas);
     if (mFieldWindow) PaintTextField();
     XFlush(mDisplay);
 }

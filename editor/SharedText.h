@@ -27,6 +27,9 @@ class SharedText {
     // Reader thread (the UI thread; one reader): the newest published text. The pointer stays valid
     // and unchanged until this thread calls Get again.
     const char* Get();
+    // Reader thread: the text the last Get returned (the initial one before any), without taking a
+    // newer one.
+    const char* Current() const { return mBuf[mFront]; }
 
   private:
     static constexpr unsigned kFresh = 4;  // hand-over slot holds a text the reader has not taken

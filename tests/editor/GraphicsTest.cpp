@@ -84,11 +84,24 @@ TEST_F(GraphicsTest, HiddenDirtyControlIsCleanedButNotDrawn) {
     EXPECT_TRUE(g->Tick());
     EXPECT_EQ(hidden->mDraws, 0);
     EXPECT_EQ(bg->mDraws, 1);
-    // Hiding asked for one more draw of the area beneath, then everything rests.
-    EXPECT_TRUE(g->Tick());
+    // It never showed, so its request for one more draw leaves nothing to draw beneath it.
     EXPECT_FALSE(g->Tick());
     EXPECT_EQ(hidden->mDraws, 0);
     EXPECT_FALSE(hidden->IsDirty());
+
+    // Shown, then hidden again: the area it showed is drawn once more (only there), then all rests.
+    g->HideControl(TestPlug::kCount, false);
+    EXPECT_TRUE(g->Tick());
+    EXPECT_TRUE(g->Tick());
+    EXPECT_EQ(hidden->mDraws, 2);
+    g->HideControl(TestPlug::kCount, true);
+    IRECT beneath;
+    EXPECT_TRUE(g->IsDirty(&beneath));
+    EXPECT_EQ(beneath, IRECT(10, 10, 20, 20));
+    EXPECT_TRUE(g->Draw(&beneath));
+    EXPECT_EQ(bg->mDraws, 4);  // the first draw, the shown control's two, and the area beneath
+    EXPECT_EQ(hidden->mDraws, 2);
+    EXPECT_FALSE(g->Tick());
 }
 
 TEST_F(GraphicsTest, ChangeOutsideTheDrawnAreaWaitsForTheNextTick) {
