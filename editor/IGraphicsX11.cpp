@@ -237,7 +237,8 @@ bool IGraphicsX11::DrawScreen(IRECT* r) {
         L = std::max(r->L, 0), T = std::max(r->T, 0);
         R = std::min(r->R, Width()), B = std::min(r->B, Height());
     }
-    if (R > L && B > T) mSurface->Put(raster, L, T, L, T, R - L, B - T);
+    // Only what changed goes over the connection (an Expose makes the surface forget what it sent).
+    if (R > L && B > T) mSurface->PutChanges(raster, L, T, L, T, R - L, B - T);
     ++mScreenUpdates;
     return true;
 }
@@ -262,6 +263,7 @@ void IGraphicsX11::DrawPending() {
     if (!mExposed.Empty()) {
         // The exposed area is drawn afresh: the raster outside the areas drawn last is not what the
         // screen showed.
+        if (mSurface) mSurface->Forget(mExposed.L, mExposed.T, mExposed.W(), mExposed.H());
         areas.Add(mExposed);
         mExposed = IRECT();
     } else if (!dirty) {

@@ -131,6 +131,9 @@ X11Surface::X11Surface(Display* display, Drawable drawable, Visual* visual, int 
     const bool sameOrder = (ImageByteOrder(mDisplay) == LSBFirst) == NativeIsLsbFirst();
     if (!(allowShm && sameOrder && XShmQueryExtension(mDisplay) && CreateShmImage(visual, depth)))
         CreatePlainImage(visual, depth);
+    // Three 8-bit channels leave one byte of the 32-bit pixel unused.
+    mUnsent = ~((0xFFu << mRedShift) | (0xFFu << mGreenShift) | (0xFFu << mBlueShift));
+    Forget(0, 0, mWidth, mHeight);
 }
 
 X11Surface::~X11Surface() {
@@ -203,7 +206,59 @@ bool X11Surface::CreatePlainImage(Visual* visual, int depth) {
     return true;
 }
 
+namespace {
+
+// Rows of unchanged pixels between two changes are sent along with them, as one rectangle, while they
+// cost fewer bytes than this: a request of its own costs the server more than a few hundred bytes.
+constexpr int kBridgeBytes = 512;
+
+}  // namespace
+
+void X11Surface::WaitForServer() {
+    // The server reads a shared image when it gets to the request: wait for the last one before
+    // writing over it.
+    if (mShmPending) {
+        XSync(mDisplay, False);
+        mShmPending = false;
+    }
+}
+
+void X11Surface::Forget(int x, int y, int w, int h) {
+    if (!mImage) return;
+    const int L = std::max(x, 0), T = std::max(y, 0);
+    const int R = std::min(x + w, mWidth), B = std::min(y + h, mHeight);
+    if (R <= L || B <= T) return;
+    WaitForServer();
+    const int stride = mImage->bytes_per_line / 4;
+    uint32_t* out = reinterpret_cast<uint32_t*>(mImage->data);
+    for (int row = T; row < B; ++row)
+        std::fill(out + static_cast<size_t>(row) * stride + L, out + static_cast<size_t>(row) * stride + R,
+                  mUnsent);
+}
+
+void X11Surface::Send(int x, int y, int w, int h) {
+    if (mShm) {
+        XShmPutImage(mDisplay, mDrawable, mGC, mImage, x, y, x, y, static_cast<unsigned>(w),
+                     static_cast<unsigned>(h), False);
+        mShmPending = true;
+    } else {
+        XPutImage(mDisplay, mDrawable, mGC, mImage, x, y, x, y, static_cast<unsigned>(w),
+                  static_cast<unsigned>(h));
+        mBytesSent += static_cast<long long>(w) * h * 4;
+    }
+    ++mRequests;
+}
+
 bool X11Surface::Put(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h) {
+    return Convert(src, srcX, srcY, dstX, dstY, w, h, false);
+}
+
+bool X11Surface::PutChanges(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h) {
+    return Convert(src, srcX, srcY, dstX, dstY, w, h, true);
+}
+
+bool X11Surface::Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h,
+                         bool onlyChanges) {
     if (!mImage || !src) return false;
     // Clip to the source raster and to the image, moving both corners together.
     if (srcX < 0) w += srcX, dstX -= srcX, srcX = 0;
@@ -214,35 +269,44 @@ bool X11Surface::Put(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int 
     h = std::min({h, src->getHeight() - srcY, mHeight - dstY});
     if (w <= 0 || h <= 0) return true;
 
-    // The server reads a shared image when it gets to the request: wait for the last one before
-    // writing over it.
-    if (mShmPending) {
-        XSync(mDisplay, False);
-        mShmPending = false;
-    }
+    WaitForServer();
     const LICE_pixel* bits = src->getBits();
     const int span = src->getRowSpan();
     const int stride = mImage->bytes_per_line / 4;
     uint32_t* out = reinterpret_cast<uint32_t*>(mImage->data);
+    // The rows changed so far and not yet sent: top..last, columns left..right (block coordinates).
+    int top = -1, last = -1, left = 0, right = 0;
     for (int y = 0; y < h; ++y) {
         const LICE_pixel* in = bits + static_cast<size_t>(srcY + y) * span + srcX;
         uint32_t* row = out + static_cast<size_t>(dstY + y) * stride + dstX;
+        int first = w, end = -1;
         for (int x = 0; x < w; ++x) {
             const LICE_pixel p = in[x];
-            row[x] = (((p >> 8) & 0xFFu) << mRedShift) | (((p >> 16) & 0xFFu) << mGreenShift) |
-                     (((p >> 24) & 0xFFu) << mBlueShift);
+            const uint32_t pixel = (((p >> 8) & 0xFFu) << mRedShift) | (((p >> 16) & 0xFFu) << mGreenShift) |
+                                   (((p >> 24) & 0xFFu) << mBlueShift);
+            if (row[x] != pixel) {
+                row[x] = pixel;
+                first = std::min(first, x);
+                end = x;
+            }
         }
+        if (!onlyChanges) first = 0, end = w - 1;
+        if (end < 0) continue;
+        if (top >= 0) {
+            const int l = std::min(left, first), r = std::max(right, end);
+            if ((y - last - 1) * (r - l + 1) * 4 > kBridgeBytes) {
+                Send(dstX + left, dstY + top, right - left + 1, last - top + 1);
+                top = -1;
+            }
+        }
+        if (top < 0) {
+            top = y, left = first, right = end;
+        } else {
+            left = std::min(left, first), right = std::max(right, end);
+        }
+        last = y;
     }
-    if (mShm) {
-        XShmPutImage(mDisplay, mDrawable, mGC, mImage, dstX, dstY, dstX, dstY, static_cast<unsigned>(w),
-                     static_cast<unsigned>(h), False);
-        mShmPending = true;
-    } else {
-        XPutImage(mDisplay, mDrawable, mGC, mImage, dstX, dstY, dstX, dstY, static_cast<unsigned>(w),
-                  static_cast<unsigned>(h));
-        mBytesSent += static_cast<long long>(w) * h * 4;
-    }
-    ++mRequests;
+    if (top >= 0) Send(dstX + left, dstY + top, right - left + 1, last - top + 1);
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
+#include <cstdint>
+
 class LICE_IBitmap;
 
 // X errors of the binding's own connections never reach the process's error handler (whose default
@@ -59,6 +61,13 @@ class X11Surface {
     // clipped to both. Only the colour is shown; the raster's alpha byte is ignored. Queues the request
     // (the caller flushes). False when the surface is not valid.
     bool Put(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h);
+    // The same, sending only the pixels that differ from what this surface sent there before: changed
+    // rows close together as one rectangle spanning their changed columns. For a drawable that keeps
+    // what it was sent, except where Forget says it lost it.
+    bool PutChanges(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h);
+    // The drawable lost the w x h block at (x, y) (an Expose): the next PutChanges there sends every
+    // pixel. A new surface has sent nothing.
+    void Forget(int x, int y, int w, int h);
 
     // Converts one pixel of this visual back into a raster pixel with alpha 255 (for reading the
     // screen back).
@@ -72,6 +81,12 @@ class X11Surface {
   private:
     bool CreateShmImage(Visual* visual, int depth);
     bool CreatePlainImage(Visual* visual, int depth);
+    // Waits until the server has read the shared image (nothing to wait for without shared memory).
+    void WaitForServer();
+    // Sends the w x h block at (x, y) of the image.
+    void Send(int x, int y, int w, int h);
+    bool Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h,
+                 bool onlyChanges);
 
     Display* mDisplay;
     Drawable mDrawable;
@@ -82,6 +97,8 @@ class X11Surface {
     bool mShmPending = false;  // the server may still be reading the shared image
     int mWidth, mHeight;
     int mRedShift = 0, mGreenShift = 0, mBlueShift = 0;
+    // The bits no colour channel uses: a pixel of the image with them set was never sent.
+    uint32_t mUnsent = 0;
     long long mBytesSent = 0;
     long long mRequests = 0;
 };

@@ -1,8 +1,9 @@
 // The Quenlix editor in an X11 window on a private Xvfb: a full redraw (every control drawn and the
-// whole window put on screen), a typical tick while audio runs (the six meters, their peak read-outs
-// and the read-outs of the active type changed), one second of an open editor with nothing to draw
-// (25 ticks; the CPU time per iteration is the editor's CPU use of that second, the X server's not
-// included), and the plug-in metering music with its editor open, one tick per 40 ms of audio.
+// whole window compared with what it shows; nothing changed, so nothing is sent), a typical tick while audio
+// runs (the six meters, their peak read-outs and the read-outs of the active type changed), one second of an
+// open editor with nothing to draw (25 ticks; the CPU time per iteration is the editor's CPU use of that
+// second, the X server's not included), and the plug-in metering music with its editor open, one tick per 40
+// ms of audio.
 //
 // BM_MeteringMusic/type:t/shm:s: `bytes/s` is what the window costs the X connection at 25 ticks per
 // second (pixel bytes of XPutImage; 0 through shared memory, so shm:0 is a server on another machine,
