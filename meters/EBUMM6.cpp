@@ -79,6 +79,7 @@ bool EBUMM6::Init(double sampleRate) {
     ok = mLra.Init(kLraCapacity) && ok;
     for (PeakFollower& f : mFollower) f.Init(fs);
     mReady = ok;
+    mFiltersMissedAudio = false;
 
     Reset();
     return ok;
@@ -92,10 +93,16 @@ std::int64_t EBUMM6::Bytes() const {
 
 void EBUMM6::Reset() {
     for (ISPD_ITU& d : mTruePeak) d.Reset();
+    // The filters go on with the audio. They start again from silence only where they have no audio
+    // to go on with: after frames they did not see (FollowBlock), or when a non-finite sample
+    // poisoned them.
     for (int k = 0; k < kSlots; ++k) {
-        mPreFilter[k].Reset();
-        mRlbFilter[k].Reset();
+        if (mFiltersMissedAudio || !mPreFilter[k].HistoryFinite() || !mRlbFilter[k].HistoryFinite()) {
+            mPreFilter[k].Reset();
+            mRlbFilter[k].Reset();
+        }
     }
+    mFiltersMissedAudio = false;
     for (PeakFollower& f : mFollower) f.Reset();
     mMomentary.Reset();
     mShortTerm.Reset();
@@ -104,26 +111,19 @@ void EBUMM6::Reset() {
 }
 
 void EBUMM6::Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config) {
-    mTruePeak[0].ProcessSample(s1);
-    mFollower[0].Process(mTruePeak[0].mPeak);
-    mTruePeak[1].ProcessSample(s2);
-    mFollower[1].Process(mTruePeak[1].mPeak);
-    if (config <= 0) return;
-    mTruePeak[2].ProcessSample(s3);
-    mFollower[2].Process(mTruePeak[2].mPeak);
-    mTruePeak[3].ProcessSample(s4);
-    mFollower[3].Process(mTruePeak[3].mPeak);
-    if (config < 2) return;
-    mTruePeak[4].ProcessSample(s5);
-    mFollower[4].Process(mTruePeak[4].mPeak);
-    if (config < 3) return;
-    mTruePeak[5].ProcessSample(s6);
-    mFollower[5].Process(mTruePeak[5].mPeak);
+    const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
+    const int peakSlots = PeakSlots(config);
+    for (int k = 0; k < peakSlots; ++k) {
+        mTruePeak[k].ProcessSample(s[k]);
+        mFollower[k].Process(mTruePeak[k].mPeak);
+    }
+    for (int k = peakSlots; k < kSlots; ++k) mTruePeak[k].Follow(s + k, 1);
 }
 
 void EBUMM6::Process(double s1, double s2, double s3, double s4, double s5, double s6, int config,
                      int integrate) {
     if (!mReady) return;
+    mFiltersMissedAudio = false;
 
     if (config == 0) {
         s3 = 0.0;
@@ -167,10 +167,18 @@ void EBUMM6::ProcessBlock_M(const double* const* slots, int nFrames, int config)
         mFollower[k].mHeld = followers.held[k];
         mFollower[k].mFollower = followers.follower[k];
     }
+    for (int k = peakSlots; k < kSlots; ++k) mTruePeak[k].Follow(slots[k], nFrames);
+}
+
+void EBUMM6::FollowBlock(const double* const* slots, int nFrames) {
+    if (nFrames <= 0) return;
+    for (int k = 0; k < kSlots; ++k) mTruePeak[k].Follow(slots[k], nFrames);
+    mFiltersMissedAudio = true;
 }
 
 void EBUMM6::ProcessBlock(const double* const* slots, int nFrames, int config, int integrate) {
     if (!mReady || nFrames <= 0) return;
+    mFiltersMissedAudio = false;
 
     // Filters run up to the last slot that is fed or still ringing; the ones after it give +0.0.
     bool active[kSlots];

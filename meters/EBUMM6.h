@@ -48,10 +48,16 @@ class EBUMM6 {
     // measures nothing until a later Init succeeds.
     bool Init(double sampleRate);
 
-    // Clears every measurement; keeps coefficients, window lengths and the table choice.
+    // Clears every measurement: maxima, held peaks, both windows (ring, sum, fill, so the momentary and
+    // short-term values are "not yet valid" again), the integrator and the loudness range. Keeps
+    // coefficients, window lengths, the table choice and the signal history (the K-weighting filters
+    // and the true-peak interpolators), which goes on with the audio: a reset in the middle of a
+    // programme shows neither a step from silence nor the filters settling. Filters and interpolators
+    // poisoned by a non-finite sample are cleared, and so are filters that missed frames (FollowBlock).
     void Reset();
 
-    // Per-sample peak section: true peak and follower for the active slots of `config`.
+    // Per-sample peak section: true peak and follower for the active slots of `config`; the
+    // interpolators of the other slots follow their sample unmeasured (ISPD_ITU::Follow).
     void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config);
 
     // Per-sample loudness section. With integrate == 0 the windows run but no block reaches the
@@ -64,6 +70,13 @@ class EBUMM6 {
     // the true-peak phases and the slots' K-weighting filters side by side in vector lanes.
     void ProcessBlock_M(const double* const* slots, int nFrames, int config);
     void ProcessBlock(const double* const* slots, int nFrames, int config, int integrate);
+
+    // For frames the engine does not measure (the other meter type is shown): the true-peak
+    // interpolators of all six slots keep up with the audio (ISPD_ITU::Follow), so that measuring
+    // after the next Reset goes on from it. The K-weighting filters, which only running them would
+    // keep up, start from silence at that Reset instead. Measurements stay as they are; measuring
+    // again without a reset goes on as if these frames had never come.
+    void FollowBlock(const double* const* slots, int nFrames);
 
     double SampleRate() const { return mSampleRate; }
 
@@ -81,5 +94,6 @@ class EBUMM6 {
 
   private:
     double mSampleRate = 0.0;
-    bool mReady = false;  // every array allocated by the last Init
+    bool mReady = false;               // every array allocated by the last Init
+    bool mFiltersMissedAudio = false;  // FollowBlock ran since the filters last ran
 };

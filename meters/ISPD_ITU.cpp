@@ -39,14 +39,44 @@ void ISPD_ITU::Init(double sampleRate) {
             mNormaliser = kNormaliserB;
         }
     }
+    for (double& h : mHistory) h = 0.0;
+    mWriteIndex = 0;
+    mFollowing = false;
     Reset();
 }
 
 void ISPD_ITU::Reset() {
-    for (double& h : mHistory) h = 0.0;
-    mWriteIndex = 0;
+    if (mFollowing) {
+        for (int i = 0; i < 2 * kInputs; ++i) mHistory[i] = mFollowed[i];
+        mWriteIndex = mFollowedIndex;
+        mFollowing = false;
+    }
+    // A non-finite input is no audio to go on with: while in the history it would keep the
+    // maximum non-finite, so only then does a reset clear the history.
+    bool finite = true;
+    for (double h : mHistory) finite = finite && std::isfinite(h);
+    if (!finite) {
+        for (double& h : mHistory) h = 0.0;
+        mWriteIndex = 0;
+    }
     mPeak = 0.0;
     mTruePeakMax = 0.0;
+}
+
+void ISPD_ITU::Follow(const double* x, int n) {
+    if (n <= 0) return;
+    if (!mFollowing) {
+        for (int i = 0; i < 2 * kInputs; ++i) mFollowed[i] = mHistory[i];
+        mFollowedIndex = mWriteIndex;
+        mFollowing = true;
+    }
+    // Only the newest inputs stay; each is scaled as the per-sample step scales it.
+    for (int i = n > kInputs ? n - kInputs : 0; i < n; ++i) {
+        const double scaled = (x[i] * 4.0) / mNormaliser;
+        mFollowedIndex = mFollowedIndex == 0 ? kInputs - 1 : mFollowedIndex - 1;
+        mFollowed[mFollowedIndex] = scaled;
+        mFollowed[mFollowedIndex + kInputs] = scaled;
+    }
 }
 
 // The four phases as four independent sums over the 13 newest inputs. Each phase adds its terms in
@@ -54,6 +84,7 @@ void ISPD_ITU::Reset() {
 // coefficients included, so every value is bit-identical to summing a 49-entry ring that holds each
 // input four times; only the four sums are interleaved, which lets them run in parallel.
 void ISPD_ITU::ProcessSample(double x) {
+    mFollowing = false;
     const double scaled = (x * 4.0) / mNormaliser;
     mWriteIndex = mWriteIndex == 0 ? kInputs - 1 : mWriteIndex - 1;
     mHistory[mWriteIndex] = scaled;
@@ -82,6 +113,7 @@ void ISPD_ITU::ProcessSample(double x) {
 void ISPD_ITU::ProcessRun(const double* x, int n, double* peaks) {
     static_assert(kMaxRun <= meters::kernels::kMaxRun, "a run must fit the kernel");
     if (n <= 0) return;
+    mFollowing = false;
     // The 12 inputs before the run, oldest first; the kernel appends the run's own.
     double scaled[kInputs - 1 + kMaxRun];
     for (int m = 0; m < kInputs - 1; ++m) scaled[kInputs - 2 - m] = mHistory[mWriteIndex + m];

@@ -21,11 +21,22 @@ class ISPD_ITU {
 
     // Chooses the table for the rate truncated to whole Hz: table B for whole multiples of 48000 that
     // are not multiples of 44100, table A otherwise (including rates that are multiples of neither).
-    // Then clears all state. A non-finite rate uses table A.
+    // Then clears all state, history included: the audio starts afresh. A non-finite rate uses table A.
     void Init(double sampleRate);
 
-    // Clears history, write index, per-sample peak and maximum; keeps the table choice.
+    // Clears the per-sample peak and the maximum; keeps the table choice and the history. The history
+    // is the audio itself, not a measurement: cleared in the middle of a programme it would show the
+    // interpolator a step from silence the audio never had, and the maximum would over-read. If the
+    // detector followed audio it did not measure (Follow) since it last measured, the history becomes
+    // that audio. A history holding a non-finite input is cleared, so that a reset restores correct
+    // measuring.
     void Reset();
+
+    // Keeps up with inputs x[0 .. n-1] that are not measured (peak and maximum stay), beside the
+    // history: the next Reset takes them as the history, so that measuring after it goes on from the
+    // audio as it was. Measuring again without a reset goes on from the history as it stood, as if
+    // the detector had been switched off. n <= 0 does nothing.
+    void Follow(const double* x, int n);
 
     // Per-sample step: four interpolated values for input x; updates mPeak and mTruePeakMax.
     void ProcessSample(double x);
@@ -56,4 +67,9 @@ class ISPD_ITU {
     static constexpr int kInputs = 13;
     double mHistory[2 * kInputs] = {};
     int mWriteIndex = 0;  // newest entry, 0 .. 12
+    // The audio followed since the detector last measured, laid out as the history; valid while
+    // mFollowing.
+    double mFollowed[2 * kInputs] = {};
+    int mFollowedIndex = 0;
+    bool mFollowing = false;
 };

@@ -9,6 +9,8 @@
 // A plain value type with no allocation. Threads: audio thread under the plug-in mutex (or during
 // construction). Process allocates nothing.
 
+#include <cmath>
+
 class KFilter {
   public:
     struct Design {
@@ -29,6 +31,13 @@ class KFilter {
     void Reset() {
         mX0 = mX1 = mX2 = 0.0;
         mY0 = mY1 = mY2 = 0.0;
+    }
+
+    // Whether the six history values are all finite: a filter fed a non-finite sample stays
+    // non-finite until its history is cleared.
+    bool HistoryFinite() const {
+        return std::isfinite(mX0) && std::isfinite(mX1) && std::isfinite(mX2) && std::isfinite(mY0) &&
+               std::isfinite(mY1) && std::isfinite(mY2);
     }
 
     // Per-sample step; returns the filtered sample.

@@ -94,9 +94,12 @@ int RMSMM6::Process(double s1, double s2, double s3, double s4, double s5, doubl
     const unsigned sel = SelectedSlots(config);
     const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
 
-    if (enable != 0.0) {
-        for (int k = 0; k < kSlots; ++k)
-            if (sel & (1u << k)) mTruePeak[k].ProcessSample(s[k]);
+    const unsigned measured = enable != 0.0 ? sel : 0u;
+    for (int k = 0; k < kSlots; ++k) {
+        if (measured & (1u << k))
+            mTruePeak[k].ProcessSample(s[k]);
+        else
+            mTruePeak[k].Follow(s + k, 1);
     }
     return MeasureFrame(s, sel);
 }
@@ -129,17 +132,22 @@ int RMSMM6::ProcessBlock(const double* const* slots, int nFrames, double enable,
     if (mCapacity == 0) return 0;  // no ring: Init failed or never ran
 
     const unsigned sel = SelectedSlots(config);
+    const unsigned measured = enable != 0.0 ? sel : 0u;
     double peaks[ISPD_ITU::kMaxRun];
     for (int done = 0; done < nFrames;) {
         const int n = nFrames - done < ISPD_ITU::kMaxRun ? nFrames - done : ISPD_ITU::kMaxRun;
-        if (enable != 0.0) {
-            for (int k = 0; k < kSlots; ++k)
-                if (sel & (1u << k)) mTruePeak[k].ProcessRun(slots[k] + done, n, peaks);
-        }
+        for (int k = 0; k < kSlots; ++k)
+            if (measured & (1u << k)) mTruePeak[k].ProcessRun(slots[k] + done, n, peaks);
         MeasureRun(slots, done, n, sel);
         done += n;
     }
+    for (int k = 0; k < kSlots; ++k)
+        if (!(measured & (1u << k))) mTruePeak[k].Follow(slots[k], nFrames);
     return mReady;
+}
+
+void RMSMM6::FollowBlock(const double* const* slots, int nFrames) {
+    for (int k = 0; k < kSlots; ++k) mTruePeak[k].Follow(slots[k], nFrames);
 }
 
 void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned sel) {

@@ -36,7 +36,10 @@ class RMSMM6 {
     // resets. Otherwise (equal, out of range, NaN) does nothing at all.
     void SetWindow(double windowMs);
 
-    // Clears every measurement; keeps configuration, window length, overlap and offsets.
+    // Clears every measurement: maxima, held peaks, the window (ring, sum, fill: no windowed result
+    // until it is full again) and the integration. Keeps configuration, window length, overlap, offsets
+    // and the true-peak interpolators' history, which goes on with the audio so that a reset in the
+    // middle of a programme shows the interpolators no step from silence.
     void Reset();
 
     // Per-sample follower section: feeds each selected slot's follower with |s_k|. `enable` unused.
@@ -44,7 +47,8 @@ class RMSMM6 {
                    int config);
 
     // Per-sample measuring section: true peaks (when enable != 0.0), sample peak, window and
-    // integration. Returns 1 when a new windowed result was produced at this sample.
+    // integration. Returns 1 when a new windowed result was produced at this sample. Interpolators
+    // that do not measure (slots not selected, or enable == 0.0) follow their sample (ISPD_ITU::Follow).
     int Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable, int config);
 
     // Block forms of the two sections: the same bits as calling Process_M (or Process) once per frame
@@ -52,6 +56,12 @@ class RMSMM6 {
     // for nFrames doubles. ProcessBlock returns the ready flag of the last frame.
     void ProcessBlock_M(const double* const* slots, int nFrames, int config);
     int ProcessBlock(const double* const* slots, int nFrames, double enable, int config);
+
+    // For frames the engine does not measure (transport stopped under "Sync", or the other meter type
+    // shown): the true-peak interpolators of all six slots keep up with the audio (ISPD_ITU::Follow),
+    // so that measuring after the next Reset goes on from it. Measurements stay as they are; measuring
+    // again without a reset goes on as if these frames had never come.
+    void FollowBlock(const double* const* slots, int nFrames);
 
     // Crest factor in dB: rounded peak-maximum level minus rounded integrated level (offsets applied);
     // -144.0 when the integrated level is below -140 dB. Writes the two read-outs it computes.

@@ -157,9 +157,14 @@ void Quenlix::Reset() {
     // A rate the engines cannot use (NaN, infinite, not positive) counts as 44100 Hz, the rate they
     // were set up for, so it neither re-initialises anything nor reaches the period arithmetic.
     const double rate = meters::UsableSampleRate(GetSampleRate());
-    if (rate != mMeterSampleRate || mSync != 0) {
+    if (rate != mMeterSampleRate) {
         mMeterSampleRate = rate;
         SampleRate_Changed();
+    } else if (mSync != 0) {
+        // A restart of the measurements, not of the audio: the engines keep their filters and
+        // interpolators running, so the first block after it shows no step from silence.
+        ResetMeters();
+        ComputeRefreshPeriods();
     }
 }
 

@@ -65,7 +65,8 @@ class Quenlix : public IPlugAdapter {
     ~Quenlix() override;
 
     // Host adapter, after it has set the channels and the sample rate. Re-initialises both engines when
-    // the rate changed, and always while "Sync" is on. Takes the plug-in mutex.
+    // the rate changed; otherwise, while "Sync" is on, starts every measurement afresh, the engines
+    // going on with the audio. Takes the plug-in mutex.
     void Reset() override;
     // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
     // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.

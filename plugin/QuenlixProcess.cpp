@@ -118,12 +118,20 @@ void Quenlix::ProcessDoubleReplacing(double** inputs, double** outputs, int nFra
                 slots[k] = run[k];
             }
         }
+        // The engine not measuring keeps its true-peak interpolators on the audio, so that after a
+        // reset (a type switch, "Sync" starting the measurements on play) it goes on from the audio
+        // instead of from a silence that never was.
         if (type == 0) {
             rms.ProcessBlock_M(slots, n, rmsConfig);
-            if (measureWindows) rms.ProcessBlock(slots, n, 1.0, rmsConfig);
+            if (measureWindows)
+                rms.ProcessBlock(slots, n, 1.0, rmsConfig);
+            else
+                rms.FollowBlock(slots, n);
+            ebu.FollowBlock(slots, n);
         } else if (type == 1) {
             ebu.ProcessBlock_M(slots, n, ebuConfig);
             ebu.ProcessBlock(slots, n, ebuConfig, measureWindows ? 1 : 0);
+            rms.FollowBlock(slots, n);
         }
         done += n;
 

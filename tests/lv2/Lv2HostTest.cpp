@@ -375,3 +375,30 @@ TEST_F(Lv2Host, EachPluginMeasuresAllItsChannelsByDefault) {
     restored.RunAll(Sine(6, -23.0, 5.0), {512});
     EXPECT_EQ(restored.Control("out_ebu_il"), -23.0f);
 }
+
+// The reset trigger in the middle of a -23 dBFS 1 kHz sine restarts the measurements, not the audio:
+// the true-peak maximum afterwards reads what the uninterrupted sine reads, wherever the reset falls
+// (inside a 100 ms hop, on a hop, on a block edge).
+TEST_F(Lv2Host, TheResetTriggerMidProgrammeKeepsTheTruePeakMaxTrue) {
+    const auto sine = Sine(2, -23.0, 1.5);
+    const uint32_t total = static_cast<uint32_t>(sine[0].size());
+    auto truePeakMax = [&](long resetAt) {
+        Instance inst(bundle, "urn:harbelwick:quenlix:stereo", kRate);
+        EXPECT_TRUE(inst.Ok());
+        inst.Control("type") = 1.0f;
+        std::vector<std::vector<float>> out(2, std::vector<float>(total));
+        for (uint32_t done = 0; done < total;) {
+            uint32_t n = std::min<uint32_t>(512, total - done);
+            if (resetAt >= 0 && done < resetAt && resetAt < done + n)
+                n = static_cast<uint32_t>(resetAt) - done;
+            if (static_cast<long>(done) == resetAt) inst.Control("reset") = 1.0f;  // held high afterwards
+            inst.Run(sine, &out, done, n);
+            done += n;
+        }
+        return inst.Control("out_ebu_tp_max");
+    };
+    const float whole = truePeakMax(-1);
+    EXPECT_NEAR(whole, -22.98f, 0.01f);
+    for (long at : {1234L, 19200L, 24001L, 28802L, 30000L, 512L * 40, 512L * 41 + 1, 42624L, 42751L, 48037L})
+        EXPECT_NEAR(truePeakMax(at), whole, 0.02f) << "reset at " << at;
+}

@@ -90,14 +90,16 @@ TEST_F(LoudnessEngine, SurroundSlotsAreWeighted) {
         Run(19200, 0.5, 0x01, 3);
         return e.mMomentary.mResult;
     }();
+    // Each case a new programme from silence (Init): a reset would let the filters ring on with the
+    // last case's audio.
     for (auto c : {std::make_pair(2, 0x08u), std::make_pair(2, 0x10u), std::make_pair(3, 0x10u),
                    std::make_pair(3, 0x20u)}) {
-        e.Reset();
+        ASSERT_TRUE(e.Init(48000.0));
         mClock = 0;
         Run(19200, 0.5, c.second, c.first);
         EXPECT_NEAR(e.mMomentary.mResult, 1.41 * oneSlot, 1e-12 * oneSlot) << c.first << " " << c.second;
     }
-    e.Reset();
+    ASSERT_TRUE(e.Init(48000.0));
     mClock = 0;
     Run(19200, 0.5, 0x20, 2);  // slot 6 is silent in 4.1
     EXPECT_EQ(e.mMomentary.mResult, 0.0);
@@ -174,12 +176,22 @@ TEST_F(LoudnessEngine, NonFiniteSamplesAreHarmlessAndResetRestoresExactMeasuring
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     Run(30000, 0.5, 0x3F, 3);
+    // The engine to match hears slot 2 alone: slot 2's audio stays finite and goes on through the
+    // reset, while the poisoned slots start again from silence.
+    for (long n = 0; n < 30000; ++n) {
+        const double x = testsig::Sine(0.5, 997.0, 48000.0, n);
+        fresh.Process_M(0.0, x, 0.0, 0.0, 0.0, 0.0, 3);
+        fresh.Process(0.0, x, 0.0, 0.0, 0.0, 0.0, 3, 1);
+    }
     for (double bad : {nan, inf, -inf})
         for (int i = 0; i < 30000; ++i) {
             e.Process_M(bad, 0.1, bad, bad, bad, bad, 3);
             e.Process(bad, 0.1, bad, bad, bad, bad, 3, 1);
+            fresh.Process_M(0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3);
+            fresh.Process(0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3, 1);
         }
     e.Reset();
+    fresh.Reset();
     for (long n = 0; n < 25000; ++n) {
         const double x = testsig::Sine(0.3, 997.0, 48000.0, n);
         e.Process_M(x, -x, x, 0, x, x, 3);

@@ -174,3 +174,79 @@ TEST_F(ResetFromHost, UnusableRateCountsAsTheStartingRate) {
 }
 
 }  // namespace
+
+// Every way of restarting the measurements in the middle of a -23 dBFS 1 kHz sine: the true-peak
+// maximum afterwards reads what the uninterrupted sine reads (the meters restart, the audio does not).
+TEST(ResetMidProgramme, TruePeakMaxReadsTheUninterruptedValueWhateverResetsIt) {
+    struct Case {
+        const char* name;
+        int type;
+        void (*reset)(TestQuenlix&, PluginHost&);
+        long resume = 30000;  // the frame the programme goes on from after the reset
+    };
+    const Case cases[] = {
+        {"EBU: host's reset", 1, [](TestQuenlix& p, PluginHost&) { p.OnResetRequest(); }},
+        {"RMS: host's reset", 0, [](TestQuenlix& p, PluginHost&) { p.OnResetRequest(); }},
+        {"EBU: click on a meter", 1,
+         [](TestQuenlix& p, PluginHost&) {
+             IMouseMod mod(true);
+             p.GetEditor()->OnMouseDown(400 + 5, 150, &mod);
+             p.GetEditor()->OnMouseUp(400 + 5, 150, &mod);
+         }},
+        {"EBU: channel config", 1,
+         [](TestQuenlix& p, PluginHost&) { HostSetsParam(p, Quenlix::kEbuChannelConfig, 1); }},
+        {"RMS: window", 0, [](TestQuenlix& p, PluginHost&) { HostSetsParam(p, Quenlix::kRmsWindow, 400.0); }},
+        {"RMS: meter mode", 0,
+         [](TestQuenlix& p, PluginHost&) { HostSetsParam(p, Quenlix::kRmsMeterMode, 1); }},
+        {"type RMS to EBU", 0, [](TestQuenlix& p, PluginHost&) { HostSetsParam(p, Quenlix::kType, 1); }},
+        {"type EBU to RMS", 1, [](TestQuenlix& p, PluginHost&) { HostSetsParam(p, Quenlix::kType, 0); }},
+        {"EBU: sync, restarted on play", 1,
+         [](TestQuenlix& p, PluginHost& h) {
+             HostSetsParam(p, Quenlix::kSync, 1);
+             h.SetSampleRateAndReset(44100.0);
+         }},
+        {"RMS: sync, stopped, restarted on play", 0,
+         [](TestQuenlix& p, PluginHost& h) {
+             HostSetsParam(p, Quenlix::kSync, 1);
+             p.mTransportRunning = false;
+             h.Run(3000, 512, [](int, long i) {  // stopped: the audio goes on unmeasured
+                 return static_cast<float>(
+                     std::pow(10.0, -23.0 / 20.0) *
+                     std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(i + 30000) / 44100.0));
+             });
+             p.mTransportRunning = true;
+             h.SetSampleRateAndReset(44100.0);
+         },
+         33000},
+    };
+    const double amplitude = std::pow(10.0, -23.0 / 20.0);
+    // The sine from frame `from` on, so the two halves join without a seam.
+    auto run = [&](PluginHost& h, long from, long count) {
+        h.Run(count, 512, [&](int, long i) {
+            return static_cast<float>(
+                amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(from + i) / 44100.0));
+        });
+    };
+    auto truePeakDb = [](const TestQuenlix& p, int type) {
+        double m = 0.0;
+        for (int k = 0; k < 2; ++k)
+            m = std::fmax(m, type == 1 ? p.GetEbuMeter().mTruePeak[k].mTruePeakMax
+                                       : p.GetRmsMeter().mTruePeak[k].mTruePeakMax);
+        return 20.0 * std::log10(m);
+    };
+    for (const Case& c : cases) {
+        TestQuenlix whole;
+        PluginHost wholeHost{whole};
+        HostSetsParam(whole, Quenlix::kType, c.type);
+        run(wholeHost, 0, 44100);
+
+        TestQuenlix plug;
+        PluginHost host{plug};
+        HostSetsParam(plug, Quenlix::kType, c.type);
+        run(host, 0, 30000);  // mid-block, mid-hop, near a crest of the sine
+        c.reset(plug, host);
+        const int type = IParam::TruncToInt(plug.GetParam(Quenlix::kType)->Value());
+        run(host, c.resume, 14100);
+        EXPECT_NEAR(truePeakDb(plug, type), truePeakDb(whole, c.type), 0.02) << c.name;
+    }
+}
