@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "framework/ByteChunk.h"
 #include "framework/Channels.h"
 #include "framework/EAPI.h"
@@ -60,6 +62,11 @@ class IPlugBase {
         const IParam* param = GetParam(paramIdx);
         return param ? param->GetDefault() : 0.0;
     }
+    // Sets the plug-in up for the sample rate set last, as far as can be done before processing, and
+    // says whether it can run at that rate; when it cannot, `why` receives the reason (a few words,
+    // no newline). Asked by a host adapter that can refuse an instance, when it instantiates one.
+    // Default: true. Main thread.
+    virtual bool PrepareForSampleRate(std::string* /*why*/) { return true; }
     // Processes one block of at most the block size. Default: input c to output c where the
     // input exists, other outputs zero. Audio thread, mutex held; must not allocate.
     virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);

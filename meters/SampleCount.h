@@ -20,6 +20,11 @@ inline int TruncToCount(double samples, int lo, int hi) {
     return static_cast<int>(samples);
 }
 
+// Lowest sample rate the meters measure at. The K-weighting pre-filter is designed at 1682 Hz with its
+// shelf above; below this rate the design lies too near or past the Nyquist frequency and the loudness
+// reads far too high (silence shows a loudness of its own).
+constexpr double kMinSampleRate = 8000.0;
+
 // A sample rate the engines can work with: NaN, infinities and rates <= 0 become 44100 Hz, the
 // rate a plug-in instance starts with before the host tells it the real one.
 inline double UsableSampleRate(double sampleRate) {

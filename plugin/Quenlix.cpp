@@ -1,6 +1,8 @@
 #include "plugin/Quenlix.h"
 
+#include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "editor/IControl.h"
 #include "editor/IGraphics.h"
@@ -43,11 +45,11 @@ Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
       mNumInputs(NInChannels()),
       mNumOutputs(NOutChannels()) {
     mRmsMeter = std::make_unique<RMSMM6>();
-    mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
+    const bool rmsReady = mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
     ApplyRmsWindowAndMode();
 
     mEbuMeter = std::make_unique<EBUMM6>();
-    mEbuMeter->Init(mMeterSampleRate);
+    mEnginesReady = mEbuMeter->Init(mMeterSampleRate) && rmsReady;
 
     ComputeRefreshPeriods();
 
@@ -157,7 +159,7 @@ void Quenlix::Reset() {
     // A rate the engines cannot use (NaN, infinite, not positive) counts as 44100 Hz, the rate they
     // were set up for, so it neither re-initialises anything nor reaches the period arithmetic.
     const double rate = meters::UsableSampleRate(GetSampleRate());
-    if (rate != mMeterSampleRate) {
+    if (rate != mMeterSampleRate || !mEnginesReady) {
         mMeterSampleRate = rate;
         SampleRate_Changed();
     } else if (mSync != 0) {
@@ -168,12 +170,31 @@ void Quenlix::Reset() {
     }
 }
 
+bool Quenlix::PrepareForSampleRate(std::string* why) {
+    WDL_MutexLock lock(GetMutex());
+    const double rate = GetSampleRate();
+    char text[128];
+    if (!(rate >= meters::kMinSampleRate)) {
+        std::snprintf(text, sizeof text, "sample rate %g Hz is below %g Hz, the lowest the meters measure at",
+                      rate, meters::kMinSampleRate);
+        *why = text;
+        return false;
+    }
+    Reset();
+    if (!mEnginesReady) {
+        std::snprintf(text, sizeof text, "no memory for the meters at %g Hz", rate);
+        *why = text;
+        return false;
+    }
+    return true;
+}
+
 void Quenlix::SampleRate_Changed() {
     WDL_MutexLock lock(GetMutex());
-    mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
+    const bool rmsReady = mRmsMeter->Init(kRmsMinWindowMs, kRmsMaxWindowMs, kRmsOverlap, mMeterSampleRate);
     ApplyRmsWindowAndMode();
     mRmsMeter->Reset();
-    mEbuMeter->Init(mMeterSampleRate);
+    mEnginesReady = mEbuMeter->Init(mMeterSampleRate) && rmsReady;
     mEbuMeter->Reset();
     ComputeRefreshPeriods();
 }

@@ -65,9 +65,12 @@ class Quenlix : public IPlugAdapter {
     ~Quenlix() override;
 
     // Host adapter, after it has set the channels and the sample rate. Re-initialises both engines when
-    // the rate changed; otherwise, while "Sync" is on, starts every measurement afresh, the engines
-    // going on with the audio. Takes the plug-in mutex.
+    // the rate changed (or they could not be set up before); otherwise, while "Sync" is on, starts
+    // every measurement afresh, the engines going on with the audio. Takes the plug-in mutex.
     void Reset() override;
+    // Refuses rates below meters::kMinSampleRate; otherwise sets the engines up for the rate (as Reset)
+    // and reports whether they got their memory. Takes the plug-in mutex.
+    bool PrepareForSampleRate(std::string* why) override;
     // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
     // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.
     void OnParamChange(int paramIdx) override;
@@ -119,6 +122,7 @@ class Quenlix : public IPlugAdapter {
     void SetReadoutText(int controlIdx, const char* text);
 
     double mMeterSampleRate;
+    bool mEnginesReady = false;  // both engines got their memory at the last Init
     int mNumInputs;
     int mNumOutputs;
     double mDisplayIntervalMs = 25.0;

@@ -92,6 +92,13 @@ bool IPlugLV2::Instantiate(int nIn, int nOut, double sampleRate, const char* bun
     mSilence.assign(blockSize, 0.0f);
     SetSampleRate(sampleRate);
     ApplyChannelDefaults(nIn);
+    // Refused here, where a host can still tell the user, rather than measuring nothing (or nonsense)
+    // for the whole session.
+    std::string why;
+    if (!PrepareForSampleRate(&why)) {
+        LogLine(true, "%s: %s\n", GetEffectName(), why.c_str());
+        return false;
+    }
 
     // Without urid:map (a plain file processor) there is no transport and no state: the transport
     // counts as stopped and state calls fail; audio, controls and outputs work as ever.

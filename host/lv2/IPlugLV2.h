@@ -56,8 +56,8 @@ class IPlugLV2 : public IPlugBase {
     // channels, takes the host's urid:map, log and block-length options (all optional; without
     // urid:map there is no transport and no state), sizes the scratch buffers and the port table.
     // False, with a line on the host's log when it has one, when the pair does not fit the
-    // plug-in or the rate is not a positive finite number. Instantiation thread, once, before any
-    // other call below.
+    // plug-in, the rate is not a positive finite number, or the plug-in cannot run at the rate
+    // (PrepareForSampleRate). Instantiation thread, once, before any other call below.
     bool Instantiate(int nIn, int nOut, double sampleRate, const char* bundlePath,
                      const LV2_Feature* const* features);
     // The port table. Ports outside the layout are ignored. Audio thread (or before Activate).

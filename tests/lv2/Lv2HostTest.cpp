@@ -402,3 +402,19 @@ TEST_F(Lv2Host, TheResetTriggerMidProgrammeKeepsTheTruePeakMaxTrue) {
     for (long at : {1234L, 19200L, 24001L, 28802L, 30000L, 512L * 40, 512L * 41 + 1, 42624L, 42751L, 48037L})
         EXPECT_NEAR(truePeakMax(at), whole, 0.02f) << "reset at " << at;
 }
+
+// Below 8000 Hz the K-weighting's design lies past what the rate can carry (silence read +12 LUFS):
+// such a rate is refused at instantiation with one line on the log, as the command line refuses it.
+TEST_F(Lv2Host, RatesBelow8000HzAreRefusedWithOneLogLine) {
+    for (double rate : {1000.0, 4000.0, 7999.0}) {
+        Instance inst(bundle, "urn:harbelwick:quenlix:stereo", rate);
+        EXPECT_FALSE(inst.Ok()) << rate;
+        EXPECT_EQ(inst.mLog.lines.size(), 1u) << rate;
+    }
+    Instance inst(bundle, "urn:harbelwick:quenlix:stereo", 8000.0);
+    ASSERT_TRUE(inst.Ok());
+    EXPECT_TRUE(inst.mLog.lines.empty());
+    inst.Control("type") = 1.0f;
+    inst.RunAll(Sine(2, -200.0, 1.0, 8000.0), {512});
+    EXPECT_EQ(inst.Control("out_ebu_ml"), -60.0f);
+}

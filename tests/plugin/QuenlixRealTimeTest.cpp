@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "PluginHost.h"
 #include "plugin/DenormalGuard.h"
@@ -16,6 +17,8 @@
 namespace {
 std::atomic<bool> gCounting{false};
 std::atomic<long> gAllocations{0};
+// Nothrow allocations of at least this many bytes fail while it is not 0 (a system out of memory).
+std::atomic<std::size_t> gFailNothrowFrom{0};
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -28,6 +31,8 @@ void* operator new[](std::size_t size) {
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t failFrom = gFailNothrowFrom.load(std::memory_order_relaxed);
+    if (failFrom != 0 && size >= failFrom) return nullptr;
     return std::malloc(size ? size : 1);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& t) noexcept {
@@ -109,6 +114,40 @@ INSTANTIATE_TEST_SUITE_P(BothTypes, AudioPath, ::testing::Values(0, 1),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return info.param ? "Ebu" : "Rms";
                          });
+
+// An engine that could not get its memory at set-up measures nothing for the whole session: the
+// plug-in says so when asked to prepare for the rate (a host adapter then refuses the instance), and
+// prepares once memory is there again. Rates below 8000 Hz are refused the same way.
+TEST(PrepareForSampleRate, ReportsAFailedEngineAllocationAndATooLowRate) {
+    struct Case {
+        const char* name;
+        double rate;
+        std::size_t failFrom;
+        const char* reason;  // nullptr: prepared
+    };
+    const Case cases[] = {
+        {"96 kHz, no memory for the 3 s rings", 96000.0, std::size_t{1} << 20, "no memory"},
+        {"48 kHz, no memory for any ring", 48000.0, 4096, "no memory"},
+        {"96 kHz", 96000.0, 0, nullptr},
+        {"7999 Hz", 7999.0, 0, "below 8000 Hz"},
+        {"8000 Hz", 8000.0, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        TestQuenlix plug;
+        plug.SetSampleRate(c.rate);
+        std::string why;
+        gFailNothrowFrom = c.failFrom;
+        const bool prepared = plug.PrepareForSampleRate(&why);
+        gFailNothrowFrom = 0;
+        EXPECT_EQ(prepared, c.reason == nullptr) << c.name;
+        if (c.reason) {
+            EXPECT_NE(why.find(c.reason), std::string::npos) << c.name << ": " << why;
+        }
+        if (c.failFrom != 0) {
+            EXPECT_TRUE(plug.PrepareForSampleRate(&why)) << c.name;  // memory is back
+        }
+    }
+}
 
 TEST(DenormalGuard, RestoresOnlyTheModeBits) {
     constexpr unsigned kUnderflowAndPrecisionFlags = 0x30u;
