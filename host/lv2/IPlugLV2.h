@@ -31,7 +31,8 @@ struct IPlugInstanceInfo {};
 //   host's transport (time:Position), whose events split the block so that each piece sees the
 //   transport of its own frames.
 // - State: the plug-in's serialized parameters plus the plug-in's version (SaveState /
-//   RestoreState); a short, foreign or damaged state changes nothing and logs one line.
+//   RestoreState); a short, foreign or damaged state changes nothing and logs one line, as does
+//   a state the plug-in fails to read, which is reported to the host as a failure.
 //
 // - Editor: the bundle's X11 UI opens the plug-in's own editor inside the host's window (OpenEditor
 //   and the calls after it); a setting changed in the editor is handed to the host as the new value

@@ -82,6 +82,11 @@ LV2_State_Status IPlugLV2::RestoreState(LV2_State_Retrieve_Function retrieve, LV
     ByteChunk chunk;
     if (chunk.PutBytes(params, static_cast<int>(paramsSize)) != static_cast<int>(paramsSize))
         return LV2_STATE_ERR_UNKNOWN;
-    UnserializeState(&chunk, 0);
+    // The checks above make a failure here unlikely, but a plug-in's own reading has the last word:
+    // a host told "success" would keep a session whose settings were never restored.
+    if (UnserializeState(&chunk, 0) < 0) {
+        LogLine(false, "%s: state not restored: its parameters could not be read\n", GetEffectName());
+        return LV2_STATE_ERR_UNKNOWN;
+    }
     return LV2_STATE_SUCCESS;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "plugin/Quenlix.h"
 #include "tests/cli/RunProgram.h"
 #include "tests/lv2/Lv2TestHost.h"
 
@@ -417,4 +418,30 @@ TEST_F(Lv2Host, RatesBelow8000HzAreRefusedWithOneLogLine) {
     inst.Control("type") = 1.0f;
     inst.RunAll(Sine(2, -200.0, 1.0, 8000.0), {512});
     EXPECT_EQ(inst.Control("out_ebu_ml"), -60.0f);
+}
+
+namespace {
+
+// The LV2 plug-in whose own reading of a state fails.
+class UnreadableState : public Quenlix {
+  public:
+    UnreadableState() : Quenlix(IPlugInstanceInfo()) {}
+    int UnserializeState(ByteChunk* /*chunk*/, int /*startPos*/) override { return -1; }
+};
+
+}  // namespace
+
+TEST_F(Lv2Host, AStateThePlugInCannotReadIsReportedAsAFailure) {
+    UridMap map;
+    LogCapture log;
+    const LV2_Feature mapFeature{LV2_URID__map, map.MapFeature()};
+    const LV2_Feature logFeature{LV2_LOG__log, log.Feature()};
+    const LV2_Feature* features[] = {&mapFeature, &logFeature, nullptr};
+    UnreadableState plug;
+    ASSERT_TRUE(plug.Instantiate(2, 2, kRate, "", features));
+    StoredState state;
+    ASSERT_EQ(plug.SaveState(StoredState::Store, &state), LV2_STATE_SUCCESS);
+    log.lines.clear();
+    EXPECT_NE(plug.RestoreState(StoredState::Retrieve, &state), LV2_STATE_SUCCESS);
+    EXPECT_EQ(log.lines.size(), 1u);
 }
