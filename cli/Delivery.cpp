@@ -1,7 +1,5 @@
 #include "cli/Delivery.h"
 
-#include <unistd.h>
-
 #include <ostream>
 
 #include "cli/AlbumSource.h"
@@ -15,15 +13,10 @@ namespace quenlix::cli {
 namespace {
 
 std::unique_ptr<AudioSource> openProgramme(const std::string& file, bool dualMono, std::string& error) {
-    if (file == kStdinName && isatty(STDIN_FILENO) == 1) {
-        // Nothing would arrive until the user typed audio: say what - is for instead of waiting.
-        error =
-            "standard input is a terminal; pipe a WAV or AU stream into it (ffmpeg -i film.mkv -f wav - | "
-            "...)";
-        return nullptr;
-    }
+    // Pipes, named pipes and /dev/stdin have no length to read ahead of the audio: they are read as the
+    // stream they are, as standard input is.
     std::unique_ptr<AudioSource> source =
-        file == kStdinName ? openAudioStream(STDIN_FILENO, error) : openAudioFile(file, error);
+        isStream(file) ? openNamedStream(file, error) : openAudioFile(file, error);
     if (!source) return nullptr;
     source = countNonFinite(std::move(source));
     return dualMono ? asDualMono(std::move(source)) : std::move(source);

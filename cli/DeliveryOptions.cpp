@@ -79,8 +79,14 @@ std::optional<int> checkDeliveryOptions(const DeliveryChoices& c, Options& o, st
     }
     auto stdinCount = std::count(o.files.begin(), o.files.end(), std::string(kStdinName));
     if (stdinCount > 1) return usage(err, "standard input (-) can be read only once");
-    if (stdinCount > 0 && o.album)
-        return usage(err, "--album reads every file a second time, which standard input (-) cannot give");
+    if (o.album) {
+        for (const std::string& file : o.files)
+            if (isStream(file))
+                return usage(
+                    err, "--album reads every file a second time, which " +
+                             (file == kStdinName ? std::string("standard input (-)") : "the stream " + file) +
+                             " cannot give");
+    }
     return std::nullopt;
 }
 

@@ -76,7 +76,9 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     addMeteringOptions(*measure, o, choices);
     measure->add_option("-j,--jobs", o.jobs, "files metered in parallel (default 1)")
         ->check(CLI::Range(1, kMaxJobs));
-    measure->add_option("FILE", o.files, "audio files; - reads a WAV or AU stream from standard input");
+    measure->add_option(
+        "FILE", o.files,
+        "audio files; - (standard input), a pipe or a named pipe is read as a WAV or AU stream");
     addDeliveryOptions(*measure, o, delivery, true);
 
     CLI::App* demo = app.add_subcommand("demo", "meter the built-in demonstration programme");
@@ -88,7 +90,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     addMeteringOptions(*view, o, choices);
     view->add_option("--speed", o.speed, "times real-time pace (default 1)")
         ->check(CLI::Range(0.01, kMaxViewSpeed));
-    view->add_option("FILE", o.files, "audio file; - reads a WAV or AU stream from standard input")
+    view->add_option("FILE", o.files,
+                     "audio file; - (standard input), a pipe or a named pipe is read as a WAV or AU stream")
         ->required()
         ->expected(1);
 

@@ -1,6 +1,8 @@
 #include "cli/StreamSource.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -165,13 +167,19 @@ class StreamSource final : public AudioSource {
             bytes == 0 ||
             static_cast<unsigned long long>(info.frames) * static_cast<unsigned>(bytes) >= kOpenEndedBytes;
     }
-    ~StreamSource() override { sf_close(mFile); }
+    ~StreamSource() override {
+        sf_close(mFile);
+        if (mOwnedFd >= 0) ::close(mOwnedFd);
+    }
     StreamSource(const StreamSource&) = delete;
     StreamSource& operator=(const StreamSource&) = delete;
 
     int channels() const override { return mInfo.channels; }
     int sampleRate() const override { return mInfo.samplerate; }
     std::int64_t frames() const override { return kUnknownFrames; }
+
+    // The descriptor read is closed with the source.
+    void own(int fd) { mOwnedFd = fd; }
 
     std::int64_t read(float* interleaved, std::int64_t maxFrames, std::string& error) override {
         std::int64_t wanted = std::min<std::int64_t>(maxFrames, mInfo.frames - mRead);
@@ -208,11 +216,10 @@ class StreamSource final : public AudioSource {
     SF_INFO mInfo;
     bool mOpenEnded = false;
     std::int64_t mRead = 0;
+    int mOwnedFd = -1;
 };
 
-}  // namespace
-
-std::unique_ptr<AudioSource> openAudioStream(int fd, std::string& error) {
+std::unique_ptr<StreamSource> openStream(int fd, std::string& error) {
     static SF_VIRTUAL_IO io{streamLength, streamSeek, streamRead, streamWrite, streamTell};
     auto stream = std::make_unique<ForwardStream>(fd);
     SF_INFO info{};
@@ -221,7 +228,8 @@ std::unique_ptr<AudioSource> openAudioStream(int fd, std::string& error) {
         if (!stream->readError().empty())
             error = "read error: " + stream->readError();
         else if (stream->empty())
-            error = "empty stream: nothing arrived on standard input";
+            error = fd == STDIN_FILENO ? "empty stream: nothing arrived on standard input"
+                                       : "empty stream: nothing arrived";
         else
             error = std::string("not a readable audio stream: ") + sf_strerror(nullptr);
         return nullptr;
@@ -230,6 +238,51 @@ std::unique_ptr<AudioSource> openAudioStream(int fd, std::string& error) {
     if (std::string reason = formatProblem(info.channels, info.samplerate); !reason.empty()) {
         error = reason;
         return nullptr;
+    }
+    return source;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioSource> openAudioStream(int fd, std::string& error) {
+    return openStream(fd, error);
+}
+
+bool isStream(const std::string& path) {
+    if (path == kStdinName) return true;
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+std::unique_ptr<AudioSource> openNamedStream(const std::string& path, std::string& error) {
+    const bool standardInput = path == kStdinName;
+    int fd = STDIN_FILENO;
+    if (!standardInput) {
+        do {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return nullptr;
+        }
+    }
+    if (isatty(fd) == 1) {
+        if (!standardInput) ::close(fd);
+        // Nothing would arrive until the user typed audio: say what a stream is for instead of waiting.
+        error = standardInput
+                    ? "standard input is a terminal; pipe a WAV or AU stream into it (ffmpeg -i film.mkv -f "
+                      "wav - | ...)"
+                    : "a terminal; pipe a WAV or AU stream into standard input instead (ffmpeg -i film.mkv "
+                      "-f wav - | ...)";
+        return nullptr;
+    }
+    std::unique_ptr<StreamSource> source = openStream(fd, error);
+    if (!standardInput) {
+        if (!source) {
+            ::close(fd);
+            return nullptr;
+        }
+        source->own(fd);
     }
     return source;
 }

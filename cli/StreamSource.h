@@ -18,4 +18,14 @@ constexpr const char* kStdinName = "-";
 // announces a length and that ends sooner fails its read as truncated. Called on the thread that meters it.
 std::unique_ptr<AudioSource> openAudioStream(int fd, std::string& error);
 
+// Whether `path` names something to read as a stream rather than as a file: standard input ("-") and
+// anything that exists and is neither a regular file nor a folder (a pipe, a named pipe, /dev/stdin fed by
+// a pipe or a terminal, a character device). Only looks; never opens.
+bool isStream(const std::string& path);
+
+// Opens the stream named by `path` ("-": standard input) and reads it as openAudioStream does; a path's
+// descriptor belongs to the source and is closed with it. A terminal is refused with a hint, since nothing
+// would arrive until the user typed audio. On failure returns null and sets `error` to one line.
+std::unique_ptr<AudioSource> openNamedStream(const std::string& path, std::string& error);
+
 }  // namespace quenlix::cli
