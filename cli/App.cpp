@@ -9,6 +9,7 @@
 #include "cli/DemoProgramme.h"
 #include "cli/Meterer.h"
 #include "cli/Options.h"
+#include "cli/OutputFiles.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
 #include "cli/View.h"
@@ -56,6 +57,9 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         }
     }
 
+    // Before anything is metered: a file that cannot be written would otherwise fail only at the end.
+    if (!checkOutputPaths(options, err)) return kExitSomeFailed;
+
     std::vector<MeterJob> jobs;
     if (options.command == Command::Demo) {
         MeterJob demo;
@@ -89,10 +93,15 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     warnNonFinite(reports, err);
 
     bool allOk = true;
+    bool outputsWritten = true;
     for (const FileReport& r : reports) {
         if (!r.ok) {
             allOk = false;
             err << "quenlix: " << r.file << ": " << r.error << '\n';
+        }
+        for (const std::string& failed : r.outputErrors) {
+            outputsWritten = false;
+            err << "quenlix: " << failed << '\n';
         }
     }
     if (options.json) {
@@ -105,7 +114,7 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         if (options.command == Command::Demo && allOk)
             out << "\nEditor picture: " << options.snapshotPath << '\n';
     }
-    bool filesWritten = writeDeliveryFiles(reports, options, err);
+    bool filesWritten = writeDeliveryFiles(reports, options, err) && outputsWritten;
     out.flush();
     if (!out) {
         // A full disk or a closed pipe: the results were not delivered, so this is no success.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/OutputFiles.h"
 #include "cli/Timeline.h"
 
 namespace quenlix::cli {
@@ -105,12 +106,14 @@ bool writeCsv(const std::vector<FileReport>& reports, const std::string& path, s
         error = "cannot write CSV " + path + ": " + std::strerror(errno);
         return false;
     }
+    errno = 0;
     writeRow(file, header());
     for (const FileReport& r : reports) writeRow(file, row(r));
-    bool failed = std::ferror(file) != 0;
-    failed = (std::fclose(file) != 0) || failed;
-    if (failed) error = "cannot write CSV " + path + ": write failed";
-    return !failed;
+    const int firstErrno = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    std::string reason;
+    if (closeOutputFile(file, firstErrno, reason)) return true;
+    error = "cannot write CSV " + path + ": " + reason;
+    return false;
 }
 
 }  // namespace quenlix::cli

@@ -31,6 +31,9 @@ struct FileReport {
     Measurements measurements;
     std::optional<Verdict> check;  // with a delivery target: the verdict on the measurements
     LoudnessHistory history;       // the outputs after every publish, when the job kept them
+    // The run's own output files (timeline, snapshot, saved state) that could not be written, one line each
+    // naming the file and the system's reason. The results above stand: the programme was measured.
+    std::vector<std::string> outputErrors;
 };
 
 }  // namespace quenlix::cli

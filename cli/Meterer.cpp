@@ -8,6 +8,7 @@
 #include <exception>
 #include <thread>
 
+#include "cli/OutputFiles.h"
 #include "cli/Timeline.h"
 
 namespace quenlix::cli {
@@ -16,13 +17,15 @@ namespace {
 bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = "cannot write saved state " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) error = "cannot write " + path + ": write failed";
-    return ok;
+    errno = 0;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::string reason;
+    if (closeOutputFile(f, written ? 0 : (errno != 0 ? errno : EIO), reason)) return true;
+    error = "cannot write saved state " + path + ": " + reason;
+    return false;
 }
 
 std::vector<double> outputValues(const MeteringSession& session) {
@@ -127,7 +130,6 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
         error = "no audio frames";
         return false;
     }
-    if (withTimeline && !timeline.close(error)) return false;
 
     for (int index : kSettingParams) report.settings.push_back(session->parameter(index));
     for (int index : kOutputParams) report.outputs.push_back(session->parameter(index));
@@ -136,11 +138,16 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     report.hasResults = true;
     if (job.onEnd) job.onEnd(*session);
 
-    if (!options.snapshotPath.empty() && !session->snapshot(options.snapshotPath, error)) return false;
+    // The programme is measured: an output that fails now (a full disk) is reported beside the results,
+    // never in place of them.
+    std::string failed;
+    if (withTimeline && !timeline.close(failed)) report.outputErrors.push_back(failed);
+    if (!options.snapshotPath.empty() && !session->snapshot(options.snapshotPath, failed))
+        report.outputErrors.push_back(failed);
     if (!options.saveStatePath.empty()) {
         std::vector<std::uint8_t> chunk;
-        if (!session->saveState(chunk, error)) return false;
-        if (!writeBytes(options.saveStatePath, chunk, error)) return false;
+        if (!session->saveState(chunk, failed) || !writeBytes(options.saveStatePath, chunk, failed))
+            report.outputErrors.push_back(failed);
     }
     return true;
 }

@@ -4,10 +4,13 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "cli/OutputFiles.h"
 
 namespace quenlix::cli {
 namespace {
@@ -444,6 +447,28 @@ std::string plotTimeLabel(double seconds, bool withHours) {
     return buf;
 }
 
+namespace {
+
+// The plot's file, written through cairo's stream calls so that a failed write keeps the system's reason
+// (cairo's own file writing only says "error while writing to output stream").
+struct PlotFile {
+    std::FILE* file = nullptr;
+    int firstErrno = 0;
+};
+
+cairo_status_t writeToPlotFile(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<PlotFile*>(closure);
+    if (out->firstErrno != 0) return CAIRO_STATUS_WRITE_ERROR;
+    errno = 0;
+    if (std::fwrite(data, 1, length, out->file) != length) {
+        out->firstErrno = errno != 0 ? errno : EIO;
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
 bool writePlot(const FileReport& report, const DeliveryTarget* target, const std::string& path, int width,
                int height, std::string& error) {
     std::optional<PlotFormat> format = plotFormatFor(path);
@@ -451,27 +476,37 @@ bool writePlot(const FileReport& report, const DeliveryTarget* target, const std
         error = "plot " + path + ": the name must end in .png or .svg";
         return false;
     }
+    PlotFile out;
+    auto openFile = [&] {
+        out.file = std::fopen(path.c_str(), "wb");
+        if (out.file == nullptr) error = "cannot write plot " + path + ": " + systemReason(errno);
+        return out.file != nullptr;
+    };
+    // The SVG surface writes as it draws; the PNG is encoded once the picture is drawn.
+    if (*format == PlotFormat::Svg && !openFile()) return false;
     using SurfacePtr = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
     SurfacePtr surface(*format == PlotFormat::Svg
-                           ? cairo_svg_surface_create(path.c_str(), width, height)
+                           ? cairo_svg_surface_create_for_stream(writeToPlotFile, &out, width, height)
                            : cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height),
                        cairo_surface_destroy);
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-        error =
-            "cannot write plot " + path + ": " + cairo_status_to_string(cairo_surface_status(surface.get()));
-        return false;
-    }
-    cairo_t* cr = cairo_create(surface.get());
-    draw(cr, report, target, width, height);
-    cairo_status_t status = cairo_status(cr);
-    cairo_destroy(cr);
+    cairo_status_t status = cairo_surface_status(surface.get());
     if (status == CAIRO_STATUS_SUCCESS) {
-        if (*format == PlotFormat::Png) status = cairo_surface_write_to_png(surface.get(), path.c_str());
-        cairo_surface_finish(surface.get());
-        if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface.get());
+        cairo_t* cr = cairo_create(surface.get());
+        draw(cr, report, target, width, height);
+        status = cairo_status(cr);
+        cairo_destroy(cr);
     }
-    if (status != CAIRO_STATUS_SUCCESS) {
-        error = "cannot write plot " + path + ": " + cairo_status_to_string(status);
+    if (status == CAIRO_STATUS_SUCCESS && *format == PlotFormat::Png) {
+        if (!openFile()) return false;
+        status = cairo_surface_write_to_png_stream(surface.get(), writeToPlotFile, &out);
+    }
+    cairo_surface_finish(surface.get());
+    if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface.get());
+    std::string reason;
+    const bool closed = out.file == nullptr || closeOutputFile(out.file, out.firstErrno, reason);
+    if (status != CAIRO_STATUS_SUCCESS || !closed) {
+        error = "cannot write plot " + path + ": " +
+                (!reason.empty() ? reason : std::string(cairo_status_to_string(status)));
         return false;
     }
     return true;

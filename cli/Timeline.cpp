@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "cli/OutputFiles.h"
+
 namespace quenlix::cli {
 
 std::string csvField(const std::string& text) {
@@ -38,7 +40,9 @@ bool TimelineWriter::open(const std::string& path, const std::vector<std::string
 }
 
 void TimelineWriter::row(double timeS, const std::vector<double>& values) {
-    if (mFile == nullptr) return;
+    // After a failed write the file is lost anyway: the rest is not tried, the first reason is kept.
+    if (mFile == nullptr || mErrno != 0) return;
+    errno = 0;
     std::fprintf(mFile, "%.6f", timeS);
     for (double v : values) {
         if (std::isfinite(v))
@@ -47,18 +51,16 @@ void TimelineWriter::row(double timeS, const std::vector<double>& values) {
             std::fputs(",", mFile);
     }
     std::fputc('\n', mFile);
+    if (std::ferror(mFile) != 0) mErrno = errno != 0 ? errno : EIO;
 }
 
 bool TimelineWriter::close(std::string& error) {
     if (mFile == nullptr) return true;
-    bool failed = std::ferror(mFile) != 0;
-    failed = (std::fclose(mFile) != 0) || failed;
+    std::string reason;
+    bool ok = closeOutputFile(mFile, mErrno, reason);
     mFile = nullptr;
-    if (failed) {
-        error = "cannot write timeline " + mPath + ": write failed";
-        return false;
-    }
-    return true;
+    if (!ok) error = "cannot write timeline " + mPath + ": " + reason;
+    return ok;
 }
 
 }  // namespace quenlix::cli

@@ -18,12 +18,13 @@ class TimelineWriter {
     // Creates the file and writes the header ("time_s" and the given column names).
     bool open(const std::string& path, const std::vector<std::string>& columns, std::string& error);
     void row(double timeS, const std::vector<double>& values);
-    // Flushes and closes; reports a failed write (a full disk) as an error.
+    // Flushes and closes; reports a failed write (a full disk) as an error with the system's reason.
     bool close(std::string& error);
 
   private:
     std::FILE* mFile = nullptr;
     std::string mPath;
+    int mErrno = 0;  // of the first failed write
 };
 
 // A CSV field: quoted when it holds a comma, quote or line break.

@@ -134,6 +134,22 @@ TEST_F(HostRun, AnUnwritableTimelineFailsTheFile) {
     EXPECT_NE(err.find("cannot write timeline"), std::string::npos) << err;
 }
 
+TEST_F(HostRun, OutputFoldersAreCheckedBeforeAnyFileIsMetered) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) files.push_back(wav("f" + std::to_string(i) + ".wav", 2, 48000, 4800));
+    for (const char* option : {"--plot", "--csv"}) {
+        std::vector<std::string> args = {"measure", "-j", "2", option, dir.file("gone/out.png")};
+        if (std::string(option) == "--plot") args.push_back("--album");
+        args.insert(args.end(), files.begin(), files.end());
+        log.created = 0;
+        EXPECT_EQ(run(args), kExitSomeFailed) << option;
+        EXPECT_EQ(log.created.load(), 0) << option << ": no instance was made, no audio metered";
+        EXPECT_EQ(out, "") << option;
+        EXPECT_NE(err.find(dir.file("gone/out.png") + ": No such file or directory"), std::string::npos)
+            << err;
+    }
+}
+
 TEST_F(HostRun, ProgressGoesToATerminalOnlyAndQuietSilencesIt) {
     std::string a = wav("a.wav", 2, 48000, 48000);
     ASSERT_EQ(run({"measure", "--json", a}, true), kExitOk);

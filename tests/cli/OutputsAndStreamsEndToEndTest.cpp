@@ -1,11 +1,15 @@
 // What the command line reads and writes besides ordinary files, through the built program and the real
-// plug-in module: pipes, named pipes and /dev/stdin metered as streams with the file's results.
+// plug-in module: pipes, named pipes and /dev/stdin metered as streams with the file's results; output
+// files checked before metering; and an output that fails after metering (a full disk) reported beside the
+// kept results.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -100,6 +104,74 @@ TEST_F(OutputsAndStreams, PipesNamedPipesAndDevStdinMeterLikeTheFile) {
     test::ProgramRun album = run({"measure", "--album", f, dir.file("album.pipe")});
     EXPECT_EQ(album.exitCode, 2);
     EXPECT_NE(album.err.find("--album reads every file a second time"), std::string::npos) << album.err;
+}
+
+TEST_F(OutputsAndStreams, AnOutputIntoAMissingFolderFailsBeforeMeteringNamingTheReason) {
+    std::string f = sine("f.wav", 1.0);
+    std::string csv = dir.file("table.csv");
+    struct Case {
+        const char* option;
+        std::string path;
+        const char* says;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"--plot", dir.file("missing/plot.png"), "cannot write plot "},
+             {"--csv", dir.file("missing/table.csv"), "cannot write CSV "},
+             {"--timeline", dir.file("missing/t.csv"), "cannot write timeline "},
+             {"--snapshot", dir.file("missing/editor.png"), "cannot write snapshot "},
+             {"--save-state", dir.file("missing/settings.chunk"), "cannot write saved state "},
+             {"--timeline", f + "/t.csv", "cannot write timeline "},
+         }) {
+        // With a good output beside it: that one is not left behind half made either.
+        const char* beside = std::string(c.option) == "--csv" ? "--timeline" : "--csv";
+        test::ProgramRun r = run({"measure", "-j", "2", c.option, c.path, beside, csv, f});
+        EXPECT_EQ(r.exitCode, 1) << c.option;
+        EXPECT_EQ(r.out, "") << c.option << ": nothing was metered";
+        const std::string reason =
+            c.path.rfind(f, 0) == 0 ? ": Not a directory" : ": No such file or directory";
+        EXPECT_NE(r.err.find(std::string(c.says) + c.path + reason), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(csv)) << c.option;
+    }
+    // A folder given as the file is named as one.
+    test::ProgramRun folder = run({"measure", "--csv", dir.file(""), f});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.err.find("Is a directory"), std::string::npos) << folder.err;
+    // An existing output is checked without being touched.
+    test::writeBytes(csv, "kept");
+    test::ProgramRun kept = run({"measure", "--csv", csv, "--plot", dir.file("missing/p.png"), f});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_EQ(test::readFile(csv), "kept");
+}
+
+TEST_F(OutputsAndStreams, AnOutputThatFailsAfterMeteringKeepsTheResults) {
+    struct stat st {};
+    if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) GTEST_SKIP() << "no /dev/full device here";
+    std::string f = sine("f.wav", 4.0);
+    test::ProgramRun plain = run({"measure", "--json", f});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    // The plot's name must say its format: a link with that name to the full device.
+    std::string fullPng = dir.file("full.png");
+    std::filesystem::create_symlink("/dev/full", fullPng);
+    struct Case {
+        const char* option;
+        std::string path;
+        const char* says;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"--timeline", "/dev/full", "cannot write timeline /dev/full"},
+             {"--save-state", "/dev/full", "cannot write saved state /dev/full"},
+             {"--csv", "/dev/full", "cannot write CSV /dev/full"},
+             {"--plot", fullPng, "cannot write plot "},
+         }) {
+        test::ProgramRun r = run({"measure", "--json", c.option, c.path, f});
+        EXPECT_EQ(r.exitCode, 1) << c.option;
+        EXPECT_NE(r.err.find(std::string(c.says)), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(": No space left on device"), std::string::npos) << r.err;
+        json got = parse(r);
+        expectSameResults(got, parse(plain), c.option);
+        EXPECT_TRUE(got["error"].is_null()) << c.option;
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 }  // namespace
