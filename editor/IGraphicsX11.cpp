@@ -158,6 +158,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     CloseWindow();
     mDisplay = XOpenDisplay(mDisplayName.empty() ? nullptr : mDisplayName.c_str());
     if (!mDisplay) return nullptr;
+    mConnectionLost = false;
+    XSetIOErrorExitHandler(mDisplay, &IGraphicsX11::OnConnectionLost, this);
     X11RegisterConnection(mDisplay);
     const int screen = DefaultScreen(mDisplay);
     mTopLevel = parent == 0;
@@ -207,11 +209,17 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     return reinterpret_cast<void*>(static_cast<uintptr_t>(mWindow));
 }
 
+void IGraphicsX11::OnConnectionLost(Display*, void* self) {
+    // Called inside the Xlib call that found the connection broken; once it returns, Xlib answers every
+    // further call on the connection without reaching the server, so closing it later is safe.
+    static_cast<IGraphicsX11*>(self)->mConnectionLost = true;
+}
+
 void IGraphicsX11::CloseWindow() {
     EndTextEntry(false);
     if (!mDisplay) return;
     mSurface.reset();
-    if (mWindow && !mWindowDestroyed) {
+    if (mWindow && !mWindowDestroyed && !mConnectionLost) {
         X11ErrorTrap trap(mDisplay);
         XDestroyWindow(mDisplay, mWindow);
         trap.Finish();
@@ -244,20 +252,20 @@ bool IGraphicsX11::DrawScreen(IRECT* r) {
 }
 
 bool IGraphicsX11::Tick() {
-    if (!WindowIsOpen()) return false;
+    if (!WindowIsOpen() || mConnectionLost) return false;
     while (mDisplay && XPending(mDisplay)) {
         XEvent event;
         XNextEvent(mDisplay, &event);
         HandleEvent(&event);
     }
-    if (!WindowIsOpen() || mWindowDestroyed) return false;
+    if (!WindowIsOpen() || mWindowDestroyed || mConnectionLost) return false;
     const int before = mScreenUpdates;
     DrawPending();
     return mScreenUpdates != before;
 }
 
 void IGraphicsX11::DrawPending() {
-    if (!WindowIsOpen() || mWindowDestroyed) return;
+    if (!WindowIsOpen() || mWindowDestroyed || mConnectionLost) return;
     DirtyAreas areas;
     const bool dirty = CollectDirtyAreas(&areas);
     if (!mExposed.Empty()) {

@@ -61,7 +61,11 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // The connection's file descriptor, for a loop that waits for events; -1 while closed.
     int GetConnectionFd() const;
     // A top-level window's close box was pressed (the owner decides; the window stays open).
-    bool CloseRequested() const { return mCloseRequested; }
+    bool CloseRequested() const { return mCloseRequested || mConnectionLost; }
+    // The connection to the X server broke (the server ended, the link dropped): the window is gone with
+    // it, Tick() does nothing more and CloseRequested() is true. Xlib's default would end the whole
+    // process, the host with it.
+    bool ConnectionLost() const { return mConnectionLost; }
     bool UsesShm() const;
     int ScreenUpdates() const { return mScreenUpdates; }
     // Pixel bytes sent to the editor's window over the connection since it opened (0 through shared
@@ -78,6 +82,8 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
 
   private:
     void* Open(unsigned long parent, int left, int top);
+    // Xlib's exit handler of this window's connection; `self` is the binding.
+    static void OnConnectionLost(_XDisplay* display, void* self);
     void HandleEvent(_XEvent* event);
     void HandleButton(_XEvent* event, bool press);
     void HandleKeyPress(_XEvent* event);
@@ -103,6 +109,7 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     bool mWindowDestroyed = false;  // by the host, with its parent
     unsigned long mDeleteAtom = 0;
     bool mCloseRequested = false;
+    bool mConnectionLost = false;
     std::unique_ptr<X11Surface> mSurface;
     IRECT mExposed;
     int mScreenUpdates = 0;

@@ -102,7 +102,8 @@ class ModalWindow {
             const int waitMs = static_cast<int>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(mNextIdle - now).count() + 1);
             pollfd fd{ConnectionNumber(mDisplay), POLLIN, 0};
-            poll(&fd, 1, waitMs);
+            // A connection whose server went away has nothing more to wait for.
+            if (poll(&fd, 1, waitMs) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
         }
     }
 

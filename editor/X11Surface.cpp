@@ -24,6 +24,7 @@ struct Connection {
 std::mutex gConnectionsMutex;
 std::vector<Connection> gConnections;
 XErrorHandler gPrevious = nullptr;
+XIOErrorHandler gPreviousIO = nullptr;
 bool gInstalled = false;
 
 int RecordError(Display* display, XErrorEvent* event) {
@@ -42,6 +43,20 @@ int RecordError(Display* display, XErrorEvent* event) {
         previous = gPrevious;
     }
     return previous ? previous(display, event) : 0;
+}
+
+// A broken connection of ours returns to Xlib, which then calls the connection's exit handler (the
+// binding marks its window lost there); another connection's goes to the handler installed before, whose
+// default ends the process.
+int RecordIOError(Display* display) {
+    XIOErrorHandler previous = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(gConnectionsMutex);
+        for (const Connection& c : gConnections)
+            if (c.display == display) return 0;
+        previous = gPreviousIO;
+    }
+    return previous ? previous(display) : 0;
 }
 
 Connection* Find(Display* display) {
@@ -72,6 +87,7 @@ void X11RegisterConnection(Display* display) {
     gConnections.push_back(Connection{display, false, false, 0});
     if (!gInstalled) {
         gPrevious = XSetErrorHandler(&RecordError);
+        gPreviousIO = XSetIOErrorHandler(&RecordIOError);
         gInstalled = true;
     }
 }
@@ -85,7 +101,10 @@ void X11UnregisterConnection(Display* display) {
         // Put the host's handler back, unless someone installed another one after ours (theirs stays).
         XErrorHandler current = XSetErrorHandler(gPrevious);
         if (current != &RecordError) XSetErrorHandler(current);
+        XIOErrorHandler currentIO = XSetIOErrorHandler(gPreviousIO);
+        if (currentIO != &RecordIOError) XSetIOErrorHandler(currentIO);
         gPrevious = nullptr;
+        gPreviousIO = nullptr;
         gInstalled = false;
     }
 }

@@ -17,7 +17,9 @@ class LICE_IBitmap;
 // X errors of the binding's own connections never reach the process's error handler (whose default
 // ends the process, and which belongs to the host): while a connection is registered, a process-wide
 // handler records its errors and passes every other connection's errors on to the handler that was
-// installed before. Register and Unregister on the connection's thread.
+// installed before. The same holds for the fatal I/O error of a broken connection: one of ours returns to
+// Xlib, which then calls the exit handler its owner set on it (XSetIOErrorExitHandler) instead of ending
+// the process. Register and Unregister on the connection's thread.
 void X11RegisterConnection(Display* display);
 void X11UnregisterConnection(Display* display);
 // Errors recorded on a registered connection outside traps since it was registered.

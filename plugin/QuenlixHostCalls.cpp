@@ -153,5 +153,6 @@ extern "C" __attribute__((visibility("default"))) int QuenlixEditorCloseRequeste
     if (!plug) return 0;
     auto* window = dynamic_cast<IGraphicsX11*>(plug->GetEditor());
     if (!window) return 0;
+    if (window->ConnectionLost()) return 2;
     return window->CloseRequested() || !window->WindowIsOpen() ? 1 : 0;
 }

@@ -72,5 +72,5 @@ typedef int (*QuenlixUseWindowSystemFunction)(int system);
 
 #define QUENLIX_CLOSE_REQUESTED_ENTRY_POINT "QuenlixEditorCloseRequested"
 // 1 when the editor of the instance behind `process` has a window of its own that the user asked to close
-// (or that is gone), else 0. Main thread.
+// (or that is gone), 2 when that window's connection to the X server was lost, else 0. Main thread.
 typedef int (*QuenlixEditorCloseRequestedFunction)(void* process);

@@ -286,6 +286,32 @@ TEST_F(X11EditorTest, OpeningAndClosingLeavesNoErrorsOrConnections) {
     EXPECT_EQ(OpenFileCount(), filesBefore);
 }
 
+// A server that goes away while the window is open (it crashed, the link dropped) ends the window, never
+// the host's process: the editor asks to be closed, its timer does nothing more and closing it is safe.
+TEST(X11EditorConnection, AServerThatGoesAwayClosesTheWindowNotTheProcess) {
+    XvfbServer server;
+    if (!server.Running()) GTEST_SKIP() << "no X server for this test: " << server.Error();
+    auto plug = MakeQuenlix(EWindowSystem::kX11);
+    auto* x11 = dynamic_cast<IGraphicsX11*>(plug->GetEditor());
+    ASSERT_NE(x11, nullptr);
+    x11->SetDisplayName(server.DisplayName().c_str());
+    ASSERT_NE(x11->OpenWindow(nullptr), nullptr);
+    x11->Tick();
+    EXPECT_FALSE(x11->ConnectionLost());
+    EXPECT_FALSE(x11->CloseRequested());
+
+    server.Stop();
+    EXPECT_TRUE(WaitFor([x11] {
+        x11->Tick();
+        return x11->ConnectionLost();
+    }));
+    EXPECT_TRUE(x11->CloseRequested());
+    EXPECT_FALSE(x11->Tick());
+    x11->CloseWindow();
+    EXPECT_FALSE(x11->WindowIsOpen());
+    EXPECT_EQ(x11->GetConnectionFd(), -1);
+}
+
 TEST_F(X11EditorTest, NoDisplayMeansNoWindow) {
     mX11->SetDisplayName(":4093");
     EXPECT_EQ(mX11->OpenWindow(nullptr), nullptr);

@@ -19,10 +19,10 @@ class XvfbServer {
     // ":N", or "" when it did not start.
     const std::string& DisplayName() const { return mDisplayName; }
     const std::string& Error() const { return mError; }
-
-  private:
+    // Ends the server now (as a crash or a shutdown would for its clients); the destructor does it anyway.
     void Stop();
 
+  private:
     pid_t mPid = -1;
     std::string mDisplayName;
     std::string mError;
