@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <ostream>
 
 #include "cli/AudioSource.h"
@@ -81,6 +82,9 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     if (options.command == Command::View && !prepareView(*factory, err)) return kExitUsage;
 
+    std::optional<StopSignals> stopSignals;
+    if (options.command == Command::View) stopSignals.emplace();
+
     const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
     const int programmes = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
     Progress progress(err, terminal && !options.quiet, programmes);
@@ -89,6 +93,7 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         meterAlbum(options.files, reports, *factory, options, applied, progress,
                    static_cast<int>(jobs.size()));
     progress.finish();
+    stopSignals.reset();
     judge(reports, options);
     warnNonFinite(reports, err);
 

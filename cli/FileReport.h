@@ -22,6 +22,9 @@ struct FileReport {
     int sampleRate = 0;
     int channels = 0;
     std::int64_t frames = 0;             // read; a stream's length is known once it has been metered
+    bool cutShort = false;               // the run ended before the programme did (`frames` were metered)
+    std::int64_t totalFrames = -1;       // of a run cut short: the programme's length, -1 for a stream
+    std::string stopReason;              // of a run cut short: why ("the window was closed"), or empty
     bool dualMono = false;               // a mono programme metered as two identical channels
     std::int64_t nonFiniteSamples = 0;   // NaN and infinite samples, metered as silence
     bool hasResults = false;             // settings, outputs, readouts and measurements were read

@@ -120,6 +120,11 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
         progress.advance(jobIndex, done, source->frames(), got, source->sampleRate());
     }
     if (source->frames() == kUnknownFrames || stopped) report.frames = done;
+    if (stopped && (source->frames() == kUnknownFrames || done < source->frames())) {
+        report.cutShort = true;
+        report.totalFrames = source->frames();
+        if (job.stopReason) report.stopReason = job.stopReason();
+    }
     report.nonFiniteSamples = source->nonFiniteSamples();
     report.dualMono = source->dualMono();
     if (done < source->frames() && !stopped) {

@@ -31,6 +31,8 @@ struct MeterJob {
     std::function<bool(MeteringSession&, std::string& error)> onStart = nullptr;
     std::function<bool(MeteringSession&, std::int64_t framesDone, int sampleRate)> afterBlock = nullptr;
     std::function<void(MeteringSession&)> onEnd = nullptr;
+    // Optional: why afterBlock ended the run ("the window was closed"), for the report.
+    std::function<std::string()> stopReason = nullptr;
 };
 
 // Frames between two output publishes of the plug-in at `sampleRate` (50 ms, truncated to whole samples).

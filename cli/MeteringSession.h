@@ -104,6 +104,9 @@ class MeteringSession {
     }
     virtual void tickWindow() {}
     virtual bool windowCloseRequested() { return true; }
+    // Whether the window ended because its connection to the X server was lost (then windowCloseRequested
+    // is true as well).
+    virtual bool windowConnectionLost() { return false; }
     virtual void closeWindow() {}
 };
 

@@ -237,9 +237,13 @@ class PluginSession final : public MeteringSession {
 
     bool windowCloseRequested() override {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
-        return !mInstance->IsViewOpen() || mPlugin->editorCloseRequested == nullptr ||
-               mPlugin->editorCloseRequested(mInstance->GetProcess()) != 0;
+        if (!mInstance->IsViewOpen() || mPlugin->editorCloseRequested == nullptr) return true;
+        const int answer = mPlugin->editorCloseRequested(mInstance->GetProcess());
+        mConnectionLost = answer == 2;
+        return answer != 0;
     }
+
+    bool windowConnectionLost() override { return mConnectionLost; }
 
     void closeWindow() override {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
@@ -273,6 +277,7 @@ class PluginSession final : public MeteringSession {
     std::vector<float> mSilence;
     std::int64_t mFramesRendered = 0;
     std::string mVersion;
+    bool mConnectionLost = false;
 };
 
 class PluginSessionFactory final : public SessionFactory {

@@ -39,6 +39,22 @@ ordered_json measurementsJson(const Measurements& m) {
     return j;
 }
 
+double seconds(std::int64_t frames, int sampleRate) {
+    return static_cast<double>(frames) / (sampleRate > 0 ? sampleRate : 1);
+}
+
+// "cut short (the window was closed): 2.40 s of 60.00 s metered"
+std::string cutShortLine(const FileReport& r) {
+    char buf[96];
+    if (r.totalFrames >= 0)
+        std::snprintf(buf, sizeof buf, "%.2f s of %.2f s metered", seconds(r.frames, r.sampleRate),
+                      seconds(r.totalFrames, r.sampleRate));
+    else
+        std::snprintf(buf, sizeof buf, "%.2f s metered of a stream of unknown length",
+                      seconds(r.frames, r.sampleRate));
+    return "cut short" + (r.stopReason.empty() ? std::string() : " (" + r.stopReason + ")") + ": " + buf;
+}
+
 ordered_json checkJson(const FileReport& r) {
     if (!r.check) return nullptr;
     ordered_json c;
@@ -59,6 +75,15 @@ ordered_json reportJson(const FileReport& r) {
     j["channels"] = r.hasFormat ? ordered_json(r.channels) : ordered_json(nullptr);
     j["dual_mono"] = r.dualMono;
     j["frames"] = r.hasFormat ? ordered_json(r.frames) : ordered_json(nullptr);
+    if (r.cutShort) {
+        // Only in the report of a run that ended early (`view` closed or interrupted).
+        ordered_json cut;
+        cut["reason"] = r.stopReason.empty() ? ordered_json(nullptr) : ordered_json(r.stopReason);
+        cut["metered_s"] = seconds(r.frames, r.sampleRate);
+        cut["total_s"] =
+            r.totalFrames >= 0 ? ordered_json(seconds(r.totalFrames, r.sampleRate)) : ordered_json(nullptr);
+        j["cut_short"] = cut;
+    }
     j["non_finite_samples"] = r.hasResults ? ordered_json(r.nonFiniteSamples) : ordered_json(nullptr);
     j["check"] = checkJson(r);
     if (!r.hasResults) {
@@ -129,6 +154,7 @@ void writeTable(const FileReport& r, std::ostream& out) {
     }
     if (!r.version.empty()) out << "  Quenlix " << r.version;
     out << '\n';
+    if (r.cutShort) out << "  " << cutShortLine(r) << '\n';
     if (!r.ok) {
         out << "  error: " << r.error << '\n';
         if (!r.hasResults) return;

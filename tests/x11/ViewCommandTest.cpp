@@ -1,7 +1,10 @@
 // `quenlix view` run as a user runs it: on a private Xvfb it meters a short file faster than real time,
-// ends by itself at the end of the file and prints what `measure` prints; without a display it refuses in
-// one line with the usage exit code.
+// ends by itself at the end of the file and prints what `measure` prints; closing the window, Ctrl-C,
+// SIGTERM or the X server going away end it early with the summary of what was metered; without a display
+// it refuses in one line with the usage exit code.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +121,69 @@ Window findTopLevel(Display* display, const char* title, int timeoutMs) {
     return 0;
 }
 
+// `quenlix view -q FILE` started in the background on `display`, its output going to files; the test
+// stops it by a signal or through the display, then collects it with finish().
+class BackgroundView {
+  public:
+    BackgroundView(const std::string& display, const std::string& file)
+        : mBase("/tmp/quenlix-view-bg-" + std::to_string(getpid())) {
+        const std::string displayVariable = "DISPLAY=" + display;
+        const std::string out = mBase + ".out", err = mBase + ".err";
+        const char* argv[] = {QUENLIX_EXE, "view", "-q", file.c_str(), nullptr};
+        const char* envp[] = {displayVariable.c_str(), nullptr};
+        mPid = fork();
+        if (mPid == 0) {
+            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
+            execve(QUENLIX_EXE, const_cast<char**>(argv), const_cast<char**>(envp));
+            _exit(127);
+        }
+    }
+    ~BackgroundView() {
+        if (mPid > 0) {
+            kill(mPid, SIGKILL);
+            waitpid(mPid, nullptr, 0);
+        }
+        std::remove((mBase + ".out").c_str());
+        std::remove((mBase + ".err").c_str());
+    }
+    void signal(int signo) const { kill(mPid, signo); }
+    // Waits at most `timeoutS` for the program to end; exitCode -2 when it did not.
+    ProgramRun finish(double timeoutS) {
+        ProgramRun run;
+        run.exitCode = -2;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
+        int status = 0;
+        while (mPid > 0 && std::chrono::steady_clock::now() < deadline) {
+            if (waitpid(mPid, &status, WNOHANG) == mPid) {
+                run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                mPid = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        run.out = readFile(mBase + ".out");
+        run.err = readFile(mBase + ".err");
+        return run;
+    }
+
+  private:
+    std::string mBase;
+    pid_t mPid = -1;
+};
+
+// The metered seconds of the summary's "cut short (why): M s of T s metered" line for a reason `why`, or
+// -1 when the line is not there.
+double meteredSecondsCutShort(const std::string& out, const std::string& why, double totalS) {
+    char total[32];
+    std::snprintf(total, sizeof total, " s of %.2f s metered\n", totalS);
+    const std::string head = "  cut short (" + why + "): ";
+    const std::size_t at = out.find(head);
+    if (at == std::string::npos || out.find(total, at) == std::string::npos) return -1.0;
+    return std::stod(out.substr(at + head.size()));
+}
+
 TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -140,6 +206,55 @@ TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
     EXPECT_LT(seconds, 30.0);  // a minute of audio at real-time pace, cut short
     EXPECT_NE(view.out.find("Quenlix"), std::string::npos) << view.out;
     EXPECT_NE(view.out.find("TP Max"), std::string::npos) << view.out;
+    EXPECT_GT(meteredSecondsCutShort(view.out, "the window was closed", 60.0), 0.0) << view.out;
+}
+
+TEST(ViewCommand, InterruptedOrTerminatedItEndsWithTheSummaryOfWhatWasMetered) {
+    for (const auto& [signo, why] : {std::pair<int, std::string>{SIGINT, "interrupted by SIGINT"},
+                                     std::pair<int, std::string>{SIGTERM, "ended by SIGTERM"}}) {
+        XvfbServer server;
+        ASSERT_TRUE(server.Running()) << server.Error();
+        const std::string file = writeTone(60.0);
+        Display* display = XOpenDisplay(server.DisplayName().c_str());
+        ASSERT_NE(display, nullptr);
+        BackgroundView view(server.DisplayName(), file);
+        const Window window = findTopLevel(display, "Quenlix", 10000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        view.signal(signo);
+        ProgramRun run = view.finish(20.0);
+        XCloseDisplay(display);
+        std::remove(file.c_str());
+
+        ASSERT_NE(window, 0u) << "no editor window appeared";
+        EXPECT_EQ(run.exitCode, 0) << why << ": " << run.err;
+        EXPECT_NE(run.out.find("TP Max"), std::string::npos) << why << ": " << run.out;
+        const double metered = meteredSecondsCutShort(run.out, why, 60.0);
+        EXPECT_GT(metered, 0.2) << run.out;
+        EXPECT_LT(metered, 20.0) << run.out;
+        EXPECT_NE(run.out.find("(48000 Hz, 2 ch, "), std::string::npos) << run.out;
+    }
+}
+
+TEST(ViewCommand, ALostXConnectionEndsTheRunWithTheSummary) {
+    XvfbServer server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    const std::string file = writeTone(60.0);
+    Display* display = XOpenDisplay(server.DisplayName().c_str());
+    ASSERT_NE(display, nullptr);
+    BackgroundView view(server.DisplayName(), file);
+    const Window window = findTopLevel(display, "Quenlix", 10000);
+    XCloseDisplay(display);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    server.Stop();
+    ProgramRun run = view.finish(20.0);
+    std::remove(file.c_str());
+
+    ASSERT_NE(window, 0u) << "no editor window appeared";
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("TP Max"), std::string::npos) << run.out;
+    const double metered = meteredSecondsCutShort(run.out, "the X connection was lost", 60.0);
+    EXPECT_GT(metered, 0.2) << run.out;
+    EXPECT_LT(metered, 20.0) << run.out;
 }
 
 TEST(ViewCommand, WithoutADisplayRefusesInOneLine) {
