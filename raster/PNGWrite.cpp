@@ -1,7 +1,10 @@
 #include <png.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "raster/PNG.h"
@@ -85,14 +88,22 @@ bool LICE_WritePNG(const char* filename, const LICE_IBitmap* bm, bool wantAlpha,
         SetError(error, "cannot create PNG file", filename);
         return false;
     }
+    // Only a regular file is ours to remove after a failure: the name may be a device or a pipe
+    // (/dev/full, /dev/stdout) that must outlive a failed write.
+    struct stat st;
+    const bool regularFile = fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode);
     bool ok = WriteRows(png, info, &state, fp, bm, wantAlpha, rowBuf.data());
+    int writeErrno = !ok && std::ferror(fp) ? errno : 0;
     png_destroy_write_struct(&png, &info);
     if (std::fclose(fp) != 0 && ok) {
         ok = false;
-        std::snprintf(state.message, sizeof state.message, "%s", "write failed");
+        writeErrno = errno;
     }
     if (!ok) {
-        std::remove(filename);
+        if (regularFile) std::remove(filename);
+        // The system's reason where the failure was the system's (a full disk), else the encoder's.
+        if (writeErrno != 0)
+            std::snprintf(state.message, sizeof state.message, "%s", std::strerror(writeErrno));
         SetError(error, "cannot write PNG file", state.message);
     }
     return ok;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -330,4 +333,18 @@ TEST_F(PngWriting, FailuresAreReportedAndLeaveNoFile) {
     LICE_MemBitmap empty;
     EXPECT_FALSE(LICE_WritePNG(path.c_str(), &empty, true, &error));
     EXPECT_EQ(std::fopen(path.c_str(), "rb"), nullptr);
+}
+
+// A failed write into a device gives the system's reason and leaves the device alone (run as root,
+// removing the name after a failure would delete /dev/full itself).
+TEST_F(PngWriting, AFullDeviceGivesTheSystemsReasonAndStaysADevice) {
+    struct stat before;
+    if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode))
+        GTEST_SKIP() << "no /dev/full device here";
+    std::string error;
+    EXPECT_FALSE(LICE_WritePNG("/dev/full", &image, true, &error));
+    EXPECT_NE(error.find(std::strerror(ENOSPC)), std::string::npos) << error;
+    struct stat after;
+    ASSERT_EQ(stat("/dev/full", &after), 0) << "the device was removed";
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
 }
