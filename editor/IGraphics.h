@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include "editor/IGraphicsStructs.h"
 #include "framework/IEditorLink.h"
@@ -59,8 +60,18 @@ class IGraphics : public IEditorLink {
     virtual const char* GetGUIAPI();
     virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
     // Shows the menu at r and waits; returns the menu (top level or submenu) holding the chosen item,
-    // with its chosen index set, or null when nothing was chosen.
+    // with its chosen index set, or null when nothing was chosen. A binding whose menus are served by
+    // the editor's own event path cannot wait: it shows the menu and returns null at once (see
+    // ShowPopupMenu).
     virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) = 0;
+    // How a shown menu ended: the menu holding the chosen item, as CreateIPopupMenu returns it, or null
+    // when it was dismissed.
+    using PopupMenuDone = std::function<void(IPopupMenu* chosen)>;
+    // Shows the menu at r; done gets the outcome when the user is done. Here: CreateIPopupMenu, then
+    // done before returning. A binding with event-driven menus returns at once and calls done later from
+    // its event path, or never when the editor drops the menu (its controls being rebuilt, the editor
+    // deleted). menu must live until then; done may be empty.
+    virtual void ShowPopupMenu(IPopupMenu* menu, IRECT* r, PopupMenuDone done);
     // Opens a text field over r and returns at once; the result arrives through
     // SetFromStringAfterPrompt (with a parameter) or the control's TextFromTextEntry (without).
     virtual void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str,

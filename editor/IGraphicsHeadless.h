@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "editor/IGraphicsLinux.h"
 
@@ -41,6 +42,10 @@ class IGraphicsHeadless : public IGraphicsLinux {
     const char* GetGUIAPI() override { return "Headless GUI"; }
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
+    // Menus here are answered at once by the responder: done runs before this returns.
+    void ShowPopupMenu(IPopupMenu* menu, IRECT* r, PopupMenuDone done) override {
+        IGraphics::ShowPopupMenu(menu, r, std::move(done));
+    }
     bool OpenURL(const char* url, const char* msgWindowTitle, const char* confirmMsg,
                  const char* errMsgOnFailure) override;
     // Both forms close an open window first and open a new one; parentView / window are remembered

@@ -7,6 +7,7 @@
 
 #include "editor/HeadlessTextField.h"
 #include "editor/IControl.h"
+#include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
 #include "editor/ModulePath.h"
 #include "raster/PNG.h"
@@ -35,6 +36,7 @@ void IGraphicsLinux::ForceEndUserEdit() {
 void IGraphicsLinux::Resize(int w, int h) {
     if (w == Width() && h == Height()) return;
     EndTextEntry(false);
+    DropMenu();
     IGraphics::Resize(w, h);
 }
 
@@ -84,6 +86,39 @@ void IGraphicsLinux::EndTextEntry(bool apply) {
     }
 }
 
+void IGraphicsLinux::ShowPopupMenu(IPopupMenu* menu, IRECT* r, PopupMenuDone done) {
+    ReleaseMouseCapture();
+    if (!WindowIsOpen() || mMenu || !menu || !r || menu->GetNItems() == 0 || !OpenMenuWindow(menu, *r)) {
+        if (done) done(nullptr);
+        return;
+    }
+    mMenu = menu;
+    mMenuDone = std::move(done);
+}
+
+void IGraphicsLinux::EndMenu(int chosen) {
+    if (!mMenu) return;
+    IPopupMenu* menu = mMenu;
+    PopupMenuDone done = std::move(mMenuDone);
+    mMenu = nullptr;
+    mMenuDone = nullptr;
+    CloseMenuWindow();
+    const IPopupMenuItem* item = menu->GetItem(chosen);
+    IPopupMenu* result = nullptr;
+    if (item && item->IsChoosable()) {
+        menu->SetChosenItemIdx(chosen);
+        result = menu;
+    }
+    if (done) done(result);
+}
+
+void IGraphicsLinux::DropMenu() {
+    if (!mMenu) return;
+    mMenu = nullptr;
+    mMenuDone = nullptr;
+    CloseMenuWindow();
+}
+
 LICE_IBitmap* IGraphicsLinux::OSLoadBitmap(int, const char* name) {
     if (!name) return nullptr;
     const char* dot = std::strrchr(name, '.');
@@ -100,6 +135,7 @@ LICE_IBitmap* IGraphicsLinux::OSLoadBitmap(int, const char* name) {
 
 bool IGraphicsLinux::HandleMouseDown(int x, int y, IMouseMod mod, int clickCount) {
     if (!WindowIsOpen()) return false;
+    if (mMenu) return true;  // the menu has the user's attention
     if (mTextField) {
         // A click on the field belongs to the field; anywhere else it applies the typed text first.
         if (mTextField->GetRect().Contains(x, y)) return true;
@@ -115,29 +151,30 @@ bool IGraphicsLinux::HandleMouseDown(int x, int y, IMouseMod mod, int clickCount
 }
 
 void IGraphicsLinux::HandleMouseUp(int x, int y, IMouseMod mod) {
-    if (!WindowIsOpen()) return;
+    if (!WindowIsOpen() || mMenu) return;
     OnMouseUp(x, y, &mod);
 }
 
 void IGraphicsLinux::HandleMouseMoved(int x, int y, IMouseMod mod) {
-    if (!WindowIsOpen()) return;
+    if (!WindowIsOpen() || mMenu) return;
     SetLastPointer(x, y);
     OnMouseOver(x, y, &mod);
 }
 
 void IGraphicsLinux::HandleMouseDragged(int x, int y, IMouseMod mod) {
-    if (!WindowIsOpen() || mTextField) return;
+    if (!WindowIsOpen() || mMenu || mTextField) return;
     OnMouseDrag(x, y, &mod);
 }
 
 void IGraphicsLinux::HandleMouseWheel(int x, int y, IMouseMod mod, int delta) {
-    if (!WindowIsOpen()) return;
+    if (!WindowIsOpen() || mMenu) return;
     EndTextEntry(false);
     OnMouseWheel(x, y, &mod, delta);
 }
 
 bool IGraphicsLinux::HandleKey(int keyCode, int character) {
     if (!WindowIsOpen()) return false;
+    if (mMenu) return true;
     if (mTextField) {
         switch (mTextField->Key(keyCode, character)) {
             case HeadlessTextField::kApply:

@@ -1,9 +1,10 @@
 // What the Linux window-system bindings (the headless one and the X11 one) do alike: finding the
 // plug-in's images beside the module that contains the editor, the paths, and the responder logic of
 // text fields and menus: one edit field at a time with the editor's character filters and length
-// limit, the rules for a click, a wheel turn or focus loss while it is open, the key table, and which
-// menu items a user can choose. Each binding adds only its screen, its event source, and how a menu
-// and a field are shown.
+// limit, the rules for a click, a wheel turn or focus loss while it is open, the key table, which
+// menu items a user can choose, and one event-driven menu at a time whose outcome reaches the control
+// when the user is done. Each binding adds only its screen, its event source, and how a menu and a
+// field are shown.
 //
 // Everything here runs on the UI thread (the thread that owns the window, runs its timer and delivers
 // its events), except what IGraphics allows from the plug-in side.
@@ -58,6 +59,14 @@ class IGraphicsLinux : public IGraphics {
     // IsDirty and, when something is dirty, Draw of that area. True when it drew. Nothing while closed.
     virtual bool Tick() = 0;
 
+    // ---- Menus ----
+    // Shows the menu through the binding (OpenMenuWindow) and returns at once: the menu is served by
+    // the same event path as the editor, and done gets the outcome when the binding calls EndMenu.
+    // Dismissed at once (done with null) when no window is open, a menu is already open or the binding
+    // cannot show it. While a menu is open the editor takes no input of its own.
+    void ShowPopupMenu(IPopupMenu* menu, IRECT* r, PopupMenuDone done) override;
+    bool MenuOpen() const { return mMenu != nullptr; }
+
     bool TextEntryOpen() const { return mTextField != nullptr; }
     // The open field, or null.
     const HeadlessTextField* GetTextField() const { return mTextField.get(); }
@@ -81,6 +90,13 @@ class IGraphicsLinux : public IGraphics {
 
     // Closes the field; with apply the text goes to the parameter (or the control without one).
     void EndTextEntry(bool apply);
+    // The open menu ended with its top-level item `chosen` (-1: dismissed; an item no user could choose
+    // counts as dismissed): the binding's menu window is removed, then the outcome reaches the caller
+    // of ShowPopupMenu (the menu with its chosen index set, or null).
+    void EndMenu(int chosen);
+    // Removes an open menu's window; its outcome is never delivered (the controls that asked for it are
+    // being rebuilt or deleted).
+    void DropMenu();
     HeadlessTextField* TextField() { return mTextField.get(); }
     void SetLastPointer(int x, int y) { mPrevX = x, mPrevY = y; }
 
@@ -89,10 +105,19 @@ class IGraphicsLinux : public IGraphics {
     virtual void TextEntryOpened() {}
     virtual void TextEntryClosed() {}
     virtual void TextEntryChanged() {}
+    // Hooks for a binding with event-driven menus: show `menu` below r, its events then served by the
+    // binding's event path, which calls EndMenu (false when it cannot be shown); remove its window.
+    virtual bool OpenMenuWindow(IPopupMenu* menu, const IRECT& r) {
+        (void)menu, (void)r;
+        return false;
+    }
+    virtual void CloseMenuWindow() {}
 
   private:
     WDL_String mBundleID;
     std::string mResourceFolder;
     std::unique_ptr<HeadlessTextField> mTextField;
+    IPopupMenu* mMenu = nullptr;  // the open menu (not owned)
+    PopupMenuDone mMenuDone;
     int mPrevX = 0, mPrevY = 0;
 };

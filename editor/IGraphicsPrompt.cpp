@@ -1,8 +1,9 @@
-// IGraphics: the value prompt (a menu of named values or a text field) and applying typed text.
-// UI thread.
+// IGraphics: showing a menu, the value prompt (a menu of named values or a text field) and applying
+// typed text. UI thread.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "editor/IControl.h"
 #include "editor/IGraphics.h"
@@ -20,6 +21,11 @@ void CurrentDisplay(IPlugBase* plug, IParam* param, char* out, bool withDisplayT
 
 }  // namespace
 
+void IGraphics::ShowPopupMenu(IPopupMenu* menu, IRECT* r, PopupMenuDone done) {
+    IPopupMenu* chosen = CreateIPopupMenu(menu, r);
+    if (done) done(chosen);
+}
+
 void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r) {
     if (!control || !param || !r) return;
     const int n = param->GetNDisplayTexts();
@@ -28,18 +34,20 @@ void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r) {
     if (type == IParam::kTypeEnum || (type == IParam::kTypeBool && n > 0)) {
         char current[IParam::kDisplaySize] = "";
         CurrentDisplay(mPlug, param, current, true);
-        IPopupMenu menu;
+        // The menu lives until its outcome arrives, which may be after this call has returned.
+        auto menu = std::make_shared<IPopupMenu>();
         for (int i = 0; i < n; ++i) {
             const char* text = param->GetDisplayTextAtIdx(i);
             const int flags =
                 std::strcmp(text, current) == 0 ? IPopupMenuItem::kChecked : IPopupMenuItem::kNoFlags;
-            menu.AddItem(text, -1, flags);
+            menu->AddItem(text, -1, flags);
         }
-        IPopupMenu* chosen = CreateIPopupMenu(&menu, r);
-        if (chosen) {
+        IPopupMenu* shown = menu.get();
+        ShowPopupMenu(shown, r, [menu, control, param](IPopupMenu* chosen) {
+            if (!chosen) return;
             const int idx = chosen->GetChosenItemIdx();
             if (idx >= 0) control->SetValueFromUserInput(param->GetNormalized(static_cast<double>(idx)));
-        }
+        });
         return;
     }
 

@@ -22,6 +22,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "editor/X11PopupMenu.h"
 #include "editor/X11Surface.h"
 
 extern char** environ;
@@ -114,6 +115,8 @@ bool TranslateKey(KeySym sym, unsigned int state, int* keyCode, int* character) 
 IGraphicsX11::IGraphicsX11(IPlugBase* plug, int w, int h, int fps) : IGraphicsLinux(plug, w, h, fps) {}
 
 IGraphicsX11::~IGraphicsX11() {
+    // Whoever asked for an open menu's outcome may be going away with the editor: it is not told.
+    DropMenu();
     CloseWindow();
 }
 
@@ -217,6 +220,7 @@ void IGraphicsX11::OnConnectionLost(Display*, void* self) {
 
 void IGraphicsX11::CloseWindow() {
     EndTextEntry(false);
+    if (MenuOpen()) FinishMenu(-1);
     if (!mDisplay) return;
     mSurface.reset();
     if (mWindow && !mWindowDestroyed && !mConnectionLost) {
@@ -290,6 +294,11 @@ IMouseMod IGraphicsX11::ModFromState(unsigned int state, unsigned int button) co
 }
 
 void IGraphicsX11::HandleEvent(XEvent* event) {
+    if (mMenuWindow && event->xany.window == mMenuWindow->GetWindow()) {
+        HandleMenuEvent(event);
+        return;
+    }
+    if (MenuOpen() && FilterWhileMenuOpen(event)) return;
     if (event->xany.window == mFieldWindow && mFieldWindow) {
         if (event->type == Expose && event->xexpose.count == 0) PaintTextField();
         return;  // presses on the field belong to the field
@@ -334,7 +343,10 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
                 mCloseRequested = true;
             break;
         case DestroyNotify:
-            if (event->xdestroywindow.window == mWindow) mWindowDestroyed = true;
+            if (event->xdestroywindow.window != mWindow) break;
+            mWindowDestroyed = true;
+            // An open menu closes as if dismissed.
+            if (MenuOpen()) FinishMenu(-1);
             break;
         default:
             break;
@@ -368,15 +380,20 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
     // The clicks in a menu or box this press opened were not the editor's: the next press on the same
     // spot is a click of its own, however soon it comes.
     if (mModalRan) mLastPressTime = 0;
-    // A menu opened by this press took its release: the editor still gets it, where it happened.
-    if (mModalRelease && WindowIsOpen()) {
-        mModalRelease = false;
-        int x = 0, y = 0;
-        Window child;
+    // A message box shown by this press took its release: the editor still gets it, where it happened.
+    // (A menu is still open here; the release comes when it closes.)
+    if (!MenuOpen()) DeliverModalRelease();
+}
+
+void IGraphicsX11::DeliverModalRelease() {
+    if (!mModalRelease || !WindowIsOpen()) return;
+    mModalRelease = false;
+    int x = mLastPressX, y = mLastPressY;
+    Window child;
+    if (!mWindowDestroyed)
         XTranslateCoordinates(mDisplay, DefaultRootWindow(mDisplay), mWindow, mModalReleaseX, mModalReleaseY,
                               &x, &y, &child);
-        HandleMouseUp(x, y, ModFromState(mModalReleaseState, mModalReleaseButton));
-    }
+    HandleMouseUp(x, y, ModFromState(mModalReleaseState, mModalReleaseButton));
 }
 
 void IGraphicsX11::HandleKeyPress(XEvent* event) {
@@ -400,17 +417,55 @@ void IGraphicsX11::HandleKeyPress(XEvent* event) {
 // ---- Menus and message boxes ----
 
 IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
-    ReleaseMouseCapture();
-    if (!WindowIsOpen() || !menu || !r) return nullptr;
+    ShowPopupMenu(menu, r, nullptr);
+    return nullptr;
+}
+
+bool IGraphicsX11::OpenMenuWindow(IPopupMenu* menu, const IRECT& r) {
+    if (mWindowDestroyed) return false;
     int x = 0, y = 0;
     Window child;
-    // 5 pixels below the control's bottom-left corner.
-    XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), r->L, r->B + 5, &x, &y, &child);
+    XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), r.L, r.B + 5, &x, &y, &child);
+    auto window = std::make_unique<X11PopupMenu>(mDisplay, this, menu);
+    if (!window->Open(x, y, r.W())) return false;
+    mMenuWindow = std::move(window);
     mModalRan = true;
-    const int chosen = RunX11PopupMenu(mDisplay, this, menu, x, y, r->W());
-    if (chosen < 0) return nullptr;
-    menu->SetChosenItemIdx(chosen);
-    return menu;
+    mModalRelease = false;
+    return true;
+}
+
+void IGraphicsX11::CloseMenuWindow() {
+    if (!mMenuWindow) return;
+    mMenuWindow.reset();  // gives back the pointer and the keyboard
+    if (mDisplay) XFlush(mDisplay);
+}
+
+void IGraphicsX11::HandleMenuEvent(XEvent* event) {
+    const X11PopupMenu::EOutcome outcome = mMenuWindow->HandleEvent(event);
+    int x = 0, y = 0;
+    unsigned int state = 0, button = 0;
+    if (mMenuWindow->TakeOpeningRelease(&x, &y, &state, &button)) ModalButtonReleased(x, y, state, button);
+    if (outcome == X11PopupMenu::kChosen) FinishMenu(mMenuWindow->Chosen());
+    if (outcome == X11PopupMenu::kDismissed) FinishMenu(-1);
+}
+
+bool IGraphicsX11::FilterWhileMenuOpen(XEvent* event) {
+    if (event->xany.window != mWindow && event->xany.window != mFieldWindow) return false;
+    // The release of the press that opened the menu may reach the editor's window before the menu takes
+    // the pointer: the editor gets it once the menu has closed, as when the menu receives it.
+    if (event->xany.window == mWindow && event->type == ButtonRelease &&
+        (event->xbutton.button == Button1 || event->xbutton.button == Button3) && !mModalRelease) {
+        ModalButtonReleased(event->xbutton.x_root, event->xbutton.y_root, event->xbutton.state,
+                            event->xbutton.button);
+        return true;
+    }
+    // The editor's window is kept on screen and may go away; its input belongs to the menu meanwhile.
+    return !(event->type == Expose || event->type == DestroyNotify || event->type == ClientMessage);
+}
+
+void IGraphicsX11::FinishMenu(int chosen) {
+    EndMenu(chosen);
+    DeliverModalRelease();
 }
 
 int IGraphicsX11::ShowMessageBox(const char* text, const char* caption, int type) {
@@ -420,9 +475,9 @@ int IGraphicsX11::ShowMessageBox(const char* text, const char* caption, int type
 }
 
 bool IGraphicsX11::ModalForeignEvent(XEvent* event) {
-    // Input for the editor waits until the modal window closes; the screen keeps being kept. The
-    // release of the press that opened a menu may reach the editor's window before the menu takes the
-    // pointer: the editor gets it after the menu, as when the menu receives it, so its press ends.
+    // Input for the editor waits until the message box closes; the screen keeps being kept. The
+    // release of the press that opened it reaches the editor's window: the editor gets it after the
+    // box, so its press ends.
     if (event->xany.window == mWindow && event->type == ButtonRelease &&
         (event->xbutton.button == Button1 || event->xbutton.button == Button3) && !mModalRelease)
         ModalButtonReleased(event->xbutton.x_root, event->xbutton.y_root, event->xbutton.state,

@@ -3,7 +3,9 @@
 // with the effect name. The binding has its own display connection; its owner calls Tick() at FPS() (a
 // host's idle callback, or a loop polling GetConnectionFd()), which handles the window's events and
 // puts the dirty area of the off-screen raster on screen. Menus, the text field and message boxes are
-// drawn by us with the raster library.
+// drawn by us with the raster library. A menu and a text field are windows served by that same event
+// path: nothing waits for the user inside the owner's call, so the host keeps running while they are
+// open.
 //
 // Everything here runs on the UI thread: the thread that opened the window and calls Tick, which must
 // stay the same until CloseWindow. The plug-in side stores into controls as IGraphics allows.
@@ -15,6 +17,7 @@
 #include "editor/IGraphicsLinux.h"
 #include "editor/X11Modal.h"
 
+class X11PopupMenu;
 class X11Surface;
 class LICE_MemBitmap;
 struct _XDisplay;
@@ -37,7 +40,9 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     bool WindowIsOpen() override;
     // "X11 GUI (XShm)" or "X11 GUI (XPutImage)" while open; "X11 GUI" otherwise.
     const char* GetGUIAPI() override;
+    // Waits for the answer (the editor keeps being redrawn meanwhile).
     int ShowMessageBox(const char* text, const char* caption, int type) override;
+    // Cannot wait: shows the menu as ShowPopupMenu does without anyone to tell, and returns null.
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
     // Hands a URL or a path to xdg-open without waiting for it; true when it was started.
     bool OpenURL(const char* url, const char* msgWindowTitle, const char* confirmMsg,
@@ -47,8 +52,9 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     void* OpenWindow(void* parentView) override;
     // The same with the editor at (leftOffset, topOffset) inside `window`; control is not used.
     void* OpenWindow(void* window, void* control, short leftOffset = 0, short topOffset = 0) override;
-    // Closes an open text field without applying it, then the window and the connection. Safe when the
-    // host destroyed the parent window first.
+    // Closes an open text field without applying it and an open menu as dismissed (the press that
+    // opened it ends), then the window and the connection. Safe when the host destroyed the parent
+    // window first.
     void CloseWindow() override;
     void* GetWindow() override;
 
@@ -79,6 +85,9 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     void TextEntryOpened() override;
     void TextEntryClosed() override;
     void TextEntryChanged() override;
+    // 5 pixels below r's bottom-left corner, at least as wide as r.
+    bool OpenMenuWindow(IPopupMenu* menu, const IRECT& r) override;
+    void CloseMenuWindow() override;
 
   private:
     void* Open(unsigned long parent, int left, int top);
@@ -91,11 +100,19 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // Draws what is dirty and what was exposed, then flushes.
     void DrawPending();
     void PaintTextField();
+    void HandleMenuEvent(_XEvent* event);
+    // While a menu is open: what of the editor's own events still counts (its window kept on screen,
+    // the release of the press that opened the menu); true when the event is done with.
+    bool FilterWhileMenuOpen(_XEvent* event);
+    // Ends the open menu (chosen: its item, -1 dismissed), then gives the editor the release of the
+    // press that opened it.
+    void FinishMenu(int chosen);
+    void ModalButtonReleased(int rootX, int rootY, unsigned int state, unsigned int button);
+    void DeliverModalRelease();
 
     // IX11ModalOwner
     void ModalIdle() override { DrawPending(); }
     bool ModalForeignEvent(_XEvent* event) override;
-    void ModalButtonReleased(int rootX, int rootY, unsigned int state, unsigned int button) override;
     int ModalFPS() const override { return FPS(); }
     IGraphics* ModalGraphics() override { return this; }
 
@@ -119,12 +136,15 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     unsigned long mLastPressTime = 0;
     int mLastPressX = -100, mLastPressY = -100;
     bool mLastPressWasDouble = false;
-    // A menu or message box ran inside the handling of a press.
+    // A menu opened or a message box ran inside the handling of a press.
     bool mModalRan = false;
-    // The button that opened a menu was released inside the menu's loop (editor coordinates).
+    // The button that opened a menu or a message box was released while it was open; the editor gets
+    // the release once it closes.
     bool mModalRelease = false;
     int mModalReleaseX = 0, mModalReleaseY = 0;  // root coordinates
     unsigned int mModalReleaseState = 0, mModalReleaseButton = 0;
+
+    std::unique_ptr<X11PopupMenu> mMenuWindow;
 
     unsigned long mFieldWindow = 0;
     std::unique_ptr<X11Surface> mFieldSurface;

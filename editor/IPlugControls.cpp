@@ -112,7 +112,15 @@ IMyPopupMenu::IMyPopupMenu(IPlugBase* plug, int x, int y, int paramIdx, const IB
 void IMyPopupMenu::OnMouseDown(int, int, IMouseMod*) {
     mMenu.CheckItemAlone(CurrentEntry(mPlug, mMenuParamIdx));
     IGraphics* g = GetGUI();
-    IPopupMenu* chosen = g ? g->CreateIPopupMenu(&mMenu, &mRECT) : nullptr;
+    // The outcome may arrive after this call, from the editor's event path, while the menu stays open.
+    if (g) {
+        g->ShowPopupMenu(&mMenu, &mRECT, [this](IPopupMenu* chosen) { MenuClosed(chosen); });
+    } else {
+        MenuClosed(nullptr);
+    }
+}
+
+void IMyPopupMenu::MenuClosed(IPopupMenu* chosen) {
     if (chosen == &mMenu) {
         const int i = mMenu.GetChosenItemIdx();
         if (i >= 0 && i < mNumItems) {

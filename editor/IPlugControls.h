@@ -56,6 +56,9 @@ class IMyPopupMenu : public IControl {
     IPopupMenu* GetMenu() { return &mMenu; }
 
   protected:
+    // The menu opened by a press ended: chosen as IGraphics::ShowPopupMenu gives it.
+    void MenuClosed(IPopupMenu* chosen);
+
     IBitmap mBitmap;
     IRECT mBitmapRECT;
     int mMenuParamIdx;

@@ -318,3 +318,85 @@ TEST_F(X11EditorTest, NoDisplayMeansNoWindow) {
     EXPECT_FALSE(mX11->WindowIsOpen());
     EXPECT_FALSE(mX11->Tick());
 }
+
+// An open menu is served by the editor's own ticks (a host's idle call): each tick returns while the
+// menu stays open and the editor keeps drawing what the plug-in side changes; the choice, or nothing,
+// reaches the selector when the menu closes, and the press that opened it ends then.
+TEST_F(X11EditorTest, OpenMenuLeavesTheHostsCallAndTheEditorKeepsDrawing) {
+    enum EClose { kClickItem, kEscape, kClickOutside };
+    const struct {
+        const char* what;
+        EClose close;
+        int type;  // "Type" afterwards
+    } cases[] = {
+        {"RMS clicked", kClickItem, 0},
+        {"Escape", kEscape, 1},
+        {"a click outside", kClickOutside, 1},
+    };
+    const IRECT typeRect = *mX11->GetControl(layout::kTypeSelector)->GetRECT();
+    const Window parent = MakeParent();
+    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(parent), nullptr, 0, 0), nullptr);
+    TickUntilShown();
+    const Window editor = mX11->GetXWindow();
+    PluginHost host(*mX11Plug);
+    XErrorCounter vanishedWindows;
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetParamFromHost(*mX11Plug, Quenlix::kType, 1.0);
+        TickUntilShown();
+        Click(mDisplay, CentreOnScreen(mDisplay, editor, &typeRect), 1);
+
+        // A tick that waited for the menu to close would never return: after 3 s a watchdog closes it.
+        std::atomic<bool> returned{false};
+        std::thread watchdog([&] {
+            if (WaitFor([&] { return returned.load(); }, 3000)) return;
+            Display* d = XOpenDisplay(sServer->DisplayName().c_str());
+            const KeyCode escape = XKeysymToKeycode(d, XK_Escape);
+            XTestFakeKeyEvent(d, escape, True, 0);
+            XTestFakeKeyEvent(d, escape, False, 0);
+            XCloseDisplay(d);
+        });
+        double longestTickMs = 0;
+        const bool opened = WaitFor([&] {
+            const auto start = std::chrono::steady_clock::now();
+            mX11->Tick();
+            longestTickMs = std::max(
+                longestTickMs,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            return mX11->MenuOpen() && FindMenuWindow(mDisplay) != 0;
+        });
+        returned = true;
+        watchdog.join();
+        ASSERT_TRUE(opened) << "the tick did not come back with the menu open";
+        EXPECT_LT(longestTickMs, 500.0);
+
+        // Meanwhile the plug-in meters and the editor's ticks draw it.
+        const int updates = mX11->ScreenUpdates();
+        for (int i = 0; i < 5; ++i) {
+            host.RunSine(4410, 0.1 * (i + 1), 997.0);
+            mX11->Tick();
+        }
+        EXPECT_GE(mX11->ScreenUpdates() - updates, 4) << "the editor stopped drawing";
+        EXPECT_TRUE(mX11->MenuOpen());
+
+        const Window menu = FindMenuWindow(mDisplay);
+        XWindowAttributes wa;
+        ASSERT_TRUE(XGetWindowAttributes(mDisplay, menu, &wa));
+        if (c.close == kClickItem) Click(mDisplay, {wa.x + 20, wa.y + 1 + (wa.height - 2) / 4}, 1);
+        if (c.close == kClickOutside) Click(mDisplay, {30 + 650, 40 + 380}, 1);
+        if (c.close == kEscape) {
+            const KeyCode escape = XKeysymToKeycode(mDisplay, XK_Escape);
+            XTestFakeKeyEvent(mDisplay, escape, True, 0);
+            XTestFakeKeyEvent(mDisplay, escape, False, 0);
+            XFlush(mDisplay);
+        }
+        EXPECT_TRUE(WaitFor([&] {
+            mX11->Tick();
+            return !mX11->MenuOpen() && FindMenuWindow(mDisplay) == 0;
+        })) << "the menu did not close";
+        EXPECT_EQ(mX11Plug->GetParam(Quenlix::kType)->Int(), c.type);
+        EXPECT_FALSE(mX11->IsMouseDown()) << "the press that opened the menu did not end";
+    }
+    EXPECT_EQ(mX11->UnexpectedXErrors(), 0);
+}
