@@ -1,7 +1,8 @@
 // `quenlix view` run as a user runs it: on a private Xvfb it meters a short file faster than real time,
-// ends by itself at the end of the file and prints what `measure` prints; closing the window, Ctrl-C,
-// SIGTERM or the X server going away end it early with the summary of what was metered; without a display
-// it refuses in one line with the usage exit code.
+// ends by itself at the end of the file and prints what `measure` prints, and goes on metering while a
+// menu of its editor is open; closing the window, Ctrl-C, SIGTERM or the X server going away end it
+// early with the summary of what was metered; without a display it refuses in one line with the usage
+// exit code.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,10 +17,8 @@
 #include <string>
 #include <thread>
 
-#include "tests/x11/XvfbServer.h"
-
-// Last: its macros would rewrite names in the headers above.
-#include <X11/Xlib.h>
+// Last (Xlib through the helpers): its macros would rewrite names in the headers above.
+#include "tests/x11/X11TestSupport.h"
 
 namespace {
 
@@ -49,8 +48,9 @@ ProgramRun runQuenlix(const std::string& environment, const std::string& argumen
     return run;
 }
 
-// A 16-bit stereo WAV of a 997 Hz tone at -12 dBFS, `seconds` long at 48 kHz.
-std::string writeTone(double seconds) {
+// A 16-bit stereo WAV of a 997 Hz tone at -12 dBFS, `seconds` long at 48 kHz; with wobbleHz its level
+// swings between about -12 and -32 dBFS that many times a second, so the meters never settle.
+std::string writeTone(double seconds, double wobbleHz = 0.0) {
     const std::string path = "/tmp/quenlix-view-test-" + std::to_string(getpid()) + ".wav";
     const std::uint32_t frames = static_cast<std::uint32_t>(seconds * 48000);
     const std::uint32_t bytes = frames * 4;
@@ -70,8 +70,10 @@ std::string writeTone(double seconds) {
     f.write("data", 4);
     u32(bytes);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        const auto s =
-            static_cast<std::int16_t>(std::lround(8225.0 * std::sin(2.0 * M_PI * 997.0 * i / 48000.0)));
+        const double gain =
+            wobbleHz > 0.0 ? 0.55 + 0.45 * std::sin(2.0 * M_PI * wobbleHz * i / 48000.0) : 1.0;
+        const auto s = static_cast<std::int16_t>(
+            std::lround(8225.0 * gain * std::sin(2.0 * M_PI * 997.0 * i / 48000.0)));
         u16(static_cast<std::uint16_t>(s));
         u16(static_cast<std::uint16_t>(s));
     }
@@ -255,6 +257,59 @@ TEST(ViewCommand, ALostXConnectionEndsTheRunWithTheSummary) {
     const double metered = meteredSecondsCutShort(run.out, "the X connection was lost", 60.0);
     EXPECT_GT(metered, 0.2) << run.out;
     EXPECT_LT(metered, 20.0) << run.out;
+}
+
+// The menu is served by view's own loop, which goes on metering: the meters keep moving while it is
+// open, and Escape closes it.
+TEST(ViewCommand, KeepsMeteringWhileAMenuIsOpen) {
+    XvfbServer server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    const std::string file = writeTone(60.0, 1.3);
+    Display* display = XOpenDisplay(server.DisplayName().c_str());
+    ASSERT_NE(display, nullptr);
+    auto plug = MakeQuenlix(EWindowSystem::kHeadless);
+    const IRECT typeRect =
+        *dynamic_cast<IGraphics*>(plug->GetEditor())->GetControl(layout::kTypeSelector)->GetRECT();
+    XErrorCounter vanishedWindows;  // the menu may vanish between being listed and looked at
+
+    ProgramRun view;
+    std::thread program([&] { view = runQuenlix("DISPLAY=" + server.DisplayName(), "view -q " + file); });
+    const Window window = findTopLevel(display, "Quenlix", 10000);
+    bool menuOpened = false, menuStayed = false, menuClosed = false;
+    int changes = -1;
+    if (window != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Click(display, CentreOnScreen(display, window, &typeRect), 1);
+        menuOpened = WaitFor([&] { return FindMenuWindow(display) != 0; });
+        // The meters and read-outs below the selectors, six times over 1.5 s.
+        std::vector<std::vector<LICE_pixel>> frames;
+        for (int i = 0; i < 6 && menuOpened; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            int w = 0, h = 0;
+            std::vector<LICE_pixel> pixels = ReadWindow(display, window, &w, &h);
+            frames.emplace_back(pixels.begin() + static_cast<std::ptrdiff_t>(62) * w, pixels.end());
+        }
+        changes = 0;
+        for (size_t i = 1; i < frames.size(); ++i) changes += frames[i] != frames[i - 1] ? 1 : 0;
+        menuStayed = FindMenuWindow(display) != 0;
+        const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+        XTestFakeKeyEvent(display, escape, True, 0);
+        XTestFakeKeyEvent(display, escape, False, 0);
+        XFlush(display);
+        menuClosed = WaitFor([&] { return FindMenuWindow(display) == 0; });
+        AskWindowToClose(display, window);
+    }
+    program.join();
+    XCloseDisplay(display);
+    std::remove(file.c_str());
+
+    ASSERT_NE(window, 0u) << "no editor window appeared";
+    ASSERT_TRUE(menuOpened) << "the menu did not open";
+    EXPECT_TRUE(menuStayed) << "the menu closed by itself";
+    EXPECT_GE(changes, 4) << "of 5 intervals, the window changed in " << changes;
+    EXPECT_TRUE(menuClosed) << "Escape did not close the menu";
+    EXPECT_EQ(view.exitCode, 0) << view.err;
+    EXPECT_NE(view.out.find("TP Max"), std::string::npos) << view.out;
 }
 
 TEST(ViewCommand, WithoutADisplayRefusesInOneLine) {
