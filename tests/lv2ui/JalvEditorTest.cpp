@@ -3,7 +3,7 @@
 // must hold the editor showing what the headless editor shows for the same settings, and its meters
 // must move once a tone (jack_simple_client) reaches the plug-in; a screenshot of the host's window is
 // written to the build folder (QUENLIX_JALV_SCREENSHOT); the host is closed as a window manager closes
-// it and must end cleanly.
+// it and must end cleanly. While the editor's menu is open the host must go on painting its own window.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -272,4 +272,84 @@ TEST(RealHostEditor, JalvGtkShowsTheEditorInItsWindowAndClosesCleanly) {
     const std::string log = jalv.Log();
     for (const char* bad : {"X Error", "BadWindow", "BadDrawable", "cannot be opened", "CRITICAL"})
         EXPECT_EQ(log.find(bad), std::string::npos) << bad << " in:\n" << log;
+}
+
+// While the editor's menu is open inside jalv.gtk3, the host's own window goes on painting: a window
+// laid over the host's part above the editor and taken away again leaves that part as it was.
+TEST(RealHostEditor, JalvGtkRepaintsItsWindowWhileTheEditorsMenuIsOpen) {
+    XvfbServer xvfb(1024, 768);
+    if (!xvfb.Running()) GTEST_SKIP() << "no X server for this test: " << xvfb.Error();
+    const std::string jackName = "quenlix-jalv-menu-test-" + std::to_string(getpid());
+    lv2test::JackServer jack(jackName);
+    if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
+    quenlix::cli::test::ScratchDir dir;
+    const std::string scratch = dir.file("");
+    JalvProcess jalv(xvfb.DisplayName(), jackName, scratch.substr(0, scratch.size() - 1),
+                     {"-x", "--jack-name", "quenlix-jalv-menu", "urn:harbelwick:quenlix:stereo"});
+    Display* d = XOpenDisplay(xvfb.DisplayName().c_str());
+    ASSERT_NE(d, nullptr);
+    Window editor = 0;
+    const bool shown = WaitFor(
+        [&] { return (editor = FindNamed(d, DefaultRootWindow(d), "Quenlix")) != 0 || !jalv.Running(); },
+        30000);
+    ASSERT_TRUE(shown && editor) << "no editor window in jalv.gtk3:\n" << jalv.Log();
+    const Window host = TopLevelOf(d, editor);
+    int editorTop = 0, hostX = 0, hostY = 0;
+    Window child;
+    XTranslateCoordinates(d, editor, host, 0, 0, &hostX, &editorTop, &child);
+    XTranslateCoordinates(d, host, DefaultRootWindow(d), 0, 0, &hostX, &hostY, &child);
+    ASSERT_GE(editorTop, 10) << "nothing of the host's own above the editor";
+
+    // The host's part above the editor, once it has settled.
+    const auto hostPart = [&] {
+        int w = 0, h = 0;
+        std::vector<LICE_pixel> pixels = ReadWindow(d, host, &w, &h);
+        pixels.resize(std::min(pixels.size(), static_cast<size_t>(w) * editorTop));
+        return pixels;
+    };
+    std::vector<LICE_pixel> settled = hostPart();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::vector<LICE_pixel> now = hostPart();
+            const bool same = now == settled;
+            settled = std::move(now);
+            return same;
+        },
+        10000));
+
+    XErrorCounter vanishedWindows;  // the menu may vanish between being listed and looked at
+    const IRECT typeRect = *dynamic_cast<IGraphics*>(MakeQuenlix(EWindowSystem::kHeadless)->GetEditor())
+                                ->GetControl(layout::kTypeSelector)
+                                ->GetRECT();
+    Click(d, CentreOnScreen(d, editor, &typeRect), 1);
+    ASSERT_TRUE(WaitFor([&] { return FindMenuWindow(d) != 0; })) << "the menu did not open";
+
+    XWindowAttributes hostAttrs;
+    ASSERT_TRUE(XGetWindowAttributes(d, host, &hostAttrs));
+    XSetWindowAttributes attrs;
+    attrs.override_redirect = True;
+    attrs.background_pixel = 0xFF0000;
+    const Window cover = XCreateWindow(d, DefaultRootWindow(d), hostX, hostY, hostAttrs.width,
+                                       static_cast<unsigned>(editorTop), 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWOverrideRedirect | CWBackPixel, &attrs);
+    XMapRaised(d, cover);
+    XSync(d, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    XDestroyWindow(d, cover);
+    XSync(d, False);
+    EXPECT_TRUE(WaitFor([&] { return hostPart() == settled; }, 3000))
+        << "the host did not paint its window again while the menu was open";
+    EXPECT_NE(FindMenuWindow(d), 0u) << "the menu closed by itself";
+
+    const KeyCode escape = XKeysymToKeycode(d, XK_Escape);
+    XTestFakeKeyEvent(d, escape, True, 0);
+    XTestFakeKeyEvent(d, escape, False, 0);
+    XFlush(d);
+    EXPECT_TRUE(WaitFor([&] { return FindMenuWindow(d) == 0; })) << "Escape did not close the menu";
+    AskWindowToClose(d, host);
+    const int status = jalv.WaitExit(15000);
+    XCloseDisplay(d);
+    ASSERT_NE(status, -1) << "jalv.gtk3 did not end after its window was closed:\n" << jalv.Log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ":\n" << jalv.Log();
 }
