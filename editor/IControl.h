@@ -69,6 +69,10 @@ class IControl {
     virtual void OnGUIIdle();
     // Any thread.
     virtual void SetAuxParamValueFromPlug(int auxIndex, double value);
+    // UI thread. Whether a press on the control is a gesture on its parameter from the press to the
+    // release, which the editor announces to the host at both (a drag, a click that sends a value). A
+    // control whose press may well change nothing answers false and announces the change it makes.
+    virtual bool PressIsGesture() const { return true; }
 
     // UI thread: a value the user gave; when it differs, store it, send it and ask for one more draw.
     void SetValueFromUserInput(double value);

@@ -161,7 +161,7 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod) {
     mMouseY = y;
     IControl* c = mControls.Get(idx);
     const int paramIdx = c->ParamIdx();
-    if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
+    if (paramIdx >= 0 && mPlug && c->PressIsGesture()) mPlug->BeginInformHostOfParamChange(paramIdx);
     c->OnMouseDown(x, y, mod);
 }
 
@@ -174,7 +174,7 @@ void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod) {
     if (!c) return;
     c->OnMouseUp(x, y, mod);
     const int paramIdx = c->ParamIdx();
-    if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+    if (paramIdx >= 0 && mPlug && c->PressIsGesture()) mPlug->EndInformHostOfParamChange(paramIdx);
 }
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {

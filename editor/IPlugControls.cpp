@@ -121,16 +121,20 @@ void IMyPopupMenu::OnMouseDown(int, int, IMouseMod*) {
 }
 
 void IMyPopupMenu::MenuClosed(IPopupMenu* chosen) {
-    if (chosen == &mMenu) {
-        const int i = mMenu.GetChosenItemIdx();
-        if (i >= 0 && i < mNumItems) {
-            mMenu.CheckItemAlone(i);
-            // A one-entry selector has nowhere to move: it stays at 0.
-            mValue = mNumItems > 1 ? static_cast<double>(i) / (mNumItems - 1) : 0.0;
-        }
-    }
+    // Drawn again whatever the outcome, as the control of every prompt is.
+    MarkDirty();
     Redraw();
+    // A choice is compared with the parameter's entry as it is once the menu has closed, not with this
+    // control's value: whatever set the parameter last (the host, a restored state, this menu) decides
+    // what is already in force.
+    const int i = chosen == &mMenu ? mMenu.GetChosenItemIdx() : -1;
+    if (!mPlug || i < 0 || i >= mNumItems || i == CurrentEntry(mPlug, mMenuParamIdx)) return;
+    mMenu.CheckItemAlone(i);
+    // A one-entry selector has nowhere to move: it stays at 0.
+    mValue = mNumItems > 1 ? static_cast<double>(i) / (mNumItems - 1) : 0.0;
+    mPlug->BeginInformHostOfParamChange(mParamIdx);
     SetDirty(true);
+    mPlug->EndInformHostOfParamChange(mParamIdx);
 }
 
 bool IMyPopupMenu::Draw(IGraphics* g) {

@@ -45,13 +45,16 @@ class IParameterButton : public IKnobControl {
 };
 
 // A popup selector: shows the frame of the current entry and opens a menu of the parameter's display
-// texts; a top-level choice i of n sets the value i / (n - 1).
+// texts; a top-level choice i of n sets the value i / (n - 1). Only a choice other than the parameter's
+// current entry is a change: it alone reaches the plug-in and the host, inside a gesture of its own. A
+// menu dismissed (Escape, a click outside) or closed on the entry already ticked sends nothing.
 class IMyPopupMenu : public IControl {
   public:
     // paramIdx must name a parameter of plug (its display texts become the menu).
     IMyPopupMenu(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap);
     void OnMouseDown(int x, int y, IMouseMod* mod) override;
     bool Draw(IGraphics* g) override;
+    bool PressIsGesture() const override { return false; }
 
     IPopupMenu* GetMenu() { return &mMenu; }
 

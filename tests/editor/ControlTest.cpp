@@ -177,11 +177,67 @@ TEST_F(ControlTest, PopupSelectorSetsIndexOverCountMinusOne) {
     EXPECT_EQ(responder.mLastMenuFlags[0], IPopupMenuItem::kChecked);
     EXPECT_EQ(responder.mLastMenuRect, *selector->GetRECT());
 
-    // A dismissed menu re-sends the unchanged value.
-    const size_t informs = plug.mInforms.size();
+    // The choice reached the plug-in and the host once, inside a gesture of its own.
+    EXPECT_EQ(plug.mChanges, std::vector<int>{TestPlug::kFour});
+    EXPECT_EQ(plug.mInforms, std::vector<int>{TestPlug::kFour});
+    EXPECT_EQ(plug.mBegins, std::vector<int>{TestPlug::kFour});
+    EXPECT_EQ(plug.mEnds, std::vector<int>{TestPlug::kFour});
+}
+
+// A menu that ends on no other entry than the one in force is no change: neither the plug-in nor the
+// host hears of it, not even as a gesture, and the control keeps showing the entry in force.
+TEST_F(ControlTest, PopupSelectorSendsNothingWhenNothingIsChosen) {
+    IPopupMenu sub;
+    sub.AddItem("inner");
+    const struct {
+        const char* what;
+        std::vector<int> path;  // empty: dismissed (Escape, a click outside)
+    } cases[] = {
+        {"dismissed", {}},
+        {"the ticked entry chosen again", {1}},
+        {"an entry of a submenu chosen", {4, 0}},
+    };
+    auto* selector = new IMyPopupMenu(&plug, 0, 0, TestPlug::kFour, &bitmap);
+    Attach(selector);
+    selector->GetMenu()->AddItem(new IPopupMenuItem("more", 0, &sub));
+    Open();
+    plug.GetParam(TestPlug::kFour)->Set(1.0);
+    g->SetParameterFromPlug(TestPlug::kFour, 1.0, false);
+    IMouseMod left(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.path.empty()) responder.QueueMenuChoice(c.path);
+        g->OnMouseDown(5, 5, &left);
+        g->OnMouseUp(5, 5, &left);
+        EXPECT_TRUE(plug.mChanges.empty());
+        EXPECT_TRUE(plug.mInforms.empty());
+        EXPECT_TRUE(plug.mBegins.empty());
+        EXPECT_TRUE(plug.mEnds.empty());
+        EXPECT_DOUBLE_EQ(selector->GetValue(), 1.0 / 3.0);
+        EXPECT_EQ(plug.GetParam(TestPlug::kFour)->Int(), 1);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(selector->GetMenu()->GetItem(i)->GetChecked(), i == 1) << i;
+    }
+}
+
+// What counts as the entry in force is the parameter's value, whoever set it last: a control whose own
+// value lags behind the parameter neither sends that value on a dismissal nor takes a choice of it as
+// no change.
+TEST_F(ControlTest, PopupSelectorComparesAChoiceWithTheParameterNotWithItsOwnValue) {
+    auto* selector = new IMyPopupMenu(&plug, 0, 0, TestPlug::kFour, &bitmap);
+    Attach(selector);
+    Open();
+    ASSERT_DOUBLE_EQ(selector->GetValue(), 0.0);
+    plug.GetParam(TestPlug::kFour)->Set(3.0);  // set behind the editor's back
+    IMouseMod left(true);
+    g->OnMouseDown(5, 5, &left);  // dismissed
+    EXPECT_TRUE(plug.mInforms.empty());
+    EXPECT_EQ(plug.GetParam(TestPlug::kFour)->Int(), 3);
+    EXPECT_EQ(responder.mLastMenuFlags[3], IPopupMenuItem::kChecked);
+
+    responder.QueueMenuChoice({0});  // the entry the control still shows, not the one in force
     g->OnMouseDown(5, 5, &left);
-    EXPECT_EQ(plug.mInforms.size(), informs + 1);
-    EXPECT_DOUBLE_EQ(selector->GetValue(), 2.0 / 3.0);
+    EXPECT_EQ(plug.mInforms, std::vector<int>{TestPlug::kFour});
+    EXPECT_EQ(plug.GetParam(TestPlug::kFour)->Int(), 0);
 }
 
 TEST_F(ControlTest, PopupSelectorIgnoresAChoiceInASubmenu) {
