@@ -82,6 +82,11 @@ void IPlugRTAS::SetParameter(int hostControlIndex) {
         return;
     }
     WDL_MutexLock lock(&mMutex);
+    // The value in force again (automation playing a constant, a control surface re-sending) is no
+    // change: it must not restart the measurements.
+    double lo = 0.0, hi = 0.0;
+    param->GetBounds(&lo, &hi);
+    if (std::fmin(std::fmax(value, lo), hi) == param->Value()) return;
     if (GetGUI()) GetGUI()->SetParameterFromPlug(paramIdx, value, false);
     param->Set(value);
     OnParamChange(paramIdx);

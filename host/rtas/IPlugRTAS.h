@@ -45,7 +45,8 @@ class IPlugRTAS : public IPlugBase {
 
     // Host changed host control `hostControlIndex` (parameter index + 2): reads the control's
     // value, pushes it into the editor, stores it clamped and calls OnParamChange, all under the
-    // plug-in mutex. Invalid indices do nothing. Main thread.
+    // plug-in mutex. A value equal to the parameter's (after clamping) is no change and does
+    // nothing. Invalid indices do nothing. Main thread.
     void SetParameter(int hostControlIndex);
 
     // The host connects or disconnects the side-chain input; a change zeroes the scratch

@@ -143,6 +143,27 @@ TEST_F(AdapterTest, HostControlChangesReachParameterEditorAndReaction) {
     EXPECT_EQ(plug->mParamChanges.size(), 3u);
 }
 
+// Automation playing a constant, a control surface re-sending: the value in force again is no change,
+// so the plug-in does not react (and restart what it measures), while a new value still reaches it.
+TEST_F(AdapterTest, HostControlSetToTheValueInForceIsNoChange) {
+    auto instance = Make(2);
+    ASSERT_TRUE(instance);
+    TestPlug* plug = Plug(*instance);
+    instance->SetControlNumber(kGain + 2, -12.5);
+    instance->SetControlNumber(kMode + 2, 2.0);
+    plug->mParamChanges.clear();
+    const double gain = plug->GetParam(kGain)->Value();
+    for (int i = 0; i < 3; ++i) {
+        instance->SetControlNumber(kGain + 2, -12.5);
+        instance->SetControlNumber(kMode + 2, 2.0);
+        instance->SetControlNumber(kCount + 2, plug->GetParam(kCount)->Value());
+    }
+    EXPECT_TRUE(plug->mParamChanges.empty());
+    EXPECT_EQ(plug->GetParam(kGain)->Value(), gain);
+    instance->SetControlNumber(kMode + 2, 1.0);
+    EXPECT_EQ(plug->mParamChanges, std::vector<int>{kMode});
+}
+
 TEST_F(AdapterTest, PluginChangesAreReportedOnTheirHostControl) {
     auto instance = Make(2);
     ASSERT_TRUE(instance);
