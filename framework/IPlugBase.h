@@ -169,10 +169,11 @@ class IPlugBase {
     // Appends every parameter value (8-byte double each, index order) under the mutex.
     // True when every value was appended.
     bool SerializeParams(ByteChunk* pChunk);
-    // Reads the values written by SerializeParams from byte startPos, under the mutex, then
-    // calls OnParamChange for every parameter. Returns the position after the last value read,
-    // or -1 when the chunk ended early or startPos lies outside it (nothing is read then).
-    // A non-finite stored value leaves its parameter unchanged.
+    // Reads the values written by SerializeParams from byte startPos, under the mutex, pushes
+    // every parameter's value into the attached editor, then calls OnParamChange for every
+    // parameter. Returns the position after the last value read, or -1 when the chunk ended
+    // early or startPos lies outside it (nothing is read then). A non-finite stored value leaves
+    // its parameter unchanged.
     int UnserializeParams(ByteChunk* pChunk, int startPos);
     // Fills the first uninitialised preset slot (does nothing when none is left). Variadic
     // pairs: parameter index (int), then the value: int for bool, int and enum parameters,

@@ -64,6 +64,10 @@ int IPlugBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
         // passing a non-number on to the plug-in's reactions.
         if (std::isfinite(v)) param->Set(v);
     }
+    // The editor shows what was restored, as it shows a host's change, before the plug-in reacts: a
+    // control left at its old value would show a setting no longer in force and hand it back to the
+    // plug-in as the user's choice.
+    RedrawParamControls();
     for (int i = 0; i < NParams(); ++i) OnParamChange(i);
     return pos;
 }

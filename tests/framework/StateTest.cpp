@@ -73,6 +73,63 @@ TEST_F(State, RoundTripRestoresValuesAndReactsToEachInOrder) {
     EXPECT_EQ(restored.changes, AllIndices(19));
 }
 
+// An editor that records the values pushed into it and how many reactions had run by then.
+class RecordingEditor : public IEditorLink {
+  public:
+    struct Push {
+        int paramIdx;
+        double value;
+        bool normalized;
+        size_t reactionsBefore;
+    };
+    explicit RecordingEditor(const TestPlug* plug) : mPlug(plug) {}
+    void SetParameterFromPlug(int paramIdx, double value, bool normalized) override {
+        pushes.push_back({paramIdx, value, normalized, mPlug->changes.size()});
+    }
+    void PrepDraw() override {}
+
+    std::vector<Push> pushes;
+
+  private:
+    const TestPlug* mPlug;
+};
+
+// The editor shows every restored value, clamped as stored, before the plug-in reacts to any of them;
+// also what a short state left unchanged, and a restore of the values already in force.
+TEST_F(State, RestorePushesEveryValueIntoTheEditorBeforeTheReactions) {
+    auto* editor = new RecordingEditor(&plug);
+    plug.AttachGraphics(editor);
+    auto state = [](double type, double window, double gain) {
+        std::vector<double> values(19, -20.0);
+        values[0] = type, values[1] = window, values[2] = gain;
+        return values;
+    };
+    const struct {
+        const char* what;
+        std::vector<double> values;
+    } cases[] = {
+        {"a whole state, the window clamped", state(1.0, 99999.0, 5.0)},
+        {"a short state", {0.0}},
+        {"the values in force", state(0.0, 10.0, 5.0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteChunk chunk = ChunkOf(c.values);
+        editor->pushes.clear();
+        plug.changes.clear();
+        plug.UnserializeParams(&chunk, 0);
+        ASSERT_EQ(editor->pushes.size(), 19u);
+        for (int i = 0; i < 19; ++i) {
+            const RecordingEditor::Push& p = editor->pushes[static_cast<size_t>(i)];
+            EXPECT_EQ(p.paramIdx, i);
+            EXPECT_FALSE(p.normalized);
+            EXPECT_EQ(p.value, plug.GetParam(i)->Value()) << i;
+            EXPECT_EQ(p.reactionsBefore, 0u) << i;
+        }
+        EXPECT_EQ(plug.changes, AllIndices(19));
+    }
+}
+
 TEST_F(State, ValuesAreClampedToTheParameterRange) {
     std::vector<double> values(19, 0.0);
     values[1] = 99999.0;

@@ -71,6 +71,19 @@ TEST_F(ChunkTest, HeaderCarriesTheSizeAndTheStateFollowsIt) {
     EXPECT_EQ(big[0], 0xAB);
 }
 
+// A restored state, the host's settings chunk or a preset, shows in the editor as a host's change does.
+TEST_F(ChunkTest, RestoredStateReachesTheEditor) {
+    mPlug->GetParam(kGain)->Set(-33.3);
+    const auto chunk = Save();
+    auto second = Make(2);
+    ASSERT_TRUE(second);
+    TestPlug* plug2 = Plug(*second);
+    const double shown = plug2->GetGainProbe()->GetValue();
+    EXPECT_EQ(second->RestoreChunk(chunk), kNoErr);
+    EXPECT_NE(plug2->GetGainProbe()->GetValue(), shown);
+    EXPECT_DOUBLE_EQ(plug2->GetGainProbe()->GetValue(), plug2->GetParam(kGain)->GetNormalized());
+}
+
 TEST_F(ChunkTest, StateRestoredIntoASecondInstanceReproducesEveryParameter) {
     mPlug->GetParam(kPower)->Set(0.0);
     mPlug->GetParam(kCount)->Set(4.0);

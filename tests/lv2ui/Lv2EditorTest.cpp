@@ -12,7 +12,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "host/lv2/Lv2EditorSession.h"
 #include "tests/lv2/Lv2TestHost.h"
@@ -281,6 +284,103 @@ TEST_F(Lv2EditorTest, SettingsChangedInTheEditorReachTheHostsPorts) {
     EXPECT_EQ(ui.calls[1].value, 1.0f);
     EXPECT_EQ(ui.calls[2].kind, HostCall::kRelease);
     for (const HostCall& c : ui.calls) EXPECT_EQ(c.port, typePort);
+}
+
+// The plug-in's state as the host keeps it in a session: the bytes stored under each key.
+struct SessionState {
+    std::map<uint32_t, std::pair<std::vector<uint8_t>, uint32_t>> values;  // key: bytes, type
+
+    static LV2_State_Status Store(LV2_State_Handle h, uint32_t key, const void* value, size_t size,
+                                  uint32_t type, uint32_t) {
+        const auto* b = static_cast<const uint8_t*>(value);
+        static_cast<SessionState*>(h)->values[key] = {std::vector<uint8_t>(b, b + size), type};
+        return LV2_STATE_SUCCESS;
+    }
+    static const void* Retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags) {
+        auto& values = static_cast<SessionState*>(h)->values;
+        auto it = values.find(key);
+        if (it == values.end()) return nullptr;
+        *size = it->second.first.size();
+        *type = it->second.second;
+        *flags = LV2_STATE_IS_POD;
+        return it->second.first.data();
+    }
+};
+
+// A session saved at EBU R128 with Sync on and opened again: the host restores the plug-in's state and
+// its ports, then shows the UI. The selectors show what was restored, and the Type menu opened and
+// closed with Escape leaves the type alone and tells the host nothing.
+TEST_F(Lv2EditorTest, ARestoredStateShowsInTheSelectorsAndADismissedMenuChangesNothing) {
+    std::vector<std::vector<float>> silence(2, std::vector<float>(64, 0.0f)), out = silence;
+    SessionState session;
+    {
+        lv2test::Instance saved(mBundle, kStereo, 44100.0);
+        ASSERT_TRUE(saved.Ok());
+        saved.Control("type") = 1.0f;
+        saved.Control("sync") = 1.0f;
+        saved.Run(silence, &out, 0, 64);
+        ASSERT_EQ(saved.State()->save(saved.Raw()->lv2_handle, SessionState::Store, &session, 0, nullptr),
+                  LV2_STATE_SUCCESS);
+    }
+    lv2test::Instance instance(mBundle, kStereo, 44100.0);
+    ASSERT_TRUE(instance.Ok());
+    instance.Control("type") = 1.0f;
+    instance.Control("sync") = 1.0f;
+    ASSERT_EQ(
+        instance.State()->restore(instance.Raw()->lv2_handle, SessionState::Retrieve, &session, 0, nullptr),
+        LV2_STATE_SUCCESS);
+    instance.Run(silence, &out, 0, 64);
+
+    Ui ui(mModule, instance, mParent);
+    ASSERT_TRUE(ui.Ok());
+    ui.IdleFor(200);
+    SetParamFromHost(*mHeadlessPlug, Quenlix::kType, 1.0);
+    SetParamFromHost(*mHeadlessPlug, Quenlix::kSync, 1.0);
+    PluginHost(*mHeadlessPlug).RunConstant(64, 0.0f, 64);
+    std::string first;
+    EXPECT_EQ(DifferencesFromHeadless(ui.window, &first), 0) << "first difference " << first;
+
+    const IRECT typeRect = *mHeadless->GetControl(layout::kTypeSelector)->GetRECT();
+    // The menu may vanish between the user's listing the windows and looking at one: such errors are
+    // only counted.
+    XErrorCounter vanishedWindows;
+    std::atomic<bool> done{false};
+    bool menuShown = false, escaped = false;
+    std::thread user([&] {
+        Display* d = XOpenDisplay(sServer->DisplayName().c_str());
+        Click(d, CentreOnScreen(d, ui.window, &typeRect), 1);
+        menuShown = WaitFor([&] { return FindMenuWindow(d) != 0; });
+        // The menu takes the keyboard just after it shows; a key sent before that goes elsewhere, so
+        // Escape is pressed until the menu has gone.
+        const KeyCode escape = XKeysymToKeycode(d, XK_Escape);
+        for (int i = 0; i < 25 && menuShown && !escaped; ++i) {
+            XTestFakeKeyEvent(d, escape, True, 0);
+            XTestFakeKeyEvent(d, escape, False, 0);
+            XFlush(d);
+            escaped = WaitFor([&] { return FindMenuWindow(d) == 0; }, 200);
+        }
+        if (FindMenuWindow(d) != 0) Click(d, {1, 1}, 1);  // never leave the editor inside its menu
+        XCloseDisplay(d);
+        done = true;
+    });
+    while (!done) {
+        ui.Idle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    user.join();
+    ui.IdleFor(100);
+    EXPECT_TRUE(menuShown);
+    EXPECT_TRUE(escaped);
+    EXPECT_TRUE(ui.calls.empty()) << ui.calls.size() << " calls, the first to port " << ui.calls[0].port;
+
+    // The plug-in still meters EBU R128 with Sync on, and the editor still shows it.
+    instance.Run(silence, &out, 0, 64);
+    SessionState after;
+    ASSERT_EQ(instance.State()->save(instance.Raw()->lv2_handle, SessionState::Store, &after, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    EXPECT_EQ(after.values, session.values);
+    EXPECT_EQ(DifferencesFromHeadless(ui.window, &first), 0) << "first difference " << first;
 }
 
 TEST_F(Lv2EditorTest, OpeningAndClosingManyTimesLeavesNothingAndNeverDisturbsTheAudio) {

@@ -1,8 +1,11 @@
 // The selectors of the editor against the settings in force: a menu that changes nothing must cost no
-// measurement and tell the host nothing.
+// measurement and tell the host nothing, and a restored state must show in every control, so that a
+// selector never hands back a setting that is no longer in force.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +44,15 @@ std::vector<double> Measurements(const Quenlix& plug) {
         m.push_back(rms.mTruePeak[k].mTruePeakMax);
     }
     return m;
+}
+
+// Pixels where two editors' screens differ.
+int Differences(const IGraphicsHeadless* a, const IGraphicsHeadless* b) {
+    int n = 0;
+    for (int y = 0; y < a->Height(); ++y)
+        for (int x = 0; x < a->Width(); ++x)
+            if (ScreenPixel(a, x, y) != ScreenPixel(b, x, y)) ++n;
+    return n;
 }
 
 class Selectors : public ::testing::Test {
@@ -133,4 +145,60 @@ TEST_F(Selectors, ARealChoiceResetsAndReachesTheHostInsideAGesture) {
     EXPECT_EQ(plug.mLastInformed[Quenlix::kSync], 1.0);
     const std::vector<std::pair<int, bool>> gesture = {{Quenlix::kSync, true}, {Quenlix::kSync, false}};
     EXPECT_EQ(plug.mGestures, gesture);
+}
+
+// A state restored into the plug-in shows in the editor exactly as the same settings made by the host
+// do, whether the editor was open at the restore or opens afterwards; a dismissed menu afterwards
+// changes nothing.
+TEST(RestoredSettings, TheEditorShowsThemAsAHostChangeDoes) {
+    if (!std::ifstream(std::string(QUENLIX_SOURCE_DIR) + "/resources/img/background.png").good())
+        GTEST_SKIP() << "the editor's images are not in resources/img";
+    const struct {
+        const char* name;
+        std::vector<std::pair<int, double>> settings;
+    } states[] = {
+        {"EBU R128, Sync on", {{Quenlix::kType, 1}, {Quenlix::kSync, 1}}},
+        {"EBU R128 5.1", {{Quenlix::kType, 1}, {Quenlix::kEbuChannelConfig, 3}}},
+        {"RMS +3dB, 6 Channel, 1000 ms, Sync on",
+         {{Quenlix::kSync, 1},
+          {Quenlix::kRmsMeterMode, 1},
+          {Quenlix::kRmsChannelConfig, 4},
+          {Quenlix::kRmsWindow, 1000.0}}},
+    };
+    for (const auto& s : states) {
+        SCOPED_TRACE(s.name);
+        TestQuenlix reference;
+        for (const auto& [param, value] : s.settings) HostSetsParam(reference, param, value);
+        ByteChunk state;
+        ASSERT_TRUE(reference.SerializeState(&state));
+        IGraphicsHeadless* expected = OpenEditor(reference);
+        TickUntilClean(expected);
+
+        GesturePlug opensLater;
+        opensLater.UnserializeState(&state, 0);
+        IGraphicsHeadless* later = OpenEditor(opensLater);
+        TickUntilClean(later);
+        EXPECT_EQ(Differences(later, expected), 0);
+
+        TestQuenlix openAlready;
+        IGraphicsHeadless* open = OpenEditor(openAlready);
+        TickUntilClean(open);
+        openAlready.UnserializeState(&state, 0);
+        TickUntilClean(open);
+        EXPECT_EQ(Differences(open, expected), 0);
+
+        // The Type menu opened and dismissed: the restored type stays, nothing reaches the host.
+        ScriptedResponder responder;
+        later->SetResponder(&responder);
+        const IRECT* r = later->GetControl(layout::kTypeSelector)->GetRECT();
+        IMouseMod left(true);
+        later->OnMouseDown(r->L + 5, r->T + 5, &left);
+        later->OnMouseUp(r->L + 5, r->T + 5, &left);
+        ASSERT_EQ(responder.mMenusShown, 1);
+        EXPECT_EQ(ParamValue(opensLater, Quenlix::kType), ParamValue(reference, Quenlix::kType));
+        EXPECT_EQ(opensLater.mInformCount, 0);
+        EXPECT_TRUE(opensLater.mGestures.empty());
+        TickUntilClean(later);
+        EXPECT_EQ(Differences(later, expected), 0);
+    }
 }
