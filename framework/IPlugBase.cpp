@@ -197,7 +197,11 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
     WDL_MutexLock lock(&mMutex);
     IParam* param = GetParam(paramIdx);
     if (!param) return;
+    const double before = param->Value();
     param->SetNormalized(normalizedValue);
+    // A value equal to the one in force is no change (a click on a field without a drag, a knob
+    // dragged back to where it was): the host hears nothing and the measurements go on.
+    if (param->Value() == before) return;
     InformHostOfParamChange(paramIdx, normalizedValue);
     OnParamChange(paramIdx);
 }

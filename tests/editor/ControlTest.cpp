@@ -126,7 +126,9 @@ TEST_F(ControlTest, KnobDragFollowsGearingAndDirection) {
     EXPECT_EQ(plug.mEnds, std::vector<int>{TestPlug::kGain});
 }
 
-TEST_F(ControlTest, ParameterButtonClickResendsAndShiftClickResets) {
+// A click without a drag leaves the value in force, which is no change: nothing reaches the host or
+// the plug-in's reactions (which would restart the measurements).
+TEST_F(ControlTest, ParameterButtonClickChangesNothingAndShiftClickResets) {
     auto* button = new IParameterButton(&plug, 10, 10, TestPlug::kGain, &bitmap, nullptr, true, false);
     Attach(button);
     Open();
@@ -135,9 +137,9 @@ TEST_F(ControlTest, ParameterButtonClickResendsAndShiftClickResets) {
     IMouseMod left(true);
     g->OnMouseDown(15, 15, &left);
     g->OnMouseUp(15, 15, &left);
-    ASSERT_EQ(plug.mInforms.size(), 1u);
-    EXPECT_DOUBLE_EQ(plug.mInformedValues[0], atAttach);
-    EXPECT_EQ(plug.mChanges, std::vector<int>{TestPlug::kGain});
+    EXPECT_TRUE(plug.mInforms.empty());
+    EXPECT_TRUE(plug.mChanges.empty());
+    EXPECT_DOUBLE_EQ(button->GetValue(), atAttach);
 
     g->OnMouseDown(15, 15, &left);
     g->OnMouseDrag(15, 12, &left);

@@ -85,7 +85,7 @@ TEST(PlugMutex, SerialisesBlocksAgainstParameterChangesAndStateRestores) {
     });
     std::thread gui([&] {
         while (!go) std::this_thread::yield();
-        for (int k = 0; k < kChanges; ++k) plug.SetParameterFromGUI(k % kParams, (k % 1000) / 1000.0);
+        for (int k = 0; k < kChanges; ++k) plug.SetParameterFromGUI(k % kParams, (k % 1000 + 1) / 1001.0);
     });
     std::thread state([&] {
         while (!go) std::this_thread::yield();
