@@ -43,13 +43,15 @@ class EBUMM6 {
     static constexpr int kLraCapacity = 3600;
 
     // Sets filters, detectors and followers up for sampleRate (Hz), allocates the two rings (400 ms and
-    // 3 s), the integrator store and the loudness-range arrays, then resets. A non-finite or
-    // non-positive rate counts as 44100 Hz. Returns false if an allocation failed; the engine then
-    // measures nothing until a later Init succeeds.
+    // 3 s), the integrator store and the loudness-range arrays, writing every byte of them (arrays of
+    // the sizes an earlier Init left are kept), then resets. A non-finite or non-positive rate counts
+    // as 44100 Hz. Returns false if an allocation failed; the engine then measures nothing until a
+    // later Init succeeds.
     bool Init(double sampleRate);
 
-    // Clears every measurement: maxima, held peaks, both windows (ring, sum, fill, so the momentary and
-    // short-term values are "not yet valid" again), the integrator and the loudness range. Keeps
+    // Clears every measurement: maxima, held peaks, both windows (sum, fill, so the momentary and
+    // short-term values are "not yet valid" again), the integrator and the loudness range, in the same
+    // time at any rate, as no array is cleared (RMS_MS.h, RMSInt.h, LRA.h). Keeps
     // coefficients, window lengths, the table choice and the signal history (the K-weighting filters
     // and the true-peak interpolators), which goes on with the audio: a reset in the middle of a
     // programme shows neither a step from silence nor the filters settling. Filters and interpolators

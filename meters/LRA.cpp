@@ -9,10 +9,15 @@
 
 bool LRA::Init(int maxBlocks) {
     mCapacity = maxBlocks < 1 ? 1 : maxBlocks;
-    // Zeroed here, on the thread that initialises, so that the audio thread never takes the page
-    // faults of touching the store for the first time.
-    mSorted.reset(new (std::nothrow) double[mCapacity]());
-    mSortedLufs.reset(new (std::nothrow) double[mCapacity]());
+    if (!mSorted || !mSortedLufs || mAllocated != mCapacity) {
+        mSorted.reset();
+        mSortedLufs.reset();
+        // Zeroed here, on the thread that initialises, so that the audio thread never takes the page
+        // faults of touching the store for the first time.
+        mSorted.reset(new (std::nothrow) double[mCapacity]());
+        mSortedLufs.reset(new (std::nothrow) double[mCapacity]());
+        mAllocated = mCapacity;
+    }
     mAbsoluteGateLufs = -70.0;
     mRelativeGateLu = -20.0;
     mLowPercentile = 10.0;

@@ -14,8 +14,14 @@
 // never subtract one sum from another. Each sum carries only its own double rounding (relative error
 // below 1e-9 for 2^32 blocks).
 //
-// Owns its arrays (allocated in Init only). Threads: audio thread under the plug-in mutex, or during
-// construction. Add and the queries allocate nothing and take no logarithm.
+// A reset costs the same however many bins there are: every tree node carries the generation it was
+// last written in, and a node of an older generation reads as empty (count 0, sum 0.0) until Add
+// writes it again, starting from 0 as a zeroed node would. Reset only moves the generation on; once in
+// 2^32 resets the generations wrap and that one reset empties every node.
+//
+// Owns its arrays (allocated in Init only, every byte written there). Threads: audio thread under the
+// plug-in mutex, or during construction. Reset, Add and the queries allocate nothing, take no
+// logarithm and touch no memory Init did not.
 
 #include <cstdint>
 #include <memory>
@@ -27,10 +33,12 @@ class LoudnessHistogram {
     // Blocks counted at most; after that Add ignores blocks (over 13 years of 100 ms blocks).
     static constexpr std::int64_t kMaxBlocks = 0xFFFFFFFFll;
 
-    // Allocates `bins` bins (at least 1) of counts and, if withSums, of sums; then Reset. Returns false
-    // if an allocation failed; the histogram then holds nothing and every query gives 0.
+    // Allocates `bins` bins (at least 1) of counts and, if withSums, of sums, all zeroed; then Reset.
+    // Arrays of that size from an earlier Init are kept as they are. Returns false if an allocation
+    // failed; the histogram then holds nothing and every query gives 0.
     bool Init(int bins, bool withSums);
 
+    // Empties every bin, in constant time.
     void Reset();
 
     // Bin of a loudness: clamped to [0, bins - 1]; NaN gives 0.
@@ -56,12 +64,24 @@ class LoudnessHistogram {
     // Bytes allocated by Init.
     std::int64_t Bytes() const;
 
+    // For tests of the wrap: the generation the bins are in, and a jump to a later one, which leaves
+    // the histogram as the resets in between would (empty, nodes as they were written). A generation
+    // not above the current one changes nothing.
+    std::uint32_t Generation() const { return mGeneration; }
+    void SkipToGeneration(std::uint32_t generation);
+
   private:
     int Node(int bin) const { return mBins - bin; }  // 1-based tree index of a bin, loudest first
+    // Tree entry i (0-based), as it reads in the current generation.
+    bool Current(int i) const { return mGenerations[i] == mGeneration; }
+    std::uint32_t CountAt(int i) const { return Current(i) ? mCounts[i] : 0u; }
+    void Clear();
 
-    std::unique_ptr<std::uint32_t[]> mCounts;  // Fenwick tree, mBins entries
-    std::unique_ptr<double[]> mSums;           // Fenwick tree, mBins entries, or absent
+    std::unique_ptr<std::uint32_t[]> mCounts;       // Fenwick tree, mBins entries
+    std::unique_ptr<double[]> mSums;                // Fenwick tree, mBins entries, or absent
+    std::unique_ptr<std::uint32_t[]> mGenerations;  // generation each tree entry was last written in
     int mBins = 0;
     int mTopStep = 0;  // largest power of two <= mBins
     std::int64_t mTotal = 0;
+    std::uint32_t mGeneration = 0;
 };

@@ -6,10 +6,15 @@
 
 bool RMSInt::Init(int capacity) {
     mCapacity = capacity < 1 ? 1 : capacity;
-    // Zeroed here, on the thread that initialises, so that the audio thread's first hour never
-    // takes the page faults of touching the stores for the first time.
-    mStore.reset(new (std::nothrow) double[mCapacity]());
-    mStoreLufs.reset(new (std::nothrow) double[mCapacity]());
+    if (!mStore || !mStoreLufs || mAllocated != mCapacity) {
+        mStore.reset();
+        mStoreLufs.reset();
+        // Zeroed here, on the thread that initialises, so that the audio thread's first hour never
+        // takes the page faults of touching the stores for the first time.
+        mStore.reset(new (std::nothrow) double[mCapacity]());
+        mStoreLufs.reset(new (std::nothrow) double[mCapacity]());
+        mAllocated = mCapacity;
+    }
     const bool ok = mHistogram.Init(kHistogramBins, true) && mStore && mStoreLufs;
     if (!ok) mCapacity = 0;
     mAbsoluteGateLufs = -70.0;

@@ -26,7 +26,13 @@ bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double
     mMaxWindowMs = maxWindowMs;
 
     mCapacity = meters::TruncToCount((maxWindowMs * 0.001) * mFs, 1, meters::kMaxRingSamples);
-    mRing.reset(new (std::nothrow) double[mCapacity]);
+    if (!mRing || mAllocated != mCapacity) {
+        mRing.reset();
+        // Zeroed here, on the thread that initialises, so that the audio thread never takes the page
+        // faults of touching the ring for the first time.
+        mRing.reset(new (std::nothrow) double[mCapacity]());
+        mAllocated = mRing ? mCapacity : 0;
+    }
     if (!mRing) mCapacity = 0;
 
     mWindowMs = minWindowMs;
@@ -53,7 +59,6 @@ void RMSMM6::SetWindow(double windowMs) {
 }
 
 void RMSMM6::Reset() {
-    for (int i = 0; i < mCapacity; ++i) mRing[i] = 0.0;
     mWriteIndex = 0;
     mFull = 0;
     mReady = 0;
@@ -178,18 +183,23 @@ void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned se
         if (samplePeak > peakMax) peakMax = samplePeak;
 
         sum += p;
-        outgoing = ring[writeIndex];
-        ring[writeIndex] = p;
         integratedSum += p;
         integratedCount += 1;
-        writeIndex += 1;
         hopCounter += 1;
         ready = 0;
-        if (writeIndex >= length) {
+        if (full == 1) {
+            outgoing = ring[writeIndex];
+            ring[writeIndex] = p;
+            writeIndex += 1;
+            if (writeIndex >= length) writeIndex = 0;
+        } else {
+            // Filling: nothing leaves the window, and no slot of an earlier fill is read.
+            outgoing = 0.0;
+            ring[writeIndex] = p;
+            writeIndex += 1;
+            if (writeIndex < length) continue;
             writeIndex = 0;
             full = 1;
-        } else if (full != 1) {
-            continue;
         }
         const double d = sum - outgoing;
         sum = d > 0.0 ? d : 0.0;
@@ -234,7 +244,7 @@ int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
     if (mSamplePeak > mPeakMax) mPeakMax = mSamplePeak;
 
     mWindowSum += p;
-    mOutgoing = mRing[mWriteIndex];
+    mOutgoing = mFull == 1 ? mRing[mWriteIndex] : 0.0;
     mRing[mWriteIndex] = p;
     mIntegratedSum += p;
     mIntegratedCount += 1;

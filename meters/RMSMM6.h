@@ -11,8 +11,10 @@
 // 2 "Right" slot 2; 3 "4 Channel" slots 1-4; 4 "6 Channel" slots 1-6; any other value selects none.
 //
 // Threads: everything runs on the audio thread under the plug-in mutex, or during construction.
-// Init allocates the ring for the longest window; SetWindow, Reset, Process_M and Process never
-// allocate, lock or take a logarithm. GetCrestVal_db takes logarithms (refresh points only).
+// Init allocates the ring for the longest window (and writes all of it); SetWindow, Reset, Process_M
+// and Process never allocate, lock or take a logarithm. Reset and SetWindow cost the same at any rate
+// and window: until the window is full the power leaving it is 0.0 and the ring is not read, so no
+// power from before a reset is ever read again. GetCrestVal_db takes logarithms (refresh points only).
 // Non-finite samples never cause undefined behaviour; Reset restores correct measuring.
 
 #include <cstdint>
@@ -25,19 +27,19 @@ class RMSMM6 {
   public:
     static constexpr int kSlots = 6;
 
-    // fs, window limits (ms) and overlap; allocates the ring for maxWindowMs; active window =
-    // minWindowMs; offsets 0; then Reset. The plug-in passes 10.0, 3000.0, 0.75 and the host rate.
-    // A non-finite or non-positive rate counts as 44100 Hz; an overlap outside [0, 1] is clamped into
-    // it (NaN counts as 0). Returns false if the ring could not be
-    // allocated; Process then measures nothing until a later Init succeeds.
+    // fs, window limits (ms) and overlap; allocates the ring for maxWindowMs (keeps the ring of an
+    // earlier Init of the same size); active window = minWindowMs; offsets 0; then Reset. The plug-in
+    // passes 10.0, 3000.0, 0.75 and the host rate. A non-finite or non-positive rate counts as
+    // 44100 Hz; an overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the
+    // ring could not be allocated; Process then measures nothing until a later Init succeeds.
     bool Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate);
 
     // Takes windowMs if it differs from the active window and lies within [min, max] (inclusive), then
     // resets. Otherwise (equal, out of range, NaN) does nothing at all.
     void SetWindow(double windowMs);
 
-    // Clears every measurement: maxima, held peaks, the window (ring, sum, fill: no windowed result
-    // until it is full again) and the integration. Keeps configuration, window length, overlap, offsets
+    // Clears every measurement: maxima, held peaks, the window (sum, fill: no windowed result until
+    // it is full again) and the integration. Keeps configuration, window length, overlap, offsets
     // and the true-peak interpolators' history, which goes on with the audio so that a reset in the
     // middle of a programme shows the interpolators no step from silence.
     void Reset();
@@ -109,8 +111,9 @@ class RMSMM6 {
     // MeasureFrame for frames from .. from + n - 1 of the slot arrays.
     void MeasureRun(const double* const* slots, int from, int n, unsigned selected);
 
-    std::unique_ptr<double[]> mRing;
-    int mCapacity = 0;
+    std::unique_ptr<double[]> mRing;  // read only where the current fill of the window wrote
+    int mCapacity = 0;                // 0 when Init failed
+    int mAllocated = 0;               // doubles the ring was allocated for
     int mWriteIndex = 0;
     int mHopCounter = 0;
     double mWindowSum = 0.0;

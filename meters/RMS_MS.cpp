@@ -7,14 +7,19 @@
 bool RMS_MS::Init(int windowLength, double overlap) {
     mWindowLength = windowLength < 1 ? 1 : windowLength;
     mOverlap = meters::UsableOverlap(overlap);
-    mRing.reset(new (std::nothrow) double[mWindowLength]);
+    if (!mRing || mAllocated != mWindowLength) {
+        mRing.reset();
+        // Zeroed here, on the thread that initialises, so that the audio thread never takes the page
+        // faults of touching the ring for the first time.
+        mRing.reset(new (std::nothrow) double[mWindowLength]());
+        mAllocated = mRing ? mWindowLength : 0;
+    }
     if (!mRing) mWindowLength = 0;
     Reset();
     return mRing != nullptr;
 }
 
 void RMS_MS::Reset() {
-    for (int i = 0; i < mWindowLength; ++i) mRing[i] = 0.0;
     mWriteIndex = 0;
     mWindowSum = 0.0;
     mOutgoing = 0.0;
@@ -44,15 +49,20 @@ int RMS_MS::ProcessRun(const double* p, int n, double* results) {
     for (int i = 0; i < n; ++i) {
         ready = 0;
         sum += p[i];
-        outgoing = ring[writeIndex];
-        ring[writeIndex] = p[i];
-        writeIndex += 1;
         hopCounter += 1;
-        if (writeIndex == length) {
+        if (full == 1) {
+            outgoing = ring[writeIndex];
+            ring[writeIndex] = p[i];
+            writeIndex += 1;
+            if (writeIndex == length) writeIndex = 0;
+        } else {
+            // Filling: nothing leaves the window, and no slot of an earlier fill is read.
+            outgoing = 0.0;
+            ring[writeIndex] = p[i];
+            writeIndex += 1;
+            if (writeIndex != length) continue;
             writeIndex = 0;
             full = 1;
-        } else if (full != 1) {
-            continue;
         }
         const double d = sum - outgoing;
         sum = d > 0.0 ? d : 0.0;

@@ -9,19 +9,26 @@
 // largest result when the peak falls on a result. Results are linear mean squares (full-scale sine in one
 // slot = 0.5).
 //
-// Owns its ring (allocated in Init only). Threads: audio thread under the plug-in mutex, or during
-// construction; Process allocates nothing. The display feed writes the two read-out levels.
+// Until the ring is full, the power leaving the window is 0.0 and the ring is not read, so a slot is
+// only ever read after this fill wrote it: a reset needs to clear no slot and costs the same at any
+// window length, and the values are those of a ring zeroed at every reset.
+//
+// Owns its ring (allocated in Init only, every byte written there). Threads: audio thread under the
+// plug-in mutex, or during construction; Process allocates nothing. The display feed writes the two
+// read-out levels.
 
 #include <memory>
 
 class RMS_MS {
   public:
-    // Allocates a ring of windowLength doubles (at least 1) filled with 0.0 and clears every running
-    // value. An overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the ring
-    // could not be allocated; Process then does nothing.
+    // Allocates a ring of windowLength doubles (at least 1) filled with 0.0, or keeps the ring of an
+    // earlier Init of the same length, and clears every running value. An overlap outside [0, 1] is
+    // clamped into it (NaN counts as 0). Returns false if the ring could not be allocated; Process then
+    // does nothing.
     bool Init(int windowLength, double overlap);
 
-    // Zeroes the ring and every running value; read-out levels -144.0. Keeps length and overlap.
+    // Empties the window (fill, sum, hop) and clears every running value; read-out levels -144.0.
+    // Keeps length and overlap. Constant time: the ring's old powers are never read again.
     void Reset();
 
     // Per-sample step. Returns 1 when a new result was produced at this sample (also left in mReady).
@@ -52,7 +59,7 @@ class RMS_MS {
         if (mWindowLength == 0) return 0;  // no ring: Init failed or never ran
 
         mWindowSum += p;
-        mOutgoing = mRing[mWriteIndex];
+        mOutgoing = mFull == 1 ? mRing[mWriteIndex] : 0.0;
         mRing[mWriteIndex] = p;
         mWriteIndex += 1;
         mHopCounter += 1;
@@ -98,8 +105,9 @@ class RMS_MS {
     int mReady = 0;                 // 1 only for the sample that produced a result
 
   private:
-    std::unique_ptr<double[]> mRing;
-    int mWindowLength = 0;
+    std::unique_ptr<double[]> mRing;  // read only where this fill of the window wrote
+    int mWindowLength = 0;            // 0 when Init failed
+    int mAllocated = 0;               // doubles the ring was allocated for
     double mOverlap = 0.0;
     int mWriteIndex = 0;
     double mWindowSum = 0.0;  // kept incrementally, never negative

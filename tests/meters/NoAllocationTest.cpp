@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "meters/EBUMM6.h"
 #include "meters/LRA.h"
@@ -166,6 +168,95 @@ TEST(NoAllocation, InitWritesEveryArrayItAllocates) {
                 untouched += gPoisoned[b].at[i] == 0xA5 ? 1 : 0;
             EXPECT_EQ(untouched, 0u) << c.name << ": array " << b << " of " << gPoisoned[b].size << " bytes";
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The arrays the last recorded Init allocated, as they are now.
+std::vector<std::vector<unsigned char>> Snapshot() {
+    std::vector<std::vector<unsigned char>> s;
+    for (int b = 0; b < gPoisonedCount; ++b)
+        s.emplace_back(gPoisoned[b].at, gPoisoned[b].at + gPoisoned[b].size);
+    return s;
+}
+
+std::size_t BytesChangedSince(const std::vector<std::vector<unsigned char>>& before) {
+    std::size_t changed = 0;
+    for (int b = 0; b < gPoisonedCount; ++b)
+        for (std::size_t i = 0; i < gPoisoned[b].size; ++i)
+            changed += gPoisoned[b].at[i] != before[b][i] ? 1 : 0;
+    return changed;
+}
+
+// A reset or a window change in the middle of a programme writes none of the arrays an engine's Init
+// sized by the rate (rings) or by the programme's length (stores, histograms): it costs the audio
+// thread the same at 384 kHz as at 48 kHz, however long the programme ran.
+TEST(NoAllocation, ResetsAndWindowChangesWriteNoneOfTheArrays) {
+    for (double rate : {48000.0, 384000.0}) {
+        auto ebu = std::make_unique<EBUMM6>();
+        gPoisonedCount = 0;
+        gPoisoning = true;
+        const bool ebuReady = ebu->Init(rate);
+        gPoisoning = false;
+        ASSERT_TRUE(ebuReady);
+        for (long n = 0; n < static_cast<long>(4.0 * rate); ++n) {
+            const double x = testsig::Sine(0.5, 997.0, rate, n);
+            ebu->Process_M(x, -x, x, x, x, x, 3);
+            ebu->Process(x, -x, x, x, x, x, 3, 1);
+        }
+        ASSERT_GT(ebu->mLra.mCount, 0);
+        std::vector<std::vector<unsigned char>> before = Snapshot();
+        ebu->Reset();
+        EXPECT_EQ(BytesChangedSince(before), 0u) << "EBU engine at " << rate << " Hz";
+
+        auto rms = std::make_unique<RMSMM6>();
+        gPoisonedCount = 0;
+        gPoisoning = true;
+        const bool rmsReady = rms->Init(10.0, 3000.0, 0.75, rate);
+        gPoisoning = false;
+        ASSERT_TRUE(rmsReady);
+        rms->SetWindow(3000.0);
+        for (long n = 0; n < static_cast<long>(3.5 * rate); ++n) {
+            const double x = testsig::Sine(0.5, 997.0, rate, n);
+            rms->Process(x, -x, x, x, x, x, 1.0, 4);
+        }
+        ASSERT_EQ(rms->mFull, 1);
+        before = Snapshot();
+        rms->Reset();
+        rms->SetWindow(10.0);
+        rms->SetWindow(3000.0);
+        EXPECT_EQ(BytesChangedSince(before), 0u) << "RMS engine at " << rate << " Hz";
+    }
+}
+
+// The plug-in sets its engines up at 44.1 kHz when it is made and again at the host's rate: the second
+// Init writes every array it allocates (so the audio thread never touches a page first) and an Init at
+// the rate the engine already has allocates nothing.
+TEST(NoAllocation, InitAtANewRateWritesItsArraysAndAtTheSameRateAllocatesNothing) {
+    EBUMM6 ebu;
+    RMSMM6 rms;
+    ASSERT_TRUE(ebu.Init(44100.0));
+    ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, 44100.0));
+    for (double rate : {48000.0, 96000.0, 44100.0}) {
+        gPoisonedCount = 0;
+        gPoisoning = true;
+        const bool ok = ebu.Init(rate) && rms.Init(10.0, 3000.0, 0.75, rate);
+        gPoisoning = false;
+        ASSERT_TRUE(ok) << rate;
+        EXPECT_EQ(gPoisonedCount, 3) << rate << " Hz: two windows' rings and the RMS ring, nothing else";
+        for (int b = 0; b < gPoisonedCount; ++b) {
+            std::size_t untouched = 0;
+            for (std::size_t i = 0; i < gPoisoned[b].size; ++i)
+                untouched += gPoisoned[b].at[i] == 0xA5 ? 1 : 0;
+            EXPECT_EQ(untouched, 0u) << rate << " Hz: array " << b << " of " << gPoisoned[b].size << " bytes";
+        }
+        const long before = gAllocations.load();
+        ASSERT_TRUE(ebu.Init(rate));
+        ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, rate));
+        EXPECT_EQ(gAllocations.load() - before, 0) << rate;
     }
 }
 
