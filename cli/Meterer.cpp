@@ -69,6 +69,18 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
         if (!session->setParameter(index, value, error)) return false;
     if (job.onStart && !job.onStart(*session, error)) return false;
+    // From here the job's end is reached on every way out, a failure too, so that nothing its start began
+    // (a window served by another thread) outlives the session.
+    struct JobEnd {
+        const MeterJob& job;
+        MeteringSession& session;
+        bool reached = false;
+        void reach() {
+            if (!reached && job.onEnd) job.onEnd(session);
+            reached = true;
+        }
+        ~JobEnd() { reach(); }
+    } jobEnd{job, *session};
 
     TimelineWriter timeline;
     const bool withTimeline = !options.timelinePath.empty();
@@ -141,7 +153,7 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     report.readouts = session->readouts();
     report.measurements = session->measurements();
     report.hasResults = true;
-    if (job.onEnd) job.onEnd(*session);
+    jobEnd.reach();
 
     // The programme is measured: an output that fails now (a full disk) is reported beside the results,
     // never in place of them.

@@ -27,7 +27,8 @@ struct MeterJob {
     bool keepHistory = false;  // keep the outputs after every publish in the report (for a plot)
     // Optional: called once the settings are applied (false with the error fails the job), after every
     // host block with the frames metered so far (false ends the run there, as if the programme ended),
-    // and once the results are read. Same thread as the metering.
+    // and once the results are read (or the run failed after onStart succeeded). Same thread as the
+    // metering.
     std::function<bool(MeteringSession&, std::string& error)> onStart = nullptr;
     std::function<bool(MeteringSession&, std::int64_t framesDone, int sampleRate)> afterBlock = nullptr;
     std::function<void(MeteringSession&)> onEnd = nullptr;

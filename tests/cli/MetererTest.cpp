@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -175,6 +176,80 @@ TEST_F(HostRun, AReportThatCannotBeWrittenIsAFailure) {
     };
     EXPECT_EQ(runQuenlix(4, argv, unwritable, e, make, false), kExitSomeFailed);
     EXPECT_NE(e.str().find("cannot write the report"), std::string::npos) << e.str();
+}
+
+// A programme of `frames` frames that says it has `announced`, whose read fails once `failAt` frames are
+// read (-1: never).
+class ScriptedSource final : public AudioSource {
+  public:
+    ScriptedSource(std::int64_t frames, std::int64_t announced, std::int64_t failAt)
+        : mFrames(frames), mAnnounced(announced), mFailAt(failAt) {}
+    int channels() const override { return 1; }
+    int sampleRate() const override { return 48000; }
+    std::int64_t frames() const override { return mAnnounced; }
+    std::int64_t read(float* interleaved, std::int64_t maxFrames, std::string& error) override {
+        if (mFailAt >= 0 && mRead >= mFailAt) {
+            error = "read failed";
+            return -1;
+        }
+        std::int64_t n = std::min(maxFrames, mFrames - mRead);
+        if (mFailAt >= 0) n = std::min(n, mFailAt - mRead);
+        std::fill(interleaved, interleaved + n, 0.25f);
+        mRead += n;
+        return n;
+    }
+
+  private:
+    std::int64_t mFrames, mAnnounced, mFailAt, mRead = 0;
+};
+
+// What a job's start began (the view's window, served by another thread) is ended on every way out once the
+// start succeeded, before the session goes: a failure as well as the end of the programme.
+TEST(MeterJobEnd, IsReachedOnceOnEveryWayOutAfterAStart) {
+    struct Case {
+        const char* what;
+        std::int64_t frames, announced, failAt;
+        bool startOk;
+        std::int64_t stopAfter;  // afterBlock ends the run once this many frames are done (-1: never)
+        bool ok;
+        int ends;
+    };
+    const Case cases[] = {
+        {"the programme's end", 200000, 200000, -1, true, -1, true, 1},
+        {"a stop after a block", 200000, 200000, -1, true, 4096, true, 1},
+        {"a read failure", 200000, 200000, 70000, true, -1, false, 1},
+        {"a programme shorter than announced", 1000, 200000, -1, true, -1, false, 1},
+        {"no audio frames", 0, 0, -1, true, -1, false, 1},
+        {"a failed start", 200000, 200000, -1, false, -1, false, 0},
+    };
+    for (const Case& k : cases) {
+        test::FakeLog log;
+        test::FakeFactory factory(log);
+        Options options;
+        std::ostringstream sink;
+        Progress progress(sink, false, 1);
+        int ends = 0;
+        MeterJob job;
+        job.name = k.what;
+        job.open = [&k](std::string&) -> std::unique_ptr<AudioSource> {
+            return std::make_unique<ScriptedSource>(k.frames, k.announced, k.failAt);
+        };
+        job.onStart = [&k](MeteringSession&, std::string& error) {
+            if (!k.startOk) error = "no window";
+            return k.startOk;
+        };
+        job.afterBlock = [&k](MeteringSession&, std::int64_t done, int) {
+            return k.stopAfter < 0 || done < k.stopAfter;
+        };
+        job.onEnd = [&ends, &k](MeteringSession& session) {
+            ++ends;
+            // Still usable: the session is let go only after its job's end.
+            EXPECT_EQ(session.version(), "1.3.0") << k.what;
+        };
+        FileReport report = meterOne(job, 0, factory, options, nullptr, progress);
+        EXPECT_EQ(report.ok, k.ok) << k.what << ": " << report.error;
+        EXPECT_EQ(ends, k.ends) << k.what;
+    }
 }
 
 TEST(ProgressLine, ShowsAllFilesTogetherWhenSeveralRun) {
