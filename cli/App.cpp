@@ -69,9 +69,7 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         demo.keepHistory = !options.plotPath.empty();
         jobs.push_back(std::move(demo));
     } else {
-        for (const std::string& file : options.files)
-            jobs.push_back(options.command == Command::View ? viewJob(file, options)
-                                                            : programmeJob(file, options));
+        for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
     }
 
     std::string error;
@@ -88,7 +86,9 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
     const int programmes = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
     Progress progress(err, terminal && !options.quiet, programmes);
-    std::vector<FileReport> reports = meterAll(jobs, *factory, options, applied, progress);
+    std::vector<FileReport> reports = options.command == Command::View
+                                          ? meterInView(jobs.front(), *factory, options, applied, progress)
+                                          : meterAll(jobs, *factory, options, applied, progress);
     if (options.album)
         meterAlbum(options.files, reports, *factory, options, applied, progress,
                    static_cast<int>(jobs.size()));

@@ -1,60 +1,163 @@
 #include "cli/View.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
-#include <memory>
+#include <mutex>
 #include <thread>
 #include <utility>
 
-#include "cli/Delivery.h"
+#include "cli/Meterer.h"
 
 namespace quenlix::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The stop signal received while metering (SIGINT, SIGTERM), or 0. Written by the handler only.
-volatile std::sig_atomic_t gStopSignal = 0;
+// The stop signal received while metering (SIGINT, SIGTERM), or 0. Written by the handler only; read by the
+// metering thread after every block and by the main thread before every tick.
+std::atomic<int> gStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 extern "C" void onStopSignal(int signo) {
-    gStopSignal = signo;
+    gStopSignal.store(signo, std::memory_order_relaxed);
 }
 
 // The editor's own frame rate: its window is redrawn (and its input taken) on every tick.
 constexpr std::chrono::microseconds kTickPeriod{40000};
 
-// When the next block may be metered and the window next ticks; one per run.
-struct Pace {
+// Why the run ended before the programme did; the first reason found holds.
+enum class Stop : int { None, Interrupted, Terminated, WindowClosed, ConnectionLost };
+
+std::string stopText(Stop why) {
+    switch (why) {
+        case Stop::Interrupted:
+            return "interrupted by SIGINT";
+        case Stop::Terminated:
+            return "ended by SIGTERM";
+        case Stop::WindowClosed:
+            return "the window was closed";
+        case Stop::ConnectionLost:
+            return "the X connection was lost";
+        case Stop::None:
+            break;
+    }
+    return {};
+}
+
+// What the metering thread and the main thread share for one run. Per block the metering thread only reads
+// `stop`; it takes the mutex twice a run, to hand the session's window to the main thread to open and to
+// close, and waits then for nothing but that.
+struct ViewLink {
+    enum class Ask { Nothing, Open, Close };
+
     double speed = 1.0;
-    Clock::time_point start;
-    Clock::time_point nextTick;
-    std::string stopReason;  // why the run ended before the programme did
+    Clock::time_point start;  // when the first block was due (metering thread)
+    std::atomic<int> stop{static_cast<int>(Stop::None)};
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    Ask ask = Ask::Nothing;
+    MeteringSession* session = nullptr;
+    bool answered = false;
+    bool opened = false;
+    std::string error;
+    bool finished = false;  // the metering thread is done and touches no session any more
+
+    void stopFor(Stop why) {
+        int none = static_cast<int>(Stop::None);
+        stop.compare_exchange_strong(none, static_cast<int>(why));
+    }
+    Stop stopped() const { return static_cast<Stop>(stop.load()); }
+    // A caught signal, seen by either thread, stops the run.
+    void takeSignal() {
+        if (const int signo = gStopSignal.load(std::memory_order_relaxed); signo != 0)
+            stopFor(signo == SIGINT ? Stop::Interrupted : Stop::Terminated);
+    }
+
+    // Metering thread: has the main thread open or close the window of `s` and waits until it has.
+    bool askMain(Ask what, MeteringSession& s, std::string& whyNot) {
+        std::unique_lock<std::mutex> lock(mutex);
+        ask = what;
+        session = &s;
+        answered = false;
+        changed.notify_all();
+        changed.wait(lock, [this] { return answered; });
+        whyNot = error;
+        return opened;
+    }
+
+    void finish() {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+        changed.notify_all();
+    }
 };
 
-// Waits until `framesDone` frames are due at the chosen pace, ticking the window on time meanwhile. False
-// as soon as the user asked to close the window.
-bool keepPace(Pace& pace, MeteringSession& session, std::int64_t framesDone, int sampleRate) {
-    const auto due = pace.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                                      static_cast<double>(framesDone) / sampleRate / pace.speed));
+// Metering thread: waits until `framesDone` frames are due at the chosen pace. False as soon as the run is
+// to stop. Wakes at least once a tick period, so a stop is seen within one also at a slow pace.
+bool keepPace(ViewLink& link, std::int64_t framesDone, int sampleRate) {
+    const auto due = link.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                      static_cast<double>(framesDone) / sampleRate / link.speed));
     for (;;) {
-        if (const int signo = gStopSignal; signo != 0) {
-            pace.stopReason = signo == SIGINT ? "interrupted by SIGINT" : "ended by SIGTERM";
-            return false;
-        }
-        Clock::time_point now = Clock::now();
-        if (now >= pace.nextTick) {
-            session.tickWindow();
-            if (session.windowCloseRequested()) {
-                pace.stopReason =
-                    session.windowConnectionLost() ? "the X connection was lost" : "the window was closed";
-                return false;
-            }
-            // A late tick is not made up for: the next one follows a whole period later.
-            pace.nextTick = std::max(pace.nextTick + kTickPeriod, now);
-        }
+        link.takeSignal();
+        if (link.stopped() != Stop::None) return false;
+        const Clock::time_point now = Clock::now();
         if (now >= due) return true;
-        std::this_thread::sleep_until(std::min(due, pace.nextTick));
+        std::this_thread::sleep_until(std::min(due, now + kTickPeriod));
+    }
+}
+
+// Main thread: opens, ticks and closes the window as the metering thread asks, until it has finished. The
+// window stops ticking once the run is to stop, as the metering does.
+void serveWindow(ViewLink& link) {
+    std::unique_lock<std::mutex> lock(link.mutex);
+    MeteringSession* window = nullptr;  // the session whose window is open
+    Clock::time_point nextTick;
+    for (;;) {
+        if (link.ask != ViewLink::Ask::Nothing) {
+            const ViewLink::Ask ask = std::exchange(link.ask, ViewLink::Ask::Nothing);
+            MeteringSession* session = link.session;
+            lock.unlock();
+            std::string error;
+            bool opened = false;
+            if (ask == ViewLink::Ask::Open) {
+                opened = session->openWindow(error);
+                window = opened ? session : nullptr;
+                nextTick = Clock::now();
+            } else if (window != nullptr) {
+                window->closeWindow();
+                window = nullptr;
+            }
+            lock.lock();
+            link.opened = opened;
+            link.error = std::move(error);
+            link.answered = true;
+            link.changed.notify_all();
+            continue;
+        }
+        if (link.finished) return;
+        if (window == nullptr || link.stopped() != Stop::None) {
+            link.changed.wait(lock);
+            continue;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= nextTick) {
+            lock.unlock();
+            link.takeSignal();
+            if (link.stopped() == Stop::None) {
+                window->tickWindow();
+                if (window->windowCloseRequested())
+                    link.stopFor(window->windowConnectionLost() ? Stop::ConnectionLost : Stop::WindowClosed);
+            }
+            lock.lock();
+            // A late tick is not made up for: the next one follows a whole period later.
+            nextTick = std::max(nextTick + kTickPeriod, now);
+        }
+        link.changed.wait_until(lock, nextTick);
     }
 }
 
@@ -74,22 +177,36 @@ bool prepareView(SessionFactory& factory, std::ostream& err) {
     return true;
 }
 
-MeterJob viewJob(const std::string& file, const Options& options) {
-    MeterJob job = programmeJob(file, options);
-    auto pace = std::make_shared<Pace>();
-    pace->speed = options.speed;
-    job.onStart = [pace](MeteringSession& session, std::string& error) {
-        if (!session.openWindow(error)) return false;
-        pace->start = Clock::now();
-        pace->nextTick = pace->start;
+std::vector<FileReport> meterInView(const MeterJob& programme, SessionFactory& factory,
+                                    const Options& options, const std::vector<std::uint8_t>* state,
+                                    Progress& progress) {
+    ViewLink link;
+    link.speed = options.speed;
+    std::vector<MeterJob> jobs{programme};
+    MeterJob& job = jobs.front();
+    job.onStart = [&link](MeteringSession& session, std::string& error) {
+        if (!link.askMain(ViewLink::Ask::Open, session, error)) return false;
+        link.start = Clock::now();
         return true;
     };
-    job.afterBlock = [pace](MeteringSession& session, std::int64_t framesDone, int sampleRate) {
-        return keepPace(*pace, session, framesDone, sampleRate);
+    job.afterBlock = [&link](MeteringSession&, std::int64_t framesDone, int sampleRate) {
+        return keepPace(link, framesDone, sampleRate);
     };
-    job.onEnd = [](MeteringSession& session) { session.closeWindow(); };
-    job.stopReason = [pace] { return pace->stopReason; };
-    return job;
+    job.onEnd = [&link](MeteringSession& session) {
+        std::string ignored;
+        link.askMain(ViewLink::Ask::Close, session, ignored);
+    };
+    job.stopReason = [&link] { return stopText(link.stopped()); };
+
+    std::vector<FileReport> reports;
+    std::thread metering([&] {
+        reports = meterAll(jobs, factory, options, state, progress);
+        link.finish();
+    });
+    serveWindow(link);
+    // Everything metered is in the reports once the thread has ended.
+    metering.join();
+    return reports;
 }
 
 StopSignals::StopSignals() {
