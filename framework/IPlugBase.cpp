@@ -194,16 +194,20 @@ bool IPlugBase::MidiNoteName(int /*noteNumber*/, char* name) {
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
     Trace(TRACE_HERE, "%d:%f", paramIdx, normalizedValue);
-    WDL_MutexLock lock(&mMutex);
-    IParam* param = GetParam(paramIdx);
-    if (!param) return;
-    const double before = param->Value();
-    param->SetNormalized(normalizedValue);
-    // A value equal to the one in force is no change (a click on a field without a drag, a knob
-    // dragged back to where it was): the host hears nothing and the measurements go on.
-    if (param->Value() == before) return;
+    {
+        WDL_MutexLock lock(&mMutex);
+        IParam* param = GetParam(paramIdx);
+        if (!param) return;
+        const double before = param->Value();
+        param->SetNormalized(normalizedValue);
+        // A value equal to the one in force is no change (a click on a field without a drag, a knob
+        // dragged back to where it was): the host hears nothing and the measurements go on.
+        if (param->Value() == before) return;
+        OnParamChange(paramIdx);
+    }
+    // The host is told with the mutex released: a host may hand the value to its audio thread and
+    // wait for it, and that thread takes the mutex for every block.
     InformHostOfParamChange(paramIdx, normalizedValue);
-    OnParamChange(paramIdx);
 }
 
 // ---- Editor ----

@@ -97,8 +97,9 @@ class IPlugBase {
     virtual void PopupHostContextMenuForParam(int /*paramIdx*/, int /*x*/, int /*y*/) {}
 
     // A parameter change made in the editor: under the mutex, sets the parameter from the
-    // normalised value, tells the host, then calls OnParamChange. Invalid indices are ignored.
-    // Main thread.
+    // normalised value and calls OnParamChange; then, with the mutex released, tells the host.
+    // Invalid indices and a value equal to the one in force change nothing. Main thread, never
+    // with the mutex held (the host's functions may wait for its audio thread).
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
 
     // ---- Supplied by the host adapter ----

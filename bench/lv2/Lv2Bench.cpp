@@ -3,12 +3,21 @@
 // Figures: time per block of 64, 512 and 4096 frames of 48 kHz stereo noise, EBU R128 type, through
 // the LV2 module's run (loaded with lilv from the build tree, controls read and written every run)
 // and through the RTAS adapter's ProcessAudio (attach, driver, pass-through, under the plug-in mutex).
+// Settings changes: run() of 256 frames at 48, 192 and 384 kHz, RMS type, with the host moving the
+// window port every 16th block (change=1) or never (change=0), and the adapter's block while an editor
+// thread changes the type and the window as fast as it can; the counters give the mean and the worst
+// block, and for change=1 the mean and worst of the blocks that carried a change.
 
 #include <benchmark/benchmark.h>
 #include <lilv/lilv.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <random>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/Quenlix.h"
@@ -83,8 +92,123 @@ void BM_RtasProcessAudio(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
+// Wall time of one call in microseconds.
+template <typename F>
+double Microseconds(F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Mean and worst of a set of block times, as counters named prefix + "_mean_us" / "_worst_us".
+struct BlockTimes {
+    void Add(double us) {
+        sum += us;
+        worst = std::max(worst, us);
+        ++n;
+    }
+    void Report(benchmark::State& state, const char* prefix) const {
+        if (n == 0) return;
+        state.counters[std::string(prefix) + "_mean_us"] = sum / static_cast<double>(n);
+        state.counters[std::string(prefix) + "_worst_us"] = worst;
+    }
+    double sum = 0.0, worst = 0.0;
+    long n = 0;
+};
+
+void BM_Lv2RunSettingsChange(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    const bool change = state.range(1) != 0;
+    constexpr int n = 256;
+    LilvWorld* world = lilv_world_new();
+    LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUENLIX_LV2_BUNDLE "/");
+    lilv_world_load_bundle(world, bundle);
+    LilvNode* uri = lilv_new_uri(world, "urn:harbelwick:quenlix:stereo");
+    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
+    const LV2_Feature* features[] = {nullptr};
+    LilvInstance* instance = plugin ? lilv_plugin_instantiate(plugin, rate, features) : nullptr;
+    if (!instance) {
+        state.SkipWithError("the LV2 bundle did not load");
+        lilv_world_free(world);
+        return;
+    }
+    const uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
+    std::vector<float> controls(nPorts, 0.0f);
+    Noise noise;
+    for (uint32_t i = 0; i + 5 < nPorts; ++i) lilv_instance_connect_port(instance, i, &controls[i]);
+    controls[0] = 0.0f;  // "Type": RMS
+    controls[Quenlix::kRmsWindow] = 300.0f;
+    controls[nPorts - 6] = 1.0f;  // "Enabled"
+    for (int c = 0; c < 2; ++c) {
+        lilv_instance_connect_port(instance, nPorts - 4 + c, noise.in[c].data());
+        lilv_instance_connect_port(instance, nPorts - 2 + c, noise.out[c].data());
+    }
+    lilv_instance_activate(instance);
+    BlockTimes all, changed;
+    long block = 0;
+    for (auto _ : state) {
+        const bool now = change && block % 16 == 0;
+        if (now) controls[Quenlix::kRmsWindow] = controls[Quenlix::kRmsWindow] == 300.0f ? 400.0f : 300.0f;
+        const double us = Microseconds([&] { lilv_instance_run(instance, n); });
+        all.Add(us);
+        if (now) changed.Add(us);
+        ++block;
+    }
+    all.Report(state, "run");
+    changed.Report(state, "changed");
+    lilv_instance_deactivate(instance);
+    lilv_instance_free(instance);
+    lilv_node_free(uri);
+    lilv_node_free(bundle);
+    lilv_world_free(world);
+}
+
+// The adapter's block while the editor changes settings on a thread of its own (type and window in
+// turn, each change a reaction with the engines reset): the audio thread's wait for the editor shows
+// in the worst block.
+void BM_BlockWhileEditorChanges(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    constexpr int n = 256;
+    auto plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
+    plug->SetBlockSize(kMaxBlock);
+    plug->SetIO(2, 2);
+    plug->SetSampleRate(rate);
+    plug->Reset();
+    Noise noise;
+    float* in[2] = {noise.in[0].data(), noise.in[1].data()};
+    float* out[2] = {noise.out[0].data(), noise.out[1].data()};
+    std::atomic<bool> stop{false};
+    std::atomic<long> changes{0};
+    std::thread editor([&] {
+        for (long i = 0; !stop.load(); ++i) {
+            if (i % 2)
+                plug->SetParameterFromGUI(Quenlix::kType, static_cast<double>((i / 2) % 2));
+            else
+                plug->SetParameterFromGUI(Quenlix::kRmsWindow, (i / 2) % 2 ? 0.2 : 0.4);
+            changes.fetch_add(1);
+            std::this_thread::yield();
+        }
+    });
+    BlockTimes all;
+    for (auto _ : state) all.Add(Microseconds([&] { plug->ProcessAudio(in, out, n); }));
+    stop = true;
+    editor.join();
+    all.Report(state, "block");
+    state.counters["editor_changes"] = static_cast<double>(changes.load());
+}
+
 }  // namespace
 
+BENCHMARK(BM_Lv2RunSettingsChange)
+    ->ArgNames({"rate", "change"})
+    ->ArgsProduct({{48000, 192000, 384000}, {0, 1}})
+    ->Iterations(20000);
+BENCHMARK(BM_BlockWhileEditorChanges)
+    ->ArgName("rate")
+    ->Arg(48000)
+    ->Arg(192000)
+    ->Arg(384000)
+    ->Iterations(20000);
 BENCHMARK(BM_Lv2Run)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK(BM_RtasProcessAudio)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK_MAIN();

@@ -243,7 +243,15 @@ void IPlugLV2::BeginInformHostOfParamChange(int paramIdx) {
 
 void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/) {
     // "OUT:" parameters come from the audio thread and must never reach the UI's functions.
-    if (IsSetting(paramIdx)) mEditorSession.Write(paramIdx, static_cast<float>(GetParam(paramIdx)->Value()));
+    if (!IsSetting(paramIdx)) return;
+    // Read under the mutex (run() writes the settings a host moves on their ports), but written to the
+    // host without it: the host's write function may wait for its audio thread.
+    float value;
+    {
+        WDL_MutexLock lock(&mMutex);
+        value = static_cast<float>(GetParam(paramIdx)->Value());
+    }
+    mEditorSession.Write(paramIdx, value);
 }
 
 void IPlugLV2::EndInformHostOfParamChange(int paramIdx) {

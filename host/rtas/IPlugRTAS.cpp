@@ -109,13 +109,18 @@ void IPlugRTAS::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/
     const CPluginControl* control = mProcess->GetControl(index);
     if (!param || !control) return;
     int32_t value;
-    if (IsDiscreteParam(param)) {
-        value = DiscreteToControl(param->Int(), static_cast<int>(control->GetMinimum()),
-                                  static_cast<int>(control->GetMaximum()));
-    } else if (param->Type() == IParam::kTypeDouble) {
-        value = ContinuousToControl(param->Value(), control->GetMinimum(), control->GetMaximum());
-    } else {
-        return;
+    {
+        // The value is read under the mutex; the host is told without it (it may wait for its audio
+        // thread, which takes the mutex for every block).
+        WDL_MutexLock lock(&mMutex);
+        if (IsDiscreteParam(param)) {
+            value = DiscreteToControl(param->Int(), static_cast<int>(control->GetMinimum()),
+                                      static_cast<int>(control->GetMaximum()));
+        } else if (param->Type() == IParam::kTypeDouble) {
+            value = ContinuousToControl(param->Value(), control->GetMinimum(), control->GetMaximum());
+        } else {
+            return;
+        }
     }
     mProcess->SetControlValue(index, value);
 }
