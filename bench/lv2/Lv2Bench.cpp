@@ -39,48 +39,80 @@ struct Noise {
     std::vector<std::vector<float>> in, out;
 };
 
+// The stereo plug-in of the build's bundle loaded through lilv at `rate`, its controls, two channels
+// of noise in and two out connected; the transport port is left unconnected. Active while it lives.
+class StereoLv2 {
+  public:
+    explicit StereoLv2(double rate) {
+        mWorld = lilv_world_new();
+        mBundle = lilv_new_file_uri(mWorld, nullptr, QUENLIX_LV2_BUNDLE "/");
+        lilv_world_load_bundle(mWorld, mBundle);
+        mUri = lilv_new_uri(mWorld, "urn:harbelwick:quenlix:stereo");
+        const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), mUri);
+        const LV2_Feature* features[] = {nullptr};
+        mInstance = plugin ? lilv_plugin_instantiate(plugin, rate, features) : nullptr;
+        if (!mInstance) return;
+        const uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
+        controls.assign(nPorts, 0.0f);
+        // Controls first, then the transport, then 2 audio inputs and 2 outputs.
+        for (uint32_t i = 0; i + 5 < nPorts; ++i) lilv_instance_connect_port(mInstance, i, &controls[i]);
+        controls[nPorts - 6] = 1.0f;  // "Enabled"
+        for (int c = 0; c < 2; ++c) {
+            lilv_instance_connect_port(mInstance, nPorts - 4 + c, mNoise.in[c].data());
+            lilv_instance_connect_port(mInstance, nPorts - 2 + c, mNoise.out[c].data());
+        }
+        lilv_instance_activate(mInstance);
+    }
+    ~StereoLv2() {
+        if (mInstance) {
+            lilv_instance_deactivate(mInstance);
+            lilv_instance_free(mInstance);
+        }
+        lilv_node_free(mUri);
+        lilv_node_free(mBundle);
+        lilv_world_free(mWorld);
+    }
+    StereoLv2(const StereoLv2&) = delete;
+    StereoLv2& operator=(const StereoLv2&) = delete;
+
+    bool Loaded() const { return mInstance != nullptr; }
+    void Run(int frames) { lilv_instance_run(mInstance, static_cast<uint32_t>(frames)); }
+
+    std::vector<float> controls;  // one per port, indexed as the ports
+
+  private:
+    LilvWorld* mWorld = nullptr;
+    LilvNode* mBundle = nullptr;
+    LilvNode* mUri = nullptr;
+    LilvInstance* mInstance = nullptr;
+    Noise mNoise;
+};
+
+// The plug-in as the RTAS adapter holds it, stereo at `rate`, reset for it.
+std::unique_ptr<Quenlix> MakeAdapterPlug(double rate) {
+    auto plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
+    plug->SetBlockSize(kMaxBlock);
+    plug->SetIO(2, 2);
+    plug->SetSampleRate(rate);
+    plug->Reset();
+    return plug;
+}
+
 void BM_Lv2Run(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    LilvWorld* world = lilv_world_new();
-    LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUENLIX_LV2_BUNDLE "/");
-    lilv_world_load_bundle(world, bundle);
-    LilvNode* uri = lilv_new_uri(world, "urn:harbelwick:quenlix:stereo");
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-    const LV2_Feature* features[] = {nullptr};
-    LilvInstance* instance = plugin ? lilv_plugin_instantiate(plugin, kFs, features) : nullptr;
-    if (!instance) {
+    StereoLv2 lv2(kFs);
+    if (!lv2.Loaded()) {
         state.SkipWithError("the LV2 bundle did not load");
-        lilv_world_free(world);
         return;
     }
-    const uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
-    std::vector<float> controls(nPorts, 0.0f);
-    Noise noise;
-    // Controls first, then the transport (left unconnected), then 2 audio inputs and 2 outputs.
-    for (uint32_t i = 0; i + 5 < nPorts; ++i) lilv_instance_connect_port(instance, i, &controls[i]);
-    controls[0] = 1.0f;           // "Type": EBU R128
-    controls[nPorts - 6] = 1.0f;  // "Enabled"
-    for (int c = 0; c < 2; ++c) {
-        lilv_instance_connect_port(instance, nPorts - 4 + c, noise.in[c].data());
-        lilv_instance_connect_port(instance, nPorts - 2 + c, noise.out[c].data());
-    }
-    lilv_instance_activate(instance);
-    for (auto _ : state) lilv_instance_run(instance, static_cast<uint32_t>(n));
+    lv2.controls[0] = 1.0f;  // "Type": EBU R128
+    for (auto _ : state) lv2.Run(n);
     state.SetItemsProcessed(state.iterations() * n);
-    lilv_instance_deactivate(instance);
-    lilv_instance_free(instance);
-    lilv_node_free(uri);
-    lilv_node_free(bundle);
-    lilv_world_free(world);
 }
 
 void BM_RtasProcessAudio(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    auto plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
-    plug->SetBlockSize(kMaxBlock);
-    plug->SetIO(2, 2);
-    plug->SetSampleRate(kFs);
-    plug->Reset();
+    auto plug = MakeAdapterPlug(kFs);
     {
         WDL_MutexLock lock(plug->GetMutex());
         plug->GetParam(Quenlix::kType)->Set(1.0);
@@ -121,47 +153,26 @@ void BM_Lv2RunSettingsChange(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
     const bool change = state.range(1) != 0;
     constexpr int n = 256;
-    LilvWorld* world = lilv_world_new();
-    LilvNode* bundle = lilv_new_file_uri(world, nullptr, QUENLIX_LV2_BUNDLE "/");
-    lilv_world_load_bundle(world, bundle);
-    LilvNode* uri = lilv_new_uri(world, "urn:harbelwick:quenlix:stereo");
-    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-    const LV2_Feature* features[] = {nullptr};
-    LilvInstance* instance = plugin ? lilv_plugin_instantiate(plugin, rate, features) : nullptr;
-    if (!instance) {
+    StereoLv2 lv2(rate);
+    if (!lv2.Loaded()) {
         state.SkipWithError("the LV2 bundle did not load");
-        lilv_world_free(world);
         return;
     }
-    const uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
-    std::vector<float> controls(nPorts, 0.0f);
-    Noise noise;
-    for (uint32_t i = 0; i + 5 < nPorts; ++i) lilv_instance_connect_port(instance, i, &controls[i]);
-    controls[0] = 0.0f;  // "Type": RMS
-    controls[Quenlix::kRmsWindow] = 300.0f;
-    controls[nPorts - 6] = 1.0f;  // "Enabled"
-    for (int c = 0; c < 2; ++c) {
-        lilv_instance_connect_port(instance, nPorts - 4 + c, noise.in[c].data());
-        lilv_instance_connect_port(instance, nPorts - 2 + c, noise.out[c].data());
-    }
-    lilv_instance_activate(instance);
+    float& window = lv2.controls[Quenlix::kRmsWindow];
+    lv2.controls[0] = 0.0f;  // "Type": RMS
+    window = 300.0f;
     BlockTimes all, changed;
     long block = 0;
     for (auto _ : state) {
         const bool now = change && block % 16 == 0;
-        if (now) controls[Quenlix::kRmsWindow] = controls[Quenlix::kRmsWindow] == 300.0f ? 400.0f : 300.0f;
-        const double us = Microseconds([&] { lilv_instance_run(instance, n); });
+        if (now) window = window == 300.0f ? 400.0f : 300.0f;
+        const double us = Microseconds([&] { lv2.Run(n); });
         all.Add(us);
         if (now) changed.Add(us);
         ++block;
     }
     all.Report(state, "run");
     changed.Report(state, "changed");
-    lilv_instance_deactivate(instance);
-    lilv_instance_free(instance);
-    lilv_node_free(uri);
-    lilv_node_free(bundle);
-    lilv_world_free(world);
 }
 
 // The adapter's block while the editor changes settings on a thread of its own (type and window in
@@ -170,11 +181,7 @@ void BM_Lv2RunSettingsChange(benchmark::State& state) {
 void BM_BlockWhileEditorChanges(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
     constexpr int n = 256;
-    auto plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
-    plug->SetBlockSize(kMaxBlock);
-    plug->SetIO(2, 2);
-    plug->SetSampleRate(rate);
-    plug->Reset();
+    auto plug = MakeAdapterPlug(rate);
     Noise noise;
     float* in[2] = {noise.in[0].data(), noise.in[1].data()};
     float* out[2] = {noise.out[0].data(), noise.out[1].data()};
@@ -202,11 +209,7 @@ void BM_BlockWhileEditorChanges(benchmark::State& state) {
 // that returns at once), type and window in turn, so every change resets the engines and every other
 // one switches the editor between the RMS and EBU R128 controls.
 void BM_EditorSettingsChange(benchmark::State& state) {
-    auto plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
-    plug->SetBlockSize(kMaxBlock);
-    plug->SetIO(2, 2);
-    plug->SetSampleRate(static_cast<double>(state.range(0)));
-    plug->Reset();
+    auto plug = MakeAdapterPlug(static_cast<double>(state.range(0)));
     long i = 0;
     for (auto _ : state) {
         if (i % 2)
