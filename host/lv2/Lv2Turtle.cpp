@@ -9,6 +9,7 @@
 
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
+#include "host/lv2/Lv2PortGroups.h"
 #include "host/lv2/Lv2Ports.h"
 
 namespace lv2 {
@@ -21,6 +22,7 @@ const char* const kPrefixes =
     "@prefix log: <http://lv2plug.in/ns/ext/log#> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+    "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -62,10 +64,17 @@ std::string Value(const IParam* param, double v) {
     return Number(v);
 }
 
+// The unit label a host shows for parameter idx: the note's own, else the parameter's.
+std::string UnitLabel(const IPlugBase& plug, int idx, const BundleFiles& files) {
+    auto note = files.portNotes.find(idx);
+    if (note != files.portNotes.end() && !note->second.unitLabel.empty()) return note->second.unitLabel;
+    return plug.GetParam(idx)->GetLabelForHost();
+}
+
 // The unit of a parameter: "" (none), "units:..." or the URI of a unit of our own.
-std::string UnitOf(const IPlugBase& plug, const IParam* param) {
-    if (param->Type() != IParam::kTypeDouble) return "";
-    const std::string label = param->GetLabelForHost();
+std::string UnitOf(const IPlugBase& plug, int idx, const BundleFiles& files) {
+    if (plug.GetParam(idx)->Type() != IParam::kTypeDouble) return "";
+    const std::string label = UnitLabel(plug, idx, files);
     if (label.empty()) return "";
     auto it = kLv2Units.find(label);
     if (it != kLv2Units.end()) return it->second;
@@ -76,11 +85,11 @@ std::string UnitOf(const IPlugBase& plug, const IParam* param) {
     return "<" + UriBase(plug) + ":unit:" + word + ">";
 }
 
-void WriteOwnUnits(std::ostringstream& out, const IPlugBase& plug) {
+void WriteOwnUnits(std::ostringstream& out, const IPlugBase& plug, const BundleFiles& files) {
     std::map<std::string, std::string> own;  // URI -> label, each once
     for (int i = 0; i < plug.NParams(); ++i) {
-        const std::string unit = UnitOf(plug, plug.GetParam(i));
-        if (!unit.empty() && unit[0] == '<') own[unit] = plug.GetParam(i)->GetLabelForHost();
+        const std::string unit = UnitOf(plug, i, files);
+        if (!unit.empty() && unit[0] == '<') own[unit] = UnitLabel(plug, i, files);
     }
     for (const auto& [uri, label] : own) {
         out << uri << "\n"
@@ -93,7 +102,7 @@ void WriteOwnUnits(std::ostringstream& out, const IPlugBase& plug) {
 
 // nIn: the width of the plug-in the port belongs to, which some settings' defaults follow.
 void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, const std::string& symbol,
-                    int nIn) {
+                    int nIn, const BundleFiles& files) {
     const IParam* param = plug.GetParam(idx);
     out << "        a " << (IsOutputParam(param) ? "lv2:OutputPort" : "lv2:InputPort")
         << " , lv2:ControlPort ;\n"
@@ -113,8 +122,11 @@ void WriteParamPort(std::ostringstream& out, const IPlugBase& plug, int idx, con
                 << Quoted(text) << " ; rdf:value " << value << " ]";
         }
     }
-    const std::string unit = UnitOf(plug, param);
+    const std::string unit = UnitOf(plug, idx, files);
     if (!unit.empty()) out << " ;\n        units:unit " << unit;
+    auto note = files.portNotes.find(idx);
+    if (note != files.portNotes.end() && !note->second.comment.empty())
+        out << " ;\n        rdfs:comment " << Quoted(note->second.comment);
     out << "\n";
 }
 
@@ -126,15 +138,16 @@ void WritePlugin(std::ostringstream& out, const IPlugBase& plug, const PluginEnt
         << "    a lv2:Plugin , lv2:AnalyserPlugin ;\n"
         << "    doap:name " << Quoted(entry.name) << " ;\n"
         << "    lv2:project <" << UriBase(plug) << "> ;\n"
+        << "    doap:license <" << kLicenseUri << "> ;\n"
         << "    lv2:minorVersion " << ((version >> 8) & 255) << " ;\n"
         << "    lv2:microVersion " << (version & 255) << " ;\n"
         << "    lv2:optionalFeature urid:map , log:log , opts:options ;\n"
-        << "    lv2:extensionData state:interface ;\n";
+        << "    lv2:extensionData state:interface" << MainGroupStatements(entry) << " ;\n";
     for (const UiEntry& ui : files.uis) out << "    ui:ui <" << ui.uri << "> ;\n";
     out << "    lv2:port [\n";
     const std::vector<std::string> symbols = ParamSymbols(plug);
     for (int i = 0; i < plug.NParams(); ++i) {
-        WriteParamPort(out, plug, i, symbols[i], entry.nIn);
+        WriteParamPort(out, plug, i, symbols[i], entry.nIn, files);
         out << "    ] , [\n";
     }
     out << "        a lv2:InputPort , lv2:ControlPort ;\n"
@@ -166,14 +179,16 @@ void WritePlugin(std::ostringstream& out, const IPlugBase& plug, const PluginEnt
             << "        a lv2:InputPort , lv2:AudioPort ;\n"
             << "        lv2:index " << layout.AudioInPort(c) << " ;\n"
             << "        lv2:symbol " << Quoted(AudioInSymbol(c)) << " ;\n"
-            << "        lv2:name " << Quoted("In " + std::to_string(c + 1)) << "\n";
+            << "        lv2:name " << Quoted("In " + std::to_string(c + 1))
+            << ChannelGroupStatements(entry, c, true) << "\n";
     for (int c = 0; c < entry.nOut; ++c)
         out << "    ] , [\n"
             << "        a lv2:OutputPort , lv2:AudioPort ;\n"
             << "        lv2:index " << layout.AudioOutPort(c) << " ;\n"
             << "        lv2:symbol " << Quoted(AudioOutSymbol(c)) << " ;\n"
-            << "        lv2:name " << Quoted("Out " + std::to_string(c + 1)) << "\n";
-    out << "    ] .\n\n";
+            << "        lv2:name " << Quoted("Out " + std::to_string(c + 1))
+            << ChannelGroupStatements(entry, c, false) << "\n";
+    out << "    ] .\n\n" << GroupDescriptions(entry);
 }
 
 }  // namespace
@@ -218,8 +233,9 @@ std::string DescriptionTurtle(const IPlugBase& plug, const BundleFiles& files) {
     out << "<" << UriBase(plug) << ">\n"
         << "    a doap:Project ;\n"
         << "    doap:name " << Quoted(plug.GetEffectName()) << " ;\n"
+        << "    doap:license <" << kLicenseUri << "> ;\n"
         << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] .\n\n";
-    WriteOwnUnits(out, plug);
+    WriteOwnUnits(out, plug, files);
     for (const PluginEntry& e : PluginEntries(plug)) WritePlugin(out, plug, e, files);
     return out.str();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,20 @@ struct UiEntry {
     std::vector<std::string> extensionData;     // interface URIs
 };
 
+// What a host shows of a control port beyond the parameter table.
+struct PortNote {
+    std::string unitLabel;  // a unit of its own for hosts ("dBTP"), "" for the parameter's label
+    std::string comment;    // rdfs:comment: what an output measures; "" for none
+};
+
+// The bundle's licence, as a doap:license URI.
+constexpr const char* kLicenseUri = "http://opensource.org/licenses/MIT";
+
 struct BundleFiles {
     std::string binary = "quenlix.so";        // the module, inside the bundle
     std::string description = "quenlix.ttl";  // the plug-ins' description, inside the bundle
     std::vector<UiEntry> uis;
+    std::map<int, PortNote> portNotes;  // by parameter index
 };
 
 // manifest.ttl: each plug-in's URI, binary and description file, and each UI.

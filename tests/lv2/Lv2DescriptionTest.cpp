@@ -81,7 +81,9 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
             LilvNodes* units = lilv_port_get_value(p, port, unitUri);
             const std::string unit = units ? lilv_node_as_uri(lilv_nodes_get_first(units)) : "";
             lilv_nodes_free(units);
-            const std::string label = param->Type() == IParam::kTypeDouble ? param->GetLabelForHost() : "";
+            std::string label = param->Type() == IParam::kTypeDouble ? param->GetLabelForHost() : "";
+            // True peaks read in dBTP for hosts; the editor keeps its dBFS.
+            if (symbols[i].find("_tp_") != std::string::npos) label = "dBTP";
             const std::map<std::string, std::string> expected = {
                 {"", ""},
                 {"ms", "http://lv2plug.in/ns/extensions/units#ms"},
@@ -89,6 +91,7 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
                 {"dBFS", "http://lv2plug.in/ns/extensions/units#db"},
                 {"LUFS", std::string(kUriBase) + ":unit:lufs"},
                 {"LU", std::string(kUriBase) + ":unit:lu"},
+                {"dBTP", std::string(kUriBase) + ":unit:dbtp"},
             };
             EXPECT_EQ(unit, expected.at(label)) << symbols[i];
         }

@@ -1,6 +1,6 @@
-// quenlix_lv2_turtle BUNDLE_DIR: writes manifest.ttl and quenlix.ttl into the LV2 bundle folder,
-// made from a plug-in instance's channel-I/O pairs and parameter table. Run by the build.
-// Exit status 0 when both files were written, 1 otherwise (with a message on stderr).
+// quenlix_lv2_turtle BUNDLE_DIR: writes manifest.ttl, quenlix.ttl and presets.ttl into the LV2 bundle
+// folder, made from a plug-in instance's channel-I/O pairs, parameter table and factory presets. Run by
+// the build. Exit status 0 when every file was written, 1 otherwise (with a message on stderr).
 
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
@@ -13,7 +13,9 @@
 #include <string>
 
 #include "host/lv2/IPlugLV2.h"
+#include "host/lv2/Lv2Presets.h"
 #include "host/lv2/Lv2Turtle.h"
+#include "plugin/QuenlixOutputNotes.h"
 
 namespace {
 
@@ -43,9 +45,14 @@ int main(int argc, char** argv) {
              {LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI, LV2_UI__parent, LV2_UI__idleInterface},
              {LV2_UI__resize, LV2_UI__touch, LV2_UI__noUserResize},
              {LV2_UI__idleInterface}});
+        for (const quenlix::OutputNote& note : quenlix::kOutputNotes)
+            files.portNotes[note.paramIdx] = {note.hostUnit, note.comment};
         const std::string dir = std::string(argv[1]) + "/";
-        bool ok = WriteFile(dir + "manifest.ttl", lv2::ManifestTurtle(*plug, files));
+        const std::string presets = "presets.ttl";
+        bool ok = WriteFile(dir + "manifest.ttl",
+                            lv2::ManifestTurtle(*plug, files) + lv2::PresetManifestTurtle(*plug, presets));
         ok = WriteFile(dir + files.description, lv2::DescriptionTurtle(*plug, files)) && ok;
+        ok = WriteFile(dir + presets, lv2::PresetsTurtle(*plug)) && ok;
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quenlix_lv2_turtle: %s\n", e.what());
