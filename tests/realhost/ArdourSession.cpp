@@ -68,7 +68,8 @@ ArdourSession::Result ArdourSession::Run(const std::string& prelude, const std::
         return result;
     }
     std::string program = prelude + "\n" + ReadFile(std::string(QUENLIX_REALHOST_SCRIPTS) + "/session.lua");
-    for (const std::string& s : scripts) program += "\n" + ReadFile(std::string(QUENLIX_REALHOST_SCRIPTS) + "/" + s);
+    for (const std::string& s : scripts)
+        program += "\n" + ReadFile(std::string(QUENLIX_REALHOST_SCRIPTS) + "/" + s);
     const std::string script = mDir + "/script.lua";
     std::ofstream(script) << program;
 
@@ -77,8 +78,8 @@ ArdourSession::Result ArdourSession::Run(const std::string& prelude, const std::
     // lilv needs the system's LV2 vocabulary beside the bundle, or it cannot tell a plug-in's ports apart.
     const std::string home = mDir + "/home";
     const std::string cmd = "cd " + Quote(mDir) + " && HOME=" + Quote(home) +
-                            " XDG_CONFIG_HOME=" + Quote(home + "/.config") + " LV2_PATH=" +
-                            Quote(bundles + ":/usr/lib/lv2:/usr/local/lib/lv2") +
+                            " XDG_CONFIG_HOME=" + Quote(home + "/.config") +
+                            " LV2_PATH=" + Quote(bundles + ":/usr/lib/lv2:/usr/local/lib/lv2") +
                             " QUENLIX_SESSION_DIR=" + Quote(mDir + "/session") + " timeout -k 5 " +
                             std::to_string(timeoutS) + " " + Quote(FindArdourLua()) + " script.lua 2>&1";
     std::FILE* pipe = popen(cmd.c_str(), "r");

@@ -48,7 +48,8 @@ constexpr double kFloor = -60.0;
 
 TEST_F(Ardour, StereoTrackReadsTheToneLoudness) {
     const ArdourSession::Result r = Run({"tone_stereo.lua"});
-    for (const char* name : {"IL", "ML", "SL", "TP_Max"}) EXPECT_NEAR(Figure(r, name), kToneDbfs, kTolerance) << name;
+    for (const char* name : {"IL", "ML", "SL", "TP_Max"})
+        EXPECT_NEAR(Figure(r, name), kToneDbfs, kTolerance) << name;
 }
 
 TEST_F(Ardour, SyncIntegratesOnlyWhileTheTransportRolls) {
@@ -64,11 +65,12 @@ TEST_F(Ardour, SyncIntegratesOnlyWhileTheTransportRolls) {
 
 TEST_F(Ardour, SavedSessionRestoresEverySettingAndMeasures) {
     // Every setting away from its default; the EBU layout 4.0 still measures a stereo programme alike.
-    const std::map<std::string, double> settings = {{"Type", 1},          {"Sync", 1},
-                                                    {"RMS Channel Config", 2}, {"RMS Meter Mode", 1},
-                                                    {"RMS Window", 1234}, {"EBU Channel Config", 1}};
+    const std::map<std::string, double> settings = {
+        {"Type", 1},           {"Sync", 1},          {"RMS Channel Config", 2},
+        {"RMS Meter Mode", 1}, {"RMS Window", 1234}, {"EBU Channel Config", 1}};
     std::string prelude = "SETTINGS = {";
-    for (const auto& [name, value] : settings) prelude += "[\"" + name + "\"] = " + std::to_string(value) + ", ";
+    for (const auto& [name, value] : settings)
+        prelude += "[\"" + name + "\"] = " + std::to_string(value) + ", ";
     prelude += "}";
     Run({"save.lua"}, prelude);
     // A fresh Ardour process loads the session.
@@ -80,6 +82,35 @@ TEST_F(Ardour, SavedSessionRestoresEverySettingAndMeasures) {
         EXPECT_EQ(Figure(r, key), value) << name;
     }
     EXPECT_NEAR(Figure(r, "IL"), kToneDbfs, kTolerance);
+}
+
+// Ardour's preset menu of the 6-channel plug-in: each factory preset sets every setting, the channel
+// settings to the plug-in's own 5.1 start values.
+TEST_F(Ardour, FactoryPresetsLoadFromThePresetMenu) {
+    const std::map<std::string, std::map<std::string, double>> presets = {
+        {"Default", {{"Type", 0}, {"RMS_Window", 300}}},
+        {"RMS 300 ML", {{"Type", 0}, {"RMS_Window", 300}}},
+        {"EBU R128", {{"Type", 1}, {"RMS_Window", 300}}},
+    };
+    std::string prelude = "PRESETS = {";
+    // Each with the type it does not give, which it must set back.
+    for (const auto& [label, values] : presets)
+        prelude += "{\"" + label + "\", " + std::to_string(1 - static_cast<int>(values.at("Type"))) + "}, ";
+    prelude +=
+        "}\nSCRAMBLED = {[\"Sync\"] = 1, [\"RMS Channel Config\"] = 2, [\"RMS Meter Mode\"] = 1, "
+        "[\"RMS Window\"] = 1234, [\"EBU Channel Config\"] = 0}";
+    const ArdourSession::Result r = Run({"presets.lua"}, prelude);
+    for (const auto& [label, values] : presets) {
+        std::string key = label;
+        for (char& c : key)
+            if (c == ' ') c = '_';
+        EXPECT_EQ(Figure(r, key + "/Type"), values.at("Type")) << label;
+        EXPECT_EQ(Figure(r, key + "/RMS_Window"), values.at("RMS_Window")) << label;
+        EXPECT_EQ(Figure(r, key + "/Sync"), 0) << label;
+        EXPECT_EQ(Figure(r, key + "/RMS_Meter_Mode"), 0) << label;
+        EXPECT_EQ(Figure(r, key + "/RMS_Channel_Config"), 4) << label;
+        EXPECT_EQ(Figure(r, key + "/EBU_Channel_Config"), 3) << label;
+    }
 }
 
 TEST_F(Ardour, SixChannelTrackReadsTheSurroundLoudness) {
