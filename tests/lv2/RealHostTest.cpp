@@ -87,3 +87,36 @@ TEST(RealHost, JalvUnderAJackDummyServerPrintsTheControlOutputs) {
     EXPECT_NE(out.find("type = 1.000000"), std::string::npos) << out;
     std::printf("%s\n", out.c_str());
 }
+
+TEST(RealHost, JalvListsAndLoadsEachFactoryPreset) {
+    const std::string name = "quenlix-lv2-preset-" + std::to_string(getpid());
+    lv2test::JackServer jack(name);
+    if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
+    ScratchDir dir;
+    const std::string base = "urn:harbelwick:quenlix:5ch:preset:";
+    // jalv's console: list the presets, load one, print the controls; per preset, as a user would.
+    const std::pair<const char*, const char*> presets[] = {{"default", "type = 0.000000"},
+                                                           {"rms_300_ml", "rms_window = 300.000000"},
+                                                           {"ebu_r128", "type = 1.000000"}};
+    for (const auto& [preset, line] : presets) {
+        // Every setting the preset gives is moved away from that value first.
+        const std::string cmd =
+            "(sleep 1; echo presets; echo 'rms_window = 1234'; echo 'type = " +
+            std::string(std::string(preset) == "ebu_r128" ? "0" : "1") + "'; echo 'preset " + base + preset +
+            "'; sleep 0.3; echo controls; sleep 0.3) | "
+            "JACK_DEFAULT_SERVER=" +
+            shellQuote(name) + " LV2_PATH=" + shellQuote(BundleParent()) +
+            " timeout -s INT 8 jalv -x -n quenlix-jalv-preset urn:harbelwick:quenlix:5ch 2>" +
+            shellQuote(dir.file("jalv.err"));
+        std::string out;
+        Shell(cmd, &out);
+        for (const char* label : {"(Default)", "(RMS 300 ML)", "(EBU R128)"})
+            EXPECT_NE(out.find(label), std::string::npos) << label << " missing from:\n" << out;
+        // The controls printed after loading: the preset's setting, the 5-channel plug-in's layout.
+        const std::string after = out.substr(out.rfind("rms_channel_config") == std::string::npos
+                                                 ? 0
+                                                 : out.rfind("type = ", out.rfind("rms_channel_config")));
+        EXPECT_NE(after.find(line), std::string::npos) << preset << ":\n" << out;
+        EXPECT_NE(after.find("ebu_channel_config = 2.000000"), std::string::npos) << preset << ":\n" << out;
+    }
+}
