@@ -96,6 +96,9 @@ ArdourSession::Result ArdourSession::Run(const std::string& prelude, const std::
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("QX_ERROR ", 0) == 0) {
             result.errors.push_back(line.substr(9));
+        } else if (line.rfind("QXT ", 0) == 0) {
+            const size_t space = line.find(' ', 4);
+            if (space != std::string::npos) result.texts[line.substr(4, space - 4)] = line.substr(space + 1);
         } else if (line == "QX_END") {
             result.ended = true;
         } else if (line.rfind("QX ", 0) == 0) {

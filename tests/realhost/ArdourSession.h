@@ -21,10 +21,11 @@ class ArdourSession {
 
     struct Result {
         int exitCode = -1;
-        std::map<std::string, double> figures;  // "QX <name> <value>" lines
-        std::vector<std::string> errors;        // "QX_ERROR <text>" lines
-        bool ended = false;                     // the script printed "QX_END"
-        std::string log;                        // everything the tool printed
+        std::map<std::string, double> figures;     // "QX <name> <value>" lines
+        std::map<std::string, std::string> texts;  // "QXT <name> <text>" lines
+        std::vector<std::string> errors;           // "QX_ERROR <text>" lines
+        bool ended = false;                        // the script printed "QX_END"
+        std::string log;                           // everything the tool printed
     };
 
     // Runs `prelude`, the shared helpers and the scripts named (files beside this test's sources),

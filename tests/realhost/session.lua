@@ -1,7 +1,7 @@
 -- What every Ardour script of these tests shares. The test hands over its session folder in
 -- QUENLIX_SESSION_DIR and reads back the lines this prints: "QX <name> <value>" for a figure,
--- "QX_ERROR <text>" for a step that failed and "QX_END" when the script ran to its end. The helpers
--- live in the table qx, clear of the globals ardour7-lua defines itself.
+-- "QXT <name> <text>" for a text, "QX_ERROR <text>" for a step that failed and "QX_END" when the
+-- script ran to its end. The helpers live in the table qx, clear of the globals ardour7-lua defines.
 
 local backend = AudioEngine:set_backend("None (Dummy)", "", "")
 if backend == nil then
@@ -19,6 +19,10 @@ RATE = 48000
 
 function qx.report(name, value)
   print(string.format("QX %s %.4f", name, value))
+end
+
+function qx.report_text(name, text)
+  print(string.format("QXT %s %s", name, text))
 end
 
 function qx.fail(text)
@@ -122,6 +126,13 @@ function qx.press_reset(insert)
   qx.set(insert, "Reset", 1)
   qx.idle(0.05)
   qx.set(insert, "Reset", 0)
+end
+
+-- How Ardour prints a control's value: the format it took from the port's unit.
+function qx.value_format(insert, label)
+  local pd = ARDOUR.ParameterDescriptor()
+  local _, refs = insert:plugin(0):get_parameter_descriptor(qx.port(insert, label), pd)
+  return refs[2].print_fmt
 end
 
 function qx.report_outputs(insert, prefix)

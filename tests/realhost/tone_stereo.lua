@@ -1,4 +1,5 @@
--- A stereo track, its tone at -23 dBFS, Quenlix after it set to EBU R128, rolled for 12 s.
+-- A stereo track, its tone at -23 dBFS, Quenlix after it set to EBU R128, rolled for 12 s; and the
+-- formats Ardour shows the outputs with.
 if qx.new_session() then
   local q = qx.track_with_tone("Tone", 2, "urn:harbelwick:quenlix:stereo", -23)
   if q then
@@ -8,6 +9,9 @@ if qx.new_session() then
     qx.roll()
     qx.roll_to(12)
     qx.report_outputs(q, "")
+    for _, name in ipairs({"OUT:EBU IL", "OUT:EBU TP Max", "OUT:EBU LRA"}) do
+      qx.report_text((name:gsub("OUT:EBU ", ""):gsub(" ", "_")), qx.value_format(q, name))
+    end
     qx.stop()
   end
   close_session()
