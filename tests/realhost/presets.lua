@@ -8,14 +8,14 @@ if qx.new_session() then
       local label, other_type = entry[1], entry[2]
       for name, value in pairs(SCRAMBLED) do qx.set(q, name, value) end
       qx.set(q, "Type", other_type)
-      qx.idle(0.05)
+      qx.idle(0.1)
       local preset = plugin:preset_by_label(label)
       if preset == nil or preset.label ~= label then
         qx.fail("Ardour does not offer the preset " .. label)
       elseif not plugin:load_preset(preset) then
         qx.fail("Ardour cannot load " .. label)
       end
-      qx.idle(0.05)
+      qx.idle(0.1)
       for _, name in ipairs({"Type", "Sync", "RMS Channel Config", "RMS Meter Mode", "RMS Window",
                              "EBU Channel Config"}) do
         qx.report(((label .. "/" .. name):gsub(" ", "_")), qx.get(q, name))

@@ -3,7 +3,7 @@ if qx.new_session() then
   local q = qx.track_with_tone("Tone", 2, "urn:harbelwick:quenlix:stereo", -23)
   if q then
     for name, value in pairs(SETTINGS) do qx.set(q, name, value) end
-    qx.idle(0.1)
+    qx.idle(0.5)
     Session:save_state("", false, false, false, false, false)
   end
   close_session()

@@ -116,15 +116,19 @@ function qx.roll_to(seconds)
   end
 end
 
--- Lets the engine run for `wall_s` seconds of real time (ten times that of audio) without rolling.
-function qx.idle(wall_s)
-  ARDOUR.LuaAPI.usleep(math.floor(wall_s * 1000000))
+-- Lets the engine process `seconds` of audio by its own count, rolling or not, however fast the
+-- machine lets the Dummy backend run.
+function qx.idle(seconds)
+  local target = AudioEngine:processed_samples() + seconds * RATE
+  if not qx.wait_for(function() return AudioEngine:processed_samples() >= target end, 10 + seconds * 2) then
+    qx.fail(string.format("the engine does not process %.1f s of audio", seconds))
+  end
 end
 
 -- Starts the measurements afresh with the plug-in's reset trigger, which reacts to a rising edge.
 function qx.press_reset(insert)
   qx.set(insert, "Reset", 1)
-  qx.idle(0.05)
+  qx.idle(0.1)
   qx.set(insert, "Reset", 0)
 end
 

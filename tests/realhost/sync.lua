@@ -5,7 +5,7 @@ if qx.new_session() then
   if q then
     qx.set(q, "Type", 1)
     qx.set(q, "Sync", 1)
-    qx.idle(0.5)
+    qx.idle(5)
     qx.report("stopped_IL", qx.get(q, "OUT:EBU IL"))
     qx.report("stopped_ML", qx.get(q, "OUT:EBU ML"))
     qx.roll()
@@ -13,7 +13,7 @@ if qx.new_session() then
     qx.report("rolling_IL", qx.get(q, "OUT:EBU IL"))
     qx.stop()
     ARDOUR.LuaAPI.set_processor_param(tone, 1, -13)
-    qx.idle(0.5)
+    qx.idle(5)
     qx.report("stopped_again_IL", qx.get(q, "OUT:EBU IL"))
     qx.report("stopped_again_ML", qx.get(q, "OUT:EBU ML"))
   end

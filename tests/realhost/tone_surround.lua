@@ -5,7 +5,7 @@ if qx.new_session() then
     qx.report("RMS_Channel_Config", qx.get(q, "RMS Channel Config"))
     qx.report("EBU_Channel_Config", qx.get(q, "EBU Channel Config"))
     qx.set(q, "Type", 1)
-    qx.idle(0.3)
+    qx.idle(3)
     qx.press_reset(q)
     qx.roll()
     qx.roll_to(12)
