@@ -94,29 +94,43 @@ TEST(RealHost, JalvListsAndLoadsEachFactoryPreset) {
     if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
     ScratchDir dir;
     const std::string base = "urn:harbelwick:quenlix:5ch:preset:";
-    // jalv's console: list the presets, load one, print the controls; per preset, as a user would.
-    const std::pair<const char*, const char*> presets[] = {{"default", "type = 0.000000"},
-                                                           {"rms_300_ml", "rms_window = 300.000000"},
-                                                           {"ebu_r128", "type = 1.000000"}};
-    for (const auto& [preset, line] : presets) {
-        // Every setting the preset gives is moved away from that value first.
-        const std::string cmd =
-            "(sleep 1; echo presets; echo 'rms_window = 1234'; echo 'type = " +
-            std::string(std::string(preset) == "ebu_r128" ? "0" : "1") + "'; echo 'preset " + base + preset +
-            "'; sleep 0.3; echo controls; sleep 0.3) | "
-            "JACK_DEFAULT_SERVER=" +
-            shellQuote(name) + " LV2_PATH=" + shellQuote(BundleParent()) +
-            " timeout -s INT 8 jalv -x -n quenlix-jalv-preset urn:harbelwick:quenlix:5ch 2>" +
-            shellQuote(dir.file("jalv.err"));
-        std::string out;
-        Shell(cmd, &out);
-        for (const char* label : {"(Default)", "(RMS 300 ML)", "(EBU R128)"})
-            EXPECT_NE(out.find(label), std::string::npos) << label << " missing from:\n" << out;
-        // The controls printed after loading: the preset's setting, the 5-channel plug-in's layout.
-        const std::string after = out.substr(out.rfind("rms_channel_config") == std::string::npos
-                                                 ? 0
-                                                 : out.rfind("type = ", out.rfind("rms_channel_config")));
-        EXPECT_NE(after.find(line), std::string::npos) << preset << ":\n" << out;
-        EXPECT_NE(after.find("ebu_channel_config = 2.000000"), std::string::npos) << preset << ":\n" << out;
+    // Each preset with the setting it gives, which is moved away from that value before it loads.
+    struct Case {
+        const char* preset;
+        const char* away;
+        const char* line;
+    };
+    const Case cases[] = {{"default", "type = 1", "type = 0.000000"},
+                          {"rms_300_ml", "rms_window = 1234", "rms_window = 300.000000"},
+                          {"ebu_r128", "type = 0", "type = 1.000000"}};
+    // jalv's console, as a user would use it: list the presets, then per preset change a setting and
+    // load the preset, after which jalv prints the controls.
+    std::string commands = "sleep 1; echo presets; ";
+    for (const Case& c : cases)
+        commands += "echo '" + std::string(c.away) + "'; echo 'preset " + base + c.preset + "'; sleep 0.3; ";
+    const std::string cmd = "(" + commands + ") | JACK_DEFAULT_SERVER=" + shellQuote(name) +
+                            " LV2_PATH=" + shellQuote(BundleParent()) +
+                            " timeout -s INT 8 jalv -x -n quenlix-jalv-preset urn:harbelwick:quenlix:5ch 2>" +
+                            shellQuote(dir.file("jalv.err"));
+    std::string out;
+    Shell(cmd, &out);
+    for (const char* label : {"(Default)", "(RMS 300 ML)", "(EBU R128)"})
+        EXPECT_NE(out.find(label), std::string::npos) << label << " missing from:\n" << out;
+    // The blocks of controls jalv printed, each from its "type" line to its "enabled" line: the first
+    // when it started, then one per preset loaded.
+    std::vector<std::string> blocks;
+    for (size_t at = out.find("rms_channel_config = "); at != std::string::npos;
+         at = out.find("rms_channel_config = ", at + 1)) {
+        const size_t start = out.rfind("type = ", at);
+        const size_t end = out.find("enabled = ", at);
+        if (start != std::string::npos && end != std::string::npos)
+            blocks.push_back(out.substr(start, end - start));
+    }
+    ASSERT_EQ(blocks.size(), 1 + std::size(cases)) << out;
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        EXPECT_NE(blocks[k + 1].find(cases[k].line), std::string::npos) << cases[k].preset << ":\n"
+                                                                        << blocks[k + 1];
+        // The 5-channel plug-in's own layout, which no preset names.
+        EXPECT_NE(blocks[k + 1].find("ebu_channel_config = 2.000000"), std::string::npos) << cases[k].preset;
     }
 }
