@@ -12,6 +12,14 @@
 
 namespace quenlix::cli {
 
+// What tells one version of a file from another when a run is resumed: its size and modification time as
+// stat() gives them, for a regular file.
+struct FileIdentity {
+    std::int64_t sizeBytes = 0;
+    std::int64_t mtimeNs = 0;  // since the epoch
+    bool operator==(const FileIdentity& o) const { return sizeBytes == o.sizeBytes && mtimeNs == o.mtimeNs; }
+};
+
 struct FileReport {
     std::string file;     // as given on the command line ("demo programme" for the demo)
     bool album = false;   // all files as one programme; `file` then names it for messages only
@@ -37,6 +45,8 @@ struct FileReport {
     // The run's own output files (timeline, snapshot, saved state) that could not be written, one line each
     // naming the file and the system's reason. The results above stand: the programme was measured.
     std::vector<std::string> outputErrors;
+    // Of a --jsonl record: the file as it was when metering began (none for a stream or a missing file).
+    std::optional<FileIdentity> identity;
 };
 
 }  // namespace quenlix::cli

@@ -64,9 +64,13 @@ ordered_json checkJson(const FileReport& r) {
     return c;
 }
 
-ordered_json reportJson(const FileReport& r) {
+ordered_json reportJson(const FileReport& r, bool record) {
     ordered_json j;
     j["file"] = r.album ? ordered_json(nullptr) : ordered_json(r.file);
+    if (record) {
+        j["size_bytes"] = r.identity ? ordered_json(r.identity->sizeBytes) : ordered_json(nullptr);
+        j["mtime_ns"] = r.identity ? ordered_json(r.identity->mtimeNs) : ordered_json(nullptr);
+    }
     j["album"] = r.album;
     j["version"] = r.version.empty() ? ordered_json(nullptr) : ordered_json(r.version);
     j["ok"] = r.ok;
@@ -138,9 +142,104 @@ std::vector<Row> rowsFor(const Measurements& m) {
 
 void writeJson(const std::vector<FileReport>& reports, std::ostream& out) {
     ordered_json all = ordered_json::array();
-    for (const FileReport& r : reports) all.push_back(reportJson(r));
+    for (const FileReport& r : reports) all.push_back(reportJson(r, false));
     // File names are bytes, not always UTF-8: invalid sequences are replaced so the output stays JSON.
     out << all.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
+}
+
+std::string recordLine(const FileReport& report) {
+    // Compact, so one record is one line; file names that are not UTF-8 are replaced as in writeJson.
+    return reportJson(report, true).dump(-1, ' ', false, ordered_json::error_handler_t::replace) + '\n';
+}
+
+namespace {
+
+using nlohmann::json;
+
+std::optional<double> numberAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_number()) return std::nullopt;
+    return it->get<double>();
+}
+
+bool flagAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_boolean() && it->get<bool>();
+}
+
+std::string textAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::int64_t integerAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_number_integer() ? it->get<std::int64_t>() : 0;
+}
+
+void readMeasurements(const json& m, Measurements& out) {
+    out.meterType = m.contains("integrated_lufs") ? 1 : 0;
+    out.integratedLufs = numberAt(m, "integrated_lufs");
+    out.momentaryLufs = numberAt(m, "momentary_lufs");
+    out.momentaryMaxLufs = numberAt(m, "momentary_max_lufs");
+    out.shortTermLufs = numberAt(m, "short_term_lufs");
+    out.shortTermMaxLufs = numberAt(m, "short_term_max_lufs");
+    out.loudnessRangeLu = numberAt(m, "loudness_range_lu");
+    out.truePeakDbtp = numberAt(m, "true_peak_dbtp");
+    if (auto per = m.find("true_peak_dbtp_per_channel"); per != m.end() && per->is_array())
+        for (const json& v : *per)
+            out.truePeakDbtpPerChannel.push_back(v.is_number() ? v.get<double>() : NAN);
+    out.integratedDbfs = numberAt(m, "integrated_dbfs");
+    out.momentaryDbfs = numberAt(m, "momentary_dbfs");
+    out.momentaryMaxDbfs = numberAt(m, "momentary_max_dbfs");
+    out.samplePeakDbfs = numberAt(m, "sample_peak_dbfs");
+    out.truePeakDbfs = numberAt(m, "true_peak_dbfs");
+    out.crestDb = numberAt(m, "crest_db");
+}
+
+}  // namespace
+
+std::optional<FileReport> reportFromRecord(const std::string& line, std::string& error) {
+    json j = json::parse(line, nullptr, false);
+    if (j.is_discarded()) {
+        error = "not JSON";
+        return std::nullopt;
+    }
+    if (!j.is_object() || !j.contains("ok") || !j["ok"].is_boolean() || !j.contains("file") ||
+        !(j["file"].is_string() || j["file"].is_null())) {
+        error = "not a result: it needs \"file\" and \"ok\"";
+        return std::nullopt;
+    }
+    FileReport r;
+    r.album = flagAt(j, "album");
+    r.file = j["file"].is_string() ? j["file"].get<std::string>() : std::string("album");
+    r.ok = j["ok"].get<bool>();
+    r.error = textAt(j, "error");
+    r.version = textAt(j, "version");
+    r.hasFormat = j.contains("sample_rate") && j["sample_rate"].is_number_integer();
+    r.sampleRate = static_cast<int>(integerAt(j, "sample_rate"));
+    r.channels = static_cast<int>(integerAt(j, "channels"));
+    r.frames = integerAt(j, "frames");
+    r.dualMono = flagAt(j, "dual_mono");
+    r.nonFiniteSamples = integerAt(j, "non_finite_samples");
+    if (j.contains("size_bytes") && j["size_bytes"].is_number_integer() && j.contains("mtime_ns") &&
+        j["mtime_ns"].is_number_integer())
+        r.identity = FileIdentity{j["size_bytes"].get<std::int64_t>(), j["mtime_ns"].get<std::int64_t>()};
+    if (j.contains("measurements") && j["measurements"].is_object()) {
+        r.hasResults = true;
+        readMeasurements(j["measurements"], r.measurements);
+    }
+    if (j.contains("check") && j["check"].is_object()) {
+        const json& c = j["check"];
+        Verdict v;
+        v.target = textAt(c, "target");
+        v.pass = flagAt(c, "pass");
+        if (c.contains("failures") && c["failures"].is_array())
+            for (const json& why : c["failures"])
+                if (why.is_string()) v.failures.push_back(why.get<std::string>());
+        r.check = v;
+    }
+    return r;
 }
 
 void writeTable(const FileReport& r, std::ostream& out) {
