@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/ArchiveRun.h"
 #include "cli/AudioSource.h"
 #include "cli/Delivery.h"
 #include "cli/DemoProgramme.h"
@@ -13,6 +14,7 @@
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "cli/Summary.h"
 #include "cli/View.h"
 
 namespace quenlix::cli {
@@ -42,12 +44,28 @@ bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::s
     return true;
 }
 
+// Options that write one file for one programme, against a run that turned out to have several once the
+// folders and lists were read.
+bool singleProgrammeOptionsFit(const Options& options, std::size_t programmes, std::ostream& err) {
+    if (programmes <= 1) return true;
+    const char* single = !options.timelinePath.empty()                 ? "--timeline"
+                         : !options.snapshotPath.empty()               ? "--snapshot"
+                         : !options.saveStatePath.empty()              ? "--save-state"
+                         : !options.plotPath.empty() && !options.album ? "--plot"
+                                                                       : nullptr;
+    if (single == nullptr) return true;
+    err << "quenlix: " << single << " writes one file, so it takes a single programme (got " << programmes
+        << ")\n";
+    return false;
+}
+
 }  // namespace
 
 int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                const FactoryMaker& makeFactory, bool terminal) {
     Options options;
     if (std::optional<int> code = parseArguments(argc, argv, options, out, err)) return *code;
+    if (options.command == Command::Summarize) return runSummarize(options.files, options.csvPath, out, err);
 
     std::vector<std::uint8_t> state;
     if (!options.statePath.empty()) {
@@ -58,8 +76,18 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         }
     }
 
+    std::vector<ProgrammeEntry> programmes;
+    if (options.command == Command::Measure) {
+        if (!gatherProgrammes(options, programmes, err)) return kExitUsage;
+        if (!singleProgrammeOptionsFit(options, programmes.size(), err)) return kExitUsage;
+    }
+
     // Before anything is metered: a file that cannot be written would otherwise fail only at the end.
     if (!checkOutputPaths(options, err)) return kExitSomeFailed;
+
+    const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
+    if (!options.jsonlPath.empty())
+        return meterToRecords(programmes, options, makeFactory, applied, err, terminal);
 
     std::vector<MeterJob> jobs;
     if (options.command == Command::Demo) {
@@ -68,8 +96,14 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
         demo.open = [](std::string&) { return makeDemoProgramme(); };
         demo.keepHistory = !options.plotPath.empty();
         jobs.push_back(std::move(demo));
-    } else {
+    } else if (options.command == Command::View) {
         for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
+    } else {
+        options.files.clear();
+        for (const ProgrammeEntry& entry : programmes) {
+            jobs.push_back(entryJob(entry, options));
+            options.files.push_back(entry.path);
+        }
     }
 
     std::string error;
@@ -83,9 +117,8 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     std::optional<StopSignals> stopSignals;
     if (options.command == Command::View) stopSignals.emplace();
 
-    const std::vector<std::uint8_t>* applied = options.statePath.empty() ? nullptr : &state;
-    const int programmes = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
-    Progress progress(err, terminal && !options.quiet, programmes);
+    const int programmeCount = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
+    Progress progress(err, terminal && !options.quiet, programmeCount);
     std::vector<FileReport> reports = options.command == Command::View
                                           ? meterInView(jobs.front(), *factory, options, applied, progress)
                                           : meterAll(jobs, *factory, options, applied, progress);

@@ -58,8 +58,8 @@ std::optional<int> checkDeliveryOptions(const DeliveryChoices& c, Options& o, st
         out << describeTargets();
         return kExitOk;
     }
-    if (o.command == Command::Measure && o.files.empty())
-        return usage(err, "measure: give at least one FILE");
+    if (o.command == Command::Measure && o.files.empty() && o.filesFrom.empty())
+        return usage(err, "measure: give at least one FILE or --files-from LIST");
     if (!c.target.empty()) {
         std::string error;
         o.target = parseTarget(c.target, error);

@@ -191,26 +191,35 @@ FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, 
     return report;
 }
 
-std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory,
-                                 const Options& options, const std::vector<std::uint8_t>* state,
-                                 Progress& progress) {
-    std::vector<FileReport> reports(jobs.size());
+void meterEach(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
+               const std::vector<std::uint8_t>* state, Progress& progress, const ReportSink& sink) {
     std::size_t workers =
         std::min<std::size_t>(static_cast<std::size_t>(std::max(options.jobs, 1)), jobs.size());
-    if (workers <= 1) {
-        for (std::size_t i = 0; i < jobs.size(); ++i)
-            reports[i] = meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress);
-        return reports;
-    }
     std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
     auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size(); i = next++)
-            reports[i] = meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress);
+        for (std::size_t i = next++; i < jobs.size() && !stop; i = next++)
+            if (!sink(i, meterOne(jobs[i], static_cast<int>(i), factory, options, state, progress)))
+                stop = true;
     };
+    if (workers <= 1) {
+        work();
+        return;
+    }
     std::vector<std::thread> threads;
     threads.reserve(workers);
     for (std::size_t w = 0; w < workers; ++w) threads.emplace_back(work);
     for (std::thread& t : threads) t.join();
+}
+
+std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory,
+                                 const Options& options, const std::vector<std::uint8_t>* state,
+                                 Progress& progress) {
+    std::vector<FileReport> reports(jobs.size());
+    meterEach(jobs, factory, options, state, progress, [&reports](std::size_t i, FileReport&& report) {
+        reports[i] = std::move(report);
+        return true;
+    });
     return reports;
 }
 

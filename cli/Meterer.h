@@ -45,6 +45,15 @@ int publishPeriodFrames(int sampleRate);
 FileReport meterOne(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
                     const std::vector<std::uint8_t>* state, Progress& progress);
 
+// Called with each job's index and report as soon as the job is done, on the worker thread that metered it
+// (several at once with more than one worker). Returning false asks for no further job to be started.
+using ReportSink = std::function<bool(std::size_t jobIndex, FileReport&& report)>;
+
+// Meters every job with `options.jobs` workers, each job with its own instance, handing each report to
+// `sink` instead of keeping it: a run over a whole archive holds only the reports being made.
+void meterEach(const std::vector<MeterJob>& jobs, SessionFactory& factory, const Options& options,
+               const std::vector<std::uint8_t>* state, Progress& progress, const ReportSink& sink);
+
 // Meters every job with `options.jobs` workers, each job with its own instance. Reports come back in job
 // order.
 std::vector<FileReport> meterAll(const std::vector<MeterJob>& jobs, SessionFactory& factory,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "cli/ArchiveOptions.h"
 #include "cli/DeliveryOptions.h"
 #include "cli/MeteringSession.h"
 #include "plugin/QuenlixChannelDefaults.h"
@@ -69,6 +70,7 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
                                   std::ostream& err) {
     Choices choices;
     DeliveryChoices delivery;
+    ArchiveChoices archive;
     CLI::App app{"quenlix: meter audio through the Quenlix level and loudness meter plug-in", "quenlix"};
     app.require_subcommand(1);
 
@@ -80,6 +82,7 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
         "FILE", o.files,
         "audio files; - (standard input), a pipe or a named pipe is read as a WAV or AU stream");
     addDeliveryOptions(*measure, o, delivery, true);
+    addArchiveOptions(*measure, o, archive);
 
     CLI::App* demo = app.add_subcommand("demo", "meter the built-in demonstration programme");
     addMeteringOptions(*demo, o, choices);
@@ -95,6 +98,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
         ->required()
         ->expected(1);
 
+    CLI::App* summarize = addSummarizeCommand(app, o);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -105,9 +110,15 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     o.ebuLayout = indexOf(kLayouts, choices.ebuLayout);
     o.rmsChannels = indexOf(kRmsChannels, choices.rmsChannels);
     o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
-    o.command = demo->parsed() ? Command::Demo : view->parsed() ? Command::View : Command::Measure;
+    o.command = demo->parsed()        ? Command::Demo
+                : view->parsed()      ? Command::View
+                : summarize->parsed() ? Command::Summarize
+                                      : Command::Measure;
+    if (o.command == Command::Summarize) return std::nullopt;
     if (o.command == Command::Demo && o.snapshotPath.empty()) o.snapshotPath = kDemoSnapshot;
     if (std::optional<int> code = checkDeliveryOptions(delivery, o, out, err)) return code;
+    if (o.command == Command::Measure)
+        if (std::optional<int> code = checkArchiveOptions(archive, o, err)) return code;
 
     if (o.files.size() > 1) {
         const char* single = !o.timelinePath.empty()    ? "--timeline"

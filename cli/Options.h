@@ -12,7 +12,7 @@
 
 namespace quenlix::cli {
 
-enum class Command { Measure, Demo, View };
+enum class Command { Measure, Demo, View, Summarize };
 
 // Exit codes of the program.
 constexpr int kExitOk = 0;
@@ -51,6 +51,14 @@ struct Options {
     bool dualMono = false;  // mono files metered as a stereo insert with the signal in both channels
 
     double speed = 1.0;  // view: times real-time pace
+
+    // Whole archives.
+    std::string jsonlPath;      // records as programmes end; "-": standard output
+    std::string filesFrom;      // a list of paths; "-": standard input
+    bool nulSeparated = false;  // the list's paths end in NUL bytes, not newlines
+    std::string resumePath;     // the records of an earlier run, appended to
+    int shardIndex = 0;         // 1 .. shardCount; 0: the whole list
+    int shardCount = 0;
 };
 
 constexpr int kMinBlockFrames = 1;
