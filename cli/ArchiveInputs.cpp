@@ -28,16 +28,17 @@ std::string lowered(std::string s) {
 const std::set<std::string>& audioExtensions() {
     static const std::set<std::string> extensions = [] {
         // Other spellings of formats libsndfile reads, which its list names once each.
-        std::set<std::string> e = {"aif", "aifc", "aiff", "au",  "snd", "wav",   "wave", "bwf",  "rf64",
-                                   "w64", "caf",  "flac", "ogg", "oga", "opus",  "mp3",  "voc",  "paf",
-                                   "svx", "iff",  "sf",   "nist", "sph", "ircam", "mat", "mat4", "mat5",
-                                   "pvf", "xi",   "htk",  "sds", "avr", "wve",   "sd2",  "mpc"};
+        std::set<std::string> e = {"aif", "aifc", "aiff", "au",   "snd", "wav",   "wave", "bwf",  "rf64",
+                                   "w64", "caf",  "flac", "ogg",  "oga", "opus",  "mp3",  "voc",  "paf",
+                                   "svx", "iff",  "sf",   "nist", "sph", "ircam", "mat",  "mat4", "mat5",
+                                   "pvf", "xi",   "htk",  "sds",  "avr", "wve",   "sd2",  "mpc"};
         int count = 0;
         sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
         for (int i = 0; i < count; ++i) {
             SF_FORMAT_INFO info{};
             info.format = i;
-            if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.extension != nullptr)
+            if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 &&
+                info.extension != nullptr)
                 e.insert(lowered(info.extension));
         }
         // Headerless samples: nothing in such a file says its rate or channels.
@@ -150,8 +151,8 @@ bool parseShard(const std::string& text, int& index, int& count, std::string& er
     constexpr int kMaxShards = 1000000;
     long k = 0, n = 0;
     int used = 0;
-    if (std::sscanf(text.c_str(), "%7ld/%7ld%n", &k, &n, &used) != 2 || used != static_cast<int>(text.size()) ||
-        text.find_first_of("+- ") != std::string::npos) {
+    if (std::sscanf(text.c_str(), "%7ld/%7ld%n", &k, &n, &used) != 2 ||
+        used != static_cast<int>(text.size()) || text.find_first_of("+- ") != std::string::npos) {
         error = "must be K/N, e.g. 2/8, got " + text;
         return false;
     }

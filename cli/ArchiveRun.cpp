@@ -101,7 +101,8 @@ int meterToRecords(const std::vector<ProgrammeEntry>& programmes, const Options&
     if (!jobs.empty())
         meterEach(jobs, *factory, options, state, progress, [&](std::size_t i, FileReport&& r) {
             r.identity = identities[i];
-            if (options.target && r.ok && r.hasResults) r.check = checkTarget(*options.target, r.measurements);
+            if (options.target && r.ok && r.hasResults)
+                r.check = checkTarget(*options.target, r.measurements);
             ++(r.ok ? measured : failed);
             if (r.check && !r.check->pass) ++missed;
             std::string line = recordLine(r);
@@ -123,7 +124,8 @@ int meterToRecords(const std::vector<ProgrammeEntry>& programmes, const Options&
     for (const std::string& m : messages) err << "quenlix: " << m << '\n';
     if (!writeError.empty() || !finished) {
         err << "quenlix: cannot write --jsonl " << options.jsonlPath << ": "
-            << (writeError.empty() ? finishError : writeError) << "; the run stopped there, --resume goes on\n";
+            << (writeError.empty() ? finishError : writeError)
+            << "; the run stopped there, --resume goes on\n";
         return kExitSomeFailed;
     }
     if (!options.quiet)

@@ -34,7 +34,8 @@ bool readRecorded(const std::string& path, RecordedProgrammes& recorded, std::in
         std::string why;
         std::optional<FileReport> r = reportFromRecord(line, why);
         if (!r || r->album) {
-            error = "line " + std::to_string(number) + ": " + (r ? "an album is no programme of an archive" : why);
+            error = "line " + std::to_string(number) + ": " +
+                    (r ? "an album is no programme of an archive" : why);
             return false;
         }
         recorded[r->file] = r->identity;

@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "cli/CsvReport.h"
-#include "cli/OutputFiles.h"
 #include "cli/Options.h"
+#include "cli/OutputFiles.h"
 #include "cli/Report.h"
 
 namespace quenlix::cli {
@@ -57,7 +57,8 @@ void readRecords(const std::string& path, Merged& merged, std::ostream& err) {
 int runSummarize(const std::vector<std::string>& records, const std::string& csvPath, std::ostream& out,
                  std::ostream& err) {
     // Before the records are read: a CSV that cannot be written fails at once.
-    if (std::string problem = csvPath.empty() ? std::string() : outputPathProblem(csvPath); !problem.empty()) {
+    if (std::string problem = csvPath.empty() ? std::string() : outputPathProblem(csvPath);
+        !problem.empty()) {
         err << "quenlix: cannot write CSV " << csvPath << ": " << problem << '\n';
         return kExitSomeFailed;
     }
@@ -70,7 +71,8 @@ int runSummarize(const std::vector<std::string>& records, const std::string& csv
         if (!r.ok) ++failed;
         if (r.check) ++(r.check->pass ? verdicts[r.check->target].first : verdicts[r.check->target].second);
     }
-    out << "records: " << merged.records << " in " << records.size() << " file" << (records.size() == 1 ? "" : "s");
+    out << "records: " << merged.records << " in " << records.size() << " file"
+        << (records.size() == 1 ? "" : "s");
     if (merged.refused > 0) out << ", " << merged.refused << " lines refused";
     out << '\n';
     out << "programmes: " << merged.byFile.size();
