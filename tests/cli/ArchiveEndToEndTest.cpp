@@ -203,7 +203,7 @@ TEST_F(Archive, ALastRecordCutShortIsMeteredAgainAndTheRestIsKept) {
     EXPECT_EQ(test::readFile(records), after);
 }
 
-TEST_F(Archive, AChangedFileIsMeteredAgainOnResumeAndSummarizeKeepsTheNewerRecord) {
+TEST(ArchiveRuns, AChangedFileIsMeteredAgainOnResumeAndSummarizeKeepsTheNewerRecord) {
     ScratchDir dir;
     std::string a = dir.file("a.wav"), b = dir.file("b.wav"), records = dir.file("r.jsonl");
     ASSERT_TRUE(test::writeWav(a, 1, 8000, 4000, test::sine(-30.0, 500.0, 8000)));
@@ -223,7 +223,7 @@ TEST_F(Archive, AChangedFileIsMeteredAgainOnResumeAndSummarizeKeepsTheNewerRecor
     EXPECT_NE(test::readFile(dir.file("s.csv")).find(b + ",false,true,,8000,1,false,8000,"), std::string::npos);
 }
 
-TEST_F(Archive, EveryEntryOfAListThatCannotBeMeteredGetsItsOwnErrorRecord) {
+TEST(ArchiveRuns, EveryEntryOfAListThatCannotBeMeteredGetsItsOwnErrorRecord) {
     ScratchDir dir;
     const std::string good = dir.file("good.wav"), text = dir.file("notes.wav"), empty = dir.file("empty.wav");
     const std::string locked = dir.file("locked.wav"), loop = dir.file("loop.wav");
