@@ -118,7 +118,7 @@ bool hasAudioExtension(const std::string& path) {
     return audioExtensions().count(lowered(path.substr(dot + 1))) != 0;
 }
 
-std::vector<ProgrammeEntry> expandProgrammes(const std::vector<std::string>& inputs) {
+std::vector<ProgrammeEntry> expandProgrammes(const std::vector<std::string>& inputs, bool unique) {
     std::vector<ProgrammeEntry> expanded;
     for (const std::string& input : inputs) {
         if (input != kStdinName && isFolder(input))
@@ -126,12 +126,13 @@ std::vector<ProgrammeEntry> expandProgrammes(const std::vector<std::string>& inp
         else
             expanded.push_back({input, {}});
     }
+    if (!unique) return expanded;
     std::unordered_set<std::string> seen;
-    std::vector<ProgrammeEntry> unique;
-    unique.reserve(expanded.size());
+    std::vector<ProgrammeEntry> once;
+    once.reserve(expanded.size());
     for (ProgrammeEntry& e : expanded)
-        if (seen.insert(e.path).second) unique.push_back(std::move(e));
-    return unique;
+        if (seen.insert(e.path).second) once.push_back(std::move(e));
+    return once;
 }
 
 std::uint64_t pathHash(const std::string& path) {

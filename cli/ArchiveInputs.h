@@ -31,8 +31,9 @@ bool hasAudioExtension(const std::string& path);
 // Replaces every folder among `inputs` by the audio files below it (symbolic links to files followed,
 // links to folders not, so a loop cannot arise), sorted by the bytes of their paths: the same tree gives
 // the same order on every machine. Anything else is kept as it is, to be opened (and named in an error
-// record when it cannot be). A path given twice is kept once, where it first appears.
-std::vector<ProgrammeEntry> expandProgrammes(const std::vector<std::string>& inputs);
+// record when it cannot be). With `unique`, a path that comes twice is kept once, where it first appears
+// (records are known by their path); without, as often as it is given (an album may repeat a file).
+std::vector<ProgrammeEntry> expandProgrammes(const std::vector<std::string>& inputs, bool unique);
 
 // FNV-1a, 64 bits, of the bytes of `path`: the shard a path falls in depends on nothing else.
 std::uint64_t pathHash(const std::string& path);

@@ -22,7 +22,7 @@ bool gatherProgrammes(const Options& options, std::vector<ProgrammeEntry>& progr
             return false;
         }
     }
-    std::vector<ProgrammeEntry> all = expandProgrammes(inputs);
+    std::vector<ProgrammeEntry> all = expandProgrammes(inputs, !options.jsonlPath.empty());
     if (all.empty()) {
         err << "quenlix: measure: nothing to meter (no audio files in the folders or the list)\n";
         return false;

@@ -29,7 +29,8 @@ TEST(Shards, HashIsFnv1a64OfThePathBytes) {
 
 TEST(Shards, EveryPathFallsInExactlyOneShardAndNoShardIsLeftEmpty) {
     std::vector<std::string> paths;
-    for (int i = 0; i < 2000; ++i) paths.push_back("/archive/" + std::to_string(i / 40) + "/take" + std::to_string(i) + ".wav");
+    for (int i = 0; i < 2000; ++i)
+        paths.push_back("/archive/" + std::to_string(i / 40) + "/take" + std::to_string(i) + ".wav");
     for (int count : {1, 2, 3, 7, 16}) {
         std::vector<int> sizes(count, 0);
         for (const std::string& p : paths) {
@@ -52,9 +53,10 @@ TEST(Shards, SpecIsKOfNCountedFromOne) {
         bool ok;
         int k, n;
     };
-    const Case cases[] = {{"1/1", true, 1, 1},   {"3/3", true, 3, 3},  {"2/8", true, 2, 8},  {"0/3", false, 0, 0},
-                          {"4/3", false, 0, 0},  {"1/0", false, 0, 0}, {"a/b", false, 0, 0}, {"1/3x", false, 0, 0},
-                          {"-1/3", false, 0, 0}, {" 1/3", false, 0, 0}, {"1/+3", false, 0, 0}, {"3", false, 0, 0}};
+    const Case cases[] = {{"1/1", true, 1, 1},   {"3/3", true, 3, 3},   {"2/8", true, 2, 8},
+                          {"0/3", false, 0, 0},  {"4/3", false, 0, 0},  {"1/0", false, 0, 0},
+                          {"a/b", false, 0, 0},  {"1/3x", false, 0, 0}, {"-1/3", false, 0, 0},
+                          {" 1/3", false, 0, 0}, {"1/+3", false, 0, 0}, {"3", false, 0, 0}};
     for (const Case& c : cases) {
         int k = 0, n = 0;
         std::string error;
@@ -103,17 +105,19 @@ TEST(FolderWalk, AudioFilesBelowAFolderInByteOrderEachOnce) {
         test::writeBytes(dir.file(name), "x");
     fs::create_directory_symlink(dir.file("lib/a"), dir.file("lib/a/b/back"));  // a loop if followed
     fs::create_symlink(dir.file("other.wav"), dir.file("lib/link.wav"));
-    std::vector<ProgrammeEntry> got = expandProgrammes(
-        {dir.file("first.wav"), dir.file("lib"), dir.file("lib/a/3.aif"), dir.file("first.wav"), "-"});
+    const std::vector<std::string> inputs = {dir.file("first.wav"), dir.file("lib"), dir.file("lib/a/3.aif"),
+                                             dir.file("first.wav"), "-"};
+    EXPECT_EQ(expandProgrammes(inputs, false).size(), 10u) << "every path as often as it comes";
+    std::vector<ProgrammeEntry> got = expandProgrammes(inputs, true);
     std::vector<std::string> paths;
     for (const ProgrammeEntry& e : got) {
         paths.push_back(e.path);
         EXPECT_TRUE(e.problem.empty()) << e.path << ": " << e.problem;
     }
-    EXPECT_EQ(paths, (std::vector<std::string>{dir.file("first.wav"), dir.file("lib/10.ogg"),
-                                                dir.file("lib/9.mp3"), dir.file("lib/Z/1.FLAC"),
-                                                dir.file("lib/a/3.aif"), dir.file("lib/a/b/2.wav"),
-                                                dir.file("lib/link.wav"), "-"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{dir.file("first.wav"), dir.file("lib/10.ogg"), dir.file("lib/9.mp3"),
+                                        dir.file("lib/Z/1.FLAC"), dir.file("lib/a/3.aif"),
+                                        dir.file("lib/a/b/2.wav"), dir.file("lib/link.wav"), "-"}));
 }
 
 TEST(FolderWalk, AFolderThatCannotBeListedGetsAnEntryNamingWhy) {
@@ -122,7 +126,7 @@ TEST(FolderWalk, AFolderThatCannotBeListedGetsAnEntryNamingWhy) {
     std::filesystem::create_directories(dir.file("lib/shut"));
     test::writeBytes(dir.file("lib/ok.wav"), "x");
     chmod(dir.file("lib/shut").c_str(), 0);
-    std::vector<ProgrammeEntry> got = expandProgrammes({dir.file("lib")});
+    std::vector<ProgrammeEntry> got = expandProgrammes({dir.file("lib")}, true);
     chmod(dir.file("lib/shut").c_str(), 0700);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].path, dir.file("lib/ok.wav"));
@@ -275,7 +279,8 @@ TEST(ArchiveArguments, CombinationsThatCannotWorkAreUsageErrors) {
         for (const std::string& a : args) argv.push_back(a.c_str());
         Options options;
         std::ostringstream out, err;
-        std::optional<int> code = parseArguments(static_cast<int>(argv.size()), argv.data(), options, out, err);
+        std::optional<int> code =
+            parseArguments(static_cast<int>(argv.size()), argv.data(), options, out, err);
         EXPECT_EQ(code, std::optional<int>(kExitUsage)) << args[1] << " " << args.size();
         EXPECT_FALSE(err.str().empty());
     }
@@ -301,7 +306,8 @@ TEST(ArchiveArguments, OneFileOutputsRefuseAFolderOrListOfSeveralProgrammes) {
         std::vector<const char*> argv{"quenlix"};
         for (const std::string& a : args) argv.push_back(a.c_str());
         std::ostringstream out, err;
-        EXPECT_EQ(runQuenlix(static_cast<int>(argv.size()), argv.data(), out, err, unreachable, false), kExitUsage)
+        EXPECT_EQ(runQuenlix(static_cast<int>(argv.size()), argv.data(), out, err, unreachable, false),
+                  kExitUsage)
             << args[1];
         EXPECT_EQ(err.str().find("not needed"), std::string::npos) << err.str();
     }
