@@ -80,7 +80,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
         ->check(CLI::Range(1, kMaxJobs));
     measure->add_option(
         "FILE", o.files,
-        "audio files; - (standard input), a pipe or a named pipe is read as a WAV or AU stream");
+        "audio files, or folders walked for them; - (standard input), a pipe or a named pipe is read as a "
+        "WAV or AU stream");
     addDeliveryOptions(*measure, o, delivery, true);
     addArchiveOptions(*measure, o, archive);
 
