@@ -2,6 +2,7 @@
 // by side by GNU parallel, runs killed at random moments and resumed, and lists with entries that cannot
 // be metered.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,8 +15,6 @@
 #include <random>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "RunProgram.h"
 #include "WavFiles.h"
@@ -67,10 +66,9 @@ class Archive : public ::testing::Test {
         }
         test::writeBytes(sDir->file("list.txt"), list);
         // The uninterrupted run every other run is compared with.
-        test::ProgramRun r =
-            test::runQuenlixProgram({"measure", "-q", "--jsonl", sDir->file("whole.jsonl"), "--files-from",
-                                     sDir->file("list.txt")},
-                                    *sDir);
+        test::ProgramRun r = test::runQuenlixProgram(
+            {"measure", "-q", "--jsonl", sDir->file("whole.jsonl"), "--files-from", sDir->file("list.txt")},
+            *sDir);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         sWhole = new std::map<std::string, json>(recordsByFile({sDir->file("whole.jsonl")}));
     }
@@ -97,10 +95,11 @@ TEST_F(Archive, OneRunRecordsEveryProgrammeOnceAndMeasuresIt) {
 }
 
 TEST_F(Archive, ThreeShardsUnderGnuParallelGiveTheSameRecordsAsOneRun) {
-    if (std::system("parallel --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    if (std::system("parallel --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "GNU parallel is not installed";
     std::string cmd = "parallel --halt now,fail=1 -j 3 " + test::shellQuote(QUENLIX_EXE) +
-                      " measure -q --files-from " + test::shellQuote(file("list.txt")) + " --shard {}/3 --jsonl " +
-                      test::shellQuote(file("shard")) + "{}.jsonl ::: 1 2 3";
+                      " measure -q --files-from " + test::shellQuote(file("list.txt")) +
+                      " --shard {}/3 --jsonl " + test::shellQuote(file("shard")) + "{}.jsonl ::: 1 2 3";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     std::vector<std::string> shards = {file("shard1.jsonl"), file("shard2.jsonl"), file("shard3.jsonl")};
     for (const std::string& s : shards) EXPECT_GT(lines(test::readFile(s)).size(), 40u) << s;
@@ -111,9 +110,10 @@ TEST_F(Archive, ThreeShardsUnderGnuParallelGiveTheSameRecordsAsOneRun) {
     args.insert(args.end(), shards.begin(), shards.end());
     test::ProgramRun merged = test::runQuenlixProgram(args, *sDir);
     EXPECT_EQ(merged.exitCode, 0) << merged.err;
-    EXPECT_NE(merged.out.find("programmes: 200\nmeasured: 200\nfailed: 0\n"), std::string::npos) << merged.out;
-    test::ProgramRun whole = test::runQuenlixProgram(
-        {"summarize", "--csv", file("whole.csv"), file("whole.jsonl")}, *sDir);
+    EXPECT_NE(merged.out.find("programmes: 200\nmeasured: 200\nfailed: 0\n"), std::string::npos)
+        << merged.out;
+    test::ProgramRun whole =
+        test::runQuenlixProgram({"summarize", "--csv", file("whole.csv"), file("whole.jsonl")}, *sDir);
     EXPECT_EQ(whole.exitCode, 0) << whole.err;
     EXPECT_EQ(lines(test::readFile(file("whole.csv"))).size(), static_cast<std::size_t>(kFiles + 1));
     EXPECT_EQ(test::readFile(file("shards.csv")), test::readFile(file("whole.csv")));
@@ -145,8 +145,8 @@ TEST_F(Archive, RunsKilledAtRandomMomentsAndResumedRecordEveryProgrammeExactlyOn
     int interrupted = 0;  // kills that landed before the run was through
     for (int trial = 0; trial < 3; ++trial) {
         const std::string records = file("killed" + std::to_string(trial) + ".jsonl");
-        const std::vector<std::string> args = {"measure", "-q",       "-j",     "2",
-                                               "--files-from", file("list.txt"), "--resume", records};
+        const std::vector<std::string> args = {"measure",        "-q",       "-j",   "2", "--files-from",
+                                               file("list.txt"), "--resume", records};
         // Killed three times, each once some records more are there (the first time possibly before any).
         for (int kill = 0; kill < 3; ++kill) {
             const std::size_t before = newlines(records);
@@ -166,7 +166,8 @@ TEST_F(Archive, RunsKilledAtRandomMomentsAndResumedRecordEveryProgrammeExactlyOn
             if (!ended) {
                 ::kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
-                if (WIFSIGNALED(status) && newlines(records) < static_cast<std::size_t>(kFiles)) ++interrupted;
+                if (WIFSIGNALED(status) && newlines(records) < static_cast<std::size_t>(kFiles))
+                    ++interrupted;
             }
         }
         pid_t pid = spawnQuenlix(args);
@@ -187,8 +188,8 @@ TEST_F(Archive, ALastRecordCutShortIsMeteredAgainAndTheRestIsKept) {
     for (int i = 0; i < 149; ++i) end = whole.find('\n', end) + 1;
     const std::size_t cut = end + (whole.find('\n', end) - end) / 2;
     test::writeBytes(records, whole.substr(0, cut));
-    test::ProgramRun r = test::runQuenlixProgram(
-        {"measure", "--files-from", file("list.txt"), "--resume", records}, *sDir);
+    test::ProgramRun r =
+        test::runQuenlixProgram({"measure", "--files-from", file("list.txt"), "--resume", records}, *sDir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("the last record was cut short"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("51 measured, 0 failed, 149 already recorded"), std::string::npos) << r.err;
@@ -218,14 +219,17 @@ TEST(ArchiveRuns, AChangedFileIsMeteredAgainOnResumeAndSummarizeKeepsTheNewerRec
 
     test::ProgramRun s = test::runQuenlixProgram({"summarize", "--csv", dir.file("s.csv"), records}, dir);
     EXPECT_EQ(s.exitCode, 0) << s.err;
-    EXPECT_NE(s.out.find("programmes: 2 (1 records superseded by a later one of the same file)"), std::string::npos)
+    EXPECT_NE(s.out.find("programmes: 2 (1 records superseded by a later one of the same file)"),
+              std::string::npos)
         << s.out;
-    EXPECT_NE(test::readFile(dir.file("s.csv")).find(b + ",false,true,,8000,1,false,8000,"), std::string::npos);
+    EXPECT_NE(test::readFile(dir.file("s.csv")).find(b + ",false,true,,8000,1,false,8000,"),
+              std::string::npos);
 }
 
 TEST(ArchiveRuns, EveryEntryOfAListThatCannotBeMeteredGetsItsOwnErrorRecord) {
     ScratchDir dir;
-    const std::string good = dir.file("good.wav"), text = dir.file("notes.wav"), empty = dir.file("empty.wav");
+    const std::string good = dir.file("good.wav"), text = dir.file("notes.wav"),
+                      empty = dir.file("empty.wav");
     const std::string locked = dir.file("locked.wav"), loop = dir.file("loop.wav");
     const std::string missing = dir.file("missing.wav"), under = good + "/inside.wav";
     ASSERT_TRUE(test::writeWav(good, 2, 8000, 4000, test::sine(-30.0, 500.0, 8000)));
@@ -284,7 +288,8 @@ TEST(ArchiveRuns, EveryEntryOfAListThatCannotBeMeteredGetsItsOwnErrorRecord) {
 TEST(ArchiveSummarize, RefusesLinesThatAreNoRecordsWithTheirLineNumbers) {
     ScratchDir dir;
     const std::string good = R"({"file":"a.wav","ok":false,"error":"empty file"})";
-    test::writeBytes(dir.file("r.jsonl"), good + "\n{\"file\": 3}\nnot json\n" + good + "\n{\"file\":\"b.wav\",\"ok\":tr");
+    test::writeBytes(dir.file("r.jsonl"),
+                     good + "\n{\"file\": 3}\nnot json\n" + good + "\n{\"file\":\"b.wav\",\"ok\":tr");
     test::ProgramRun s = test::runQuenlixProgram({"summarize", dir.file("r.jsonl")}, dir);
     EXPECT_EQ(s.exitCode, 1);
     EXPECT_NE(s.err.find("r.jsonl:2: refused: not a result"), std::string::npos) << s.err;
