@@ -235,18 +235,6 @@ TEST(Resume, RecordsOfAnEarlierRunUpToALineCutShort) {
     EXPECT_TRUE(none.empty());
 }
 
-TEST(Resume, AProgrammeIsDoneOnlyWithTheSamePathAndIdentityAndNeverAsAStream) {
-    const FileIdentity then{100, 5};
-    RecordedProgrammes recorded = {{"a.wav", then}, {"gone.wav", std::nullopt}, {"-", std::nullopt}};
-    EXPECT_TRUE(alreadyRecorded(recorded, "a.wav", then, false));
-    EXPECT_FALSE(alreadyRecorded(recorded, "a.wav", FileIdentity{100, 6}, false)) << "touched since";
-    EXPECT_FALSE(alreadyRecorded(recorded, "a.wav", FileIdentity{101, 5}, false)) << "grown since";
-    EXPECT_FALSE(alreadyRecorded(recorded, "./a.wav", then, false));
-    EXPECT_TRUE(alreadyRecorded(recorded, "gone.wav", std::nullopt, false)) << "still missing";
-    EXPECT_FALSE(alreadyRecorded(recorded, "gone.wav", then, false)) << "there now";
-    EXPECT_FALSE(alreadyRecorded(recorded, "-", std::nullopt, true));
-}
-
 TEST(Resume, AppendingStartsWhereTheLastWholeRecordEnded) {
     ScratchDir dir;
     test::writeBytes(dir.file("r.jsonl"), "{\"whole\":1}\n{\"cut");
