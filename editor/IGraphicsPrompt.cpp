@@ -12,10 +12,9 @@
 
 namespace {
 
-// The parameter's current value as display text, read under the plug-in mutex (the plug-in side
-// writes values under it).
-void CurrentDisplay(IPlugBase* plug, IParam* param, char* out, bool withDisplayText) {
-    WDL_MutexLock lock(plug ? plug->GetMutex() : nullptr);
+// The parameter's current value as display text, read as it stands without the plug-in mutex: a
+// prompt never waits for the audio thread.
+void CurrentDisplay(IPlugBase* /*plug*/, IParam* param, char* out, bool withDisplayText) {
     param->GetDisplayForHost(param->Value(), false, out, withDisplayText);
 }
 

@@ -13,11 +13,10 @@ IRECT FrameRect(int x, int y, const IBitmap* bitmap) {
     return IRECT(x, y, x + bitmap->FrameWidth(), y + bitmap->FrameHeight());
 }
 
-// The parameter's value truncated to an entry index, read under the plug-in mutex (the plug-in side
-// writes values under it).
+// The parameter's value truncated to an entry index. The value is read as it stands, without the
+// plug-in mutex, so that a menu never waits for the audio thread (nor the audio thread for a menu).
 int CurrentEntry(IPlugBase* plug, int paramIdx) {
     if (!plug) return -1;
-    WDL_MutexLock lock(plug->GetMutex());
     IParam* param = plug->GetParam(paramIdx);
     return param ? param->Int() : -1;
 }
@@ -29,9 +28,7 @@ IBitmapControlClick::IBitmapControlClick(IPlugBase* plug, int x, int y, int para
     : IBitmapControl(plug, x, y, paramIdx, bitmap), mMessageIdx(messageIdx) {}
 
 void IBitmapControlClick::OnMouseDown(int, int, IMouseMod*) {
-    if (!mPlug) return;
-    WDL_MutexLock lock(mPlug->GetMutex());
-    mPlug->OnParamChange(mMessageIdx);
+    if (mPlug) mPlug->OnParamChange(mMessageIdx);
 }
 
 void IBitmapControlClick::OnMouseDblClick(int, int, IMouseMod*) {}
@@ -78,19 +75,18 @@ bool IParameterButton::Draw(IGraphics* g) {
     g->DrawBitmap(&mBitmap, &mBitmapRECT, 1, &mBlend);
     if (!mPlug) return true;
 
+    // The value is read once, as it stands: drawing never waits for the audio thread.
+    IParam* param = mPlug->GetParam(mButtonParamIdx);
+    if (!param) return true;
+    const double value = param->Value();
     char text[IParam::kDisplaySize + 8] = "";
-    {
-        WDL_MutexLock lock(mPlug->GetMutex());
-        IParam* param = mPlug->GetParam(mButtonParamIdx);
-        if (!param) return true;
-        param->GetDisplayForHost(param->Value(), false, text, true);
-        if (!text[0]) return true;
-        if (mRatioLabel) {
-            if (param->Value() == param->GetMax()) {
-                std::strcpy(text, "inf");
-            } else {
-                std::strcat(text, " : 1");
-            }
+    param->GetDisplayForHost(value, false, text, true);
+    if (!text[0]) return true;
+    if (mRatioLabel) {
+        if (value == param->GetMax()) {
+            std::strcpy(text, "inf");
+        } else {
+            std::strcat(text, " : 1");
         }
     }
     return g->DrawIText(&mText, text, &mLabelRECT, false);

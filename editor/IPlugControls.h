@@ -7,7 +7,8 @@
 #include "editor/IPopupMenu.h"
 
 // Draws like IBitmapControl; a press sends messageIdx to the plug-in's OnParamChange (an action code,
-// not a parameter). Its value comes only from the plug-in side (SetControlFromPlug).
+// not a parameter) without the plug-in mutex: the plug-in takes it, or hands the action to its audio
+// thread, as the action needs. Its value comes only from the plug-in side (SetControlFromPlug).
 class IBitmapControlClick : public IBitmapControl {
   public:
     IBitmapControlClick(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap* bitmap, int messageIdx);

@@ -35,7 +35,8 @@ void IParam::InitEnum(const char* name, int defaultValue, int nEnums, const char
     CopyText(mName, name);
     CopyText(mLabel, label);
     CopyText(mGroup, group);
-    mValue = mDefault = defaultValue;
+    mDefault = defaultValue;
+    mValue.store(mDefault, std::memory_order_relaxed);
     mMin = 0.0;
     mMax = nEnums < 2 ? 1.0 : static_cast<double>(nEnums - 1);
     mStep = 1.0;
@@ -54,7 +55,8 @@ void IParam::InitDouble(const char* name, double defaultValue, double minValue, 
     CopyText(mName, name);
     CopyText(mLabel, label);
     CopyText(mGroup, group);
-    mValue = mDefault = defaultValue;
+    mDefault = defaultValue;
+    mValue.store(mDefault, std::memory_order_relaxed);
     mMin = minValue;
     mMax = maxValue > minValue + step ? maxValue : minValue + step;
     mStep = step;
@@ -86,9 +88,13 @@ void IParam::SetDisplayText(int value, const char* text) {
     mDisplayTexts.Add(record);  // on allocation failure the text is simply missing
 }
 
+double IParam::Value() const {
+    return mValue.load(std::memory_order_relaxed);
+}
+
 void IParam::Set(double value) {
     if (std::isnan(value)) return;
-    mValue = value < mMin ? mMin : (value > mMax ? mMax : value);
+    mValue.store(value < mMin ? mMin : (value > mMax ? mMax : value), std::memory_order_relaxed);
 }
 
 double IParam::FromNormalizedUnclamped(double n) const {
@@ -118,11 +124,11 @@ void IParam::SetNormalized(double normalized) {
         v = TypedValueAt(n, v);
     }
     if (v > mMax) v = mMax;
-    mValue = v;
+    mValue.store(v, std::memory_order_relaxed);
 }
 
 double IParam::GetNormalized() const {
-    return GetNormalized(mValue);
+    return GetNormalized(Value());
 }
 
 double IParam::GetNormalized(double value) const {

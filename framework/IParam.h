@@ -1,13 +1,17 @@
 #pragma once
 
+#include <atomic>
+
 #include "framework/WDL_TypedBuf.h"
 
 // One plug-in parameter: type, current value in its own units, bounds, step, shape of the
 // normalised mapping, default, display precision, texts, and the texts shown for discrete values.
 //
-// The record does no locking: whoever changes a value holds the plug-in's mutex. Reading and the
-// text functions never allocate; InitEnum, InitDouble and SetDisplayText allocate and run only
-// while the plug-in is being constructed.
+// The record does no locking. The current value is a single atomic word, so any thread may read it
+// while another sets it (the audio thread applying a host's value, the editor a user's) and sees the
+// old or the new value, never a torn one; whoever changes a value and reacts to it holds the plug-in's
+// mutex or runs on the audio thread. Reading and the text functions never allocate; InitEnum, InitDouble and
+// SetDisplayText allocate and run only while the plug-in is being constructed.
 class IParam {
   public:
     enum EParamType { kTypeNone = 0, kTypeBool = 1, kTypeInt = 2, kTypeEnum = 3, kTypeDouble = 4 };
@@ -49,9 +53,11 @@ class IParam {
     void GetBounds(double* pMin, double* pMax) const;
 
     EParamType Type() const { return static_cast<EParamType>(mType); }
-    double Value() const { return mValue; }
+    // Out of line: inlined at a call through a pointer that may be null, GCC 12 mistakes the atomic
+    // load for a write into nothing (-Wstringop-overflow).
+    double Value() const;
     // The value truncated toward zero, saturated to the int range (NaN gives 0).
-    int Int() const { return TruncToInt(mValue); }
+    int Int() const { return TruncToInt(Value()); }
     bool Bool() const { return Int() != 0; }
     double GetMin() const { return mMin; }
     double GetMax() const { return mMax; }
@@ -86,7 +92,7 @@ class IParam {
                            int outSize = kDisplaySize) const;
     // The current value formatted as above.
     void GetDisplayForHost(char* out, bool withDisplayText = true, int outSize = kDisplaySize) const {
-        GetDisplayForHost(mValue, false, out, withDisplayText, outSize);
+        GetDisplayForHost(Value(), false, out, withDisplayText, outSize);
     }
 
     // Truncation toward zero that cannot overflow: NaN gives 0, out-of-range values saturate.
@@ -106,7 +112,7 @@ class IParam {
     double FromNormalizedUnclamped(double n) const;
 
     int mType = kTypeNone;
-    double mValue = 0.0;
+    std::atomic<double> mValue{0.0};
     double mMin = 0.0;
     double mMax = 1.0;
     double mStep = 1.0;

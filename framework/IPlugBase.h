@@ -54,6 +54,11 @@ class IPlugBase {
     // The host's user asks to start every measurement afresh (a reset control of the host format,
     // not a parameter). Default: nothing. Audio or main thread, mutex held.
     virtual void OnResetRequest() {}
+    // The editor asks for every measurement to start afresh (a press on a control that resets).
+    // Default: OnResetRequest at once (it takes what lock it needs). An adapter whose audio thread
+    // must never wait for the editor hands the request to that thread, which calls OnResetRequest at
+    // the start of its next block. UI thread, mutex not held.
+    virtual void ResetFromGUI() { OnResetRequest(); }
     // The value a setting starts with on an instance metering nIn input channels. A host format
     // that fixes the width when it creates an instance (LV2) sets it before any state is restored
     // and states it as the default in its description. Default: the parameter's own default (0.0

@@ -2,9 +2,16 @@
 
 #include <pthread.h>
 
+#include <atomic>
+#include <cstdint>
+
 // Recursive mutex: the thread holding it may enter again, and must leave once per enter.
 // One per plug-in instance guards its parameters, state and audio block (see IPlugBase).
 // Any thread; Enter blocks, so the audio thread only ever takes the plug-in's own mutex.
+//
+// It keeps count of the times an Enter found the mutex held by another thread and had to wait, and of
+// how long those waits took, so that a host adapter's promise that its audio thread never waits on the
+// editor can be checked. An Enter that finds the mutex free pays nothing for the count.
 class WDL_Mutex {
   public:
     WDL_Mutex();
@@ -15,8 +22,19 @@ class WDL_Mutex {
     void Enter();
     void Leave();
 
+    // Waits since construction: how many, their total and the longest, in nanoseconds. Any thread.
+    struct WaitStats {
+        std::uint64_t waits = 0;
+        std::uint64_t totalNs = 0;
+        std::uint64_t worstNs = 0;
+    };
+    WaitStats GetWaitStats() const;
+
   private:
     pthread_mutex_t mMutex;
+    std::atomic<std::uint64_t> mWaits{0};
+    std::atomic<std::uint64_t> mWaitedNs{0};
+    std::atomic<std::uint64_t> mWorstWaitNs{0};
 };
 
 // Holds a WDL_Mutex for the lifetime of the guard. A null mutex is allowed and does nothing.

@@ -111,13 +111,14 @@ void Quenlix::Reconfigure() {
 }
 
 void Quenlix::OnParamChange(int paramIdx) {
-    WDL_MutexLock lock(GetMutex());
-
     if (paramIdx >= kResetCommandFirst && paramIdx <= kResetCommandLast) {
-        // Only a press on an LED meter may reset: the editor's button is down exactly then.
-        if (mEditor && mEditor->IsMouseDown()) ResetMeters();
+        // Only a press on an LED meter may reset: the editor's button is down exactly then. The host
+        // adapter decides when the reset runs (at once, or at the audio thread's next block).
+        if (mEditor && mEditor->IsMouseDown()) ResetFromGUI();
         return;
     }
+
+    WDL_MutexLock lock(GetMutex());
 
     const IParam* param = GetParam(paramIdx);
     if (!param) return;

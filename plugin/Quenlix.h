@@ -11,7 +11,8 @@
 // - ProcessDoubleReplacing: the audio thread, with the plug-in mutex held by the host adapter. Allocates
 //   nothing, takes no other lock, logs nothing; logarithms and text formatting only at refresh points.
 // - OnParamChange, Reset, SampleRate_Changed, UpdateGUI: the main thread (editor, host controls, state
-//   restore) or the host's initialisation path. Each takes the plug-in's recursive mutex for its whole
+//   restore), the host's initialisation path, or the audio thread between blocks where the host adapter
+//   hands the editor's changes over to it (LV2). Each takes the plug-in's recursive mutex for its whole
 //   run, so engines are never reconfigured while a block is measured.
 
 #include <memory>
@@ -72,7 +73,8 @@ class Quenlix : public IPlugAdapter {
     // and reports whether they got their memory. Takes the plug-in mutex.
     bool PrepareForSampleRate(std::string* why) override;
     // After a parameter's value changed (0 .. 18), or a reset command (21 .. 26, honoured only while the
-    // editor's mouse button is down). Other indices are ignored. Takes the plug-in mutex.
+    // editor's mouse button is down, and passed on to ResetFromGUI without the mutex). Other indices are
+    // ignored. Takes the plug-in mutex.
     void OnParamChange(int paramIdx) override;
     // A host's reset control: clears every measurement of both engines, as a click on an LED meter
     // does. Takes the plug-in mutex.

@@ -6,8 +6,10 @@
 // Settings changes: run() of 256 frames at 48, 192 and 384 kHz, RMS type, with the host moving the
 // window port every 16th block (change=1) or never (change=0), and the adapter's block while an editor
 // thread changes the type and the window as fast as it can; the counters give the mean and the worst
-// block, and for change=1 the mean and worst of the blocks that carried a change. The cost of one
-// settings change made in the editor, which is what the audio thread may wait for.
+// block, and for change=1 the mean and worst of the blocks that carried a change. run() of 64 frames at
+// the same rates while an editor thread changes settings (editor=1) or not (editor=0), with the plug-in
+// mutex's waits. The cost of one settings change made in the editor, which is what the audio thread may
+// wait for.
 
 #include <benchmark/benchmark.h>
 #include <lilv/lilv.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
@@ -76,6 +79,8 @@ class StereoLv2 {
     StereoLv2& operator=(const StereoLv2&) = delete;
 
     bool Loaded() const { return mInstance != nullptr; }
+    // The module's plug-in object behind the instance (an IPlugBase first of all).
+    IPlugBase* Plug() const { return static_cast<IPlugBase*>(lilv_instance_get_handle(mInstance)); }
     void Run(int frames) { lilv_instance_run(mInstance, static_cast<uint32_t>(frames)); }
 
     std::vector<float> controls;  // one per port, indexed as the ports
@@ -205,6 +210,47 @@ void BM_BlockWhileEditorChanges(benchmark::State& state) {
     state.counters["editor_changes"] = static_cast<double>(changes.load());
 }
 
+// run() of 64 frames through the LV2 module while the editor, on a thread of its own, changes settings
+// as fast as it can (type and window in turn, each change a reaction with the engines reset), or never
+// (editor=0): mean and worst block, and the plug-in mutex's waits (count and worst) over the run. The
+// editor's changes reach the instance as the bundle's UI makes them, through the plug-in's own
+// SetParameterFromGUI.
+void BM_Lv2RunWhileEditorChanges(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    const bool editorChanges = state.range(1) != 0;
+    constexpr int n = 64;
+    StereoLv2 lv2(rate);
+    if (!lv2.Loaded()) {
+        state.SkipWithError("the LV2 bundle did not load");
+        return;
+    }
+    IPlugBase* plug = lv2.Plug();
+    lv2.controls[0] = NAN;  // the host leaves the settings to the editor
+    lv2.controls[Quenlix::kRmsWindow] = NAN;
+    const WDL_Mutex::WaitStats before = plug->GetMutex()->GetWaitStats();
+    std::atomic<bool> stop{false};
+    std::atomic<long> changes{0};
+    std::thread editor([&] {
+        for (long i = 0; editorChanges && !stop.load(); ++i) {
+            if (i % 2)
+                plug->SetParameterFromGUI(Quenlix::kType, static_cast<double>((i / 2) % 2));
+            else
+                plug->SetParameterFromGUI(Quenlix::kRmsWindow, (i / 2) % 2 ? 0.2 : 0.4);
+            changes.fetch_add(1);
+            std::this_thread::yield();
+        }
+    });
+    BlockTimes all;
+    for (auto _ : state) all.Add(Microseconds([&] { lv2.Run(n); }));
+    stop = true;
+    editor.join();
+    const WDL_Mutex::WaitStats after = plug->GetMutex()->GetWaitStats();
+    all.Report(state, "run");
+    state.counters["editor_changes"] = static_cast<double>(changes.load());
+    state.counters["mutex_waits"] = static_cast<double>(after.waits - before.waits);
+    state.counters["worst_wait_us"] = static_cast<double>(after.worstNs) / 1000.0;
+}
+
 // What the editor holds the mutex for: one settings change from the editor (value, reaction, a host
 // that returns at once), type and window in turn, so every change resets the engines and every other
 // one switches the editor between the RMS and EBU R128 controls.
@@ -233,6 +279,10 @@ BENCHMARK(BM_BlockWhileEditorChanges)
     ->Arg(192000)
     ->Arg(384000)
     ->Iterations(20000);
+BENCHMARK(BM_Lv2RunWhileEditorChanges)
+    ->ArgNames({"rate", "editor"})
+    ->ArgsProduct({{48000, 192000, 384000}, {0, 1}})
+    ->Iterations(100000);
 BENCHMARK(BM_Lv2Run)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK(BM_RtasProcessAudio)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK_MAIN();

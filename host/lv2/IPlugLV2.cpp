@@ -45,6 +45,7 @@ IPlugLV2::IPlugLV2(IPlugInstanceInfo /*instanceInfo*/, int nParams, const char* 
     : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion, uniqueID,
                 mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInstrument, kAPILV2) {
     if (NInChannels() > 0) CreateLatencyDelayLine();
+    mEditorChanged.reset(new std::atomic<bool>[static_cast<size_t>(NParams())]());
     SetInputChannelConnections(0, NInChannels(), true);
     SetOutputChannelConnections(0, NOutChannels(), true);
 }
@@ -153,6 +154,8 @@ void IPlugLV2::Activate() {
 
 void IPlugLV2::Run(uint32_t nFrames) {
     WDL_MutexLock lock(&mMutex);
+    // The editor's requests first: a host port the editor's change moved then reads as no change.
+    ApplyEditorRequests();
     ApplyControlInputs();
     // A NaN on the port counts as enabled: only a clear 0 bypasses.
     mBypassed = mEnabledPort && *mEnabledPort <= 0.5f;
@@ -200,6 +203,35 @@ void IPlugLV2::RunPiece(int offset, int nFrames) {
     mTransport.Advance(nFrames, GetSampleRate());
 }
 
+void IPlugLV2::ApplyEditorRequests() {
+    if (mEditorChangePending.exchange(false, std::memory_order_acq_rel)) {
+        for (int i = 0; i < NParams(); ++i)
+            if (mEditorChanged[i].exchange(false, std::memory_order_acq_rel)) OnParamChange(i);
+    }
+    if (mEditorResetPending.exchange(false, std::memory_order_acq_rel)) OnResetRequest();
+}
+
+void IPlugLV2::SetParameterFromGUI(int paramIdx, double normalizedValue) {
+    // Not a setting (or before Instantiate): the base's way, under the mutex.
+    if (!IsSetting(paramIdx)) {
+        IPlugBase::SetParameterFromGUI(paramIdx, normalizedValue);
+        return;
+    }
+    IParam* param = GetParam(paramIdx);
+    const double before = param->Value();
+    param->SetNormalized(normalizedValue);
+    // A value equal to the one in force is no change: the host hears nothing, the measurements go on.
+    if (param->Value() == before) return;
+    // Several changes before the next block make one reaction, to the value in force by then.
+    mEditorChanged[paramIdx].store(true, std::memory_order_release);
+    mEditorChangePending.store(true, std::memory_order_release);
+    InformHostOfParamChange(paramIdx, normalizedValue);
+}
+
+void IPlugLV2::ResetFromGUI() {
+    mEditorResetPending.store(true, std::memory_order_release);
+}
+
 void IPlugLV2::ApplyControlInputs() {
     for (int i = 0; i < mLayout.nParams; ++i) {
         if (!mControlPorts[i] || mIsOutput[i]) continue;
@@ -244,14 +276,9 @@ void IPlugLV2::BeginInformHostOfParamChange(int paramIdx) {
 void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/) {
     // "OUT:" parameters come from the audio thread and must never reach the UI's functions.
     if (!IsSetting(paramIdx)) return;
-    // Read under the mutex (run() writes the settings a host moves on their ports), but written to the
-    // host without it: the host's write function may wait for its audio thread.
-    float value;
-    {
-        WDL_MutexLock lock(&mMutex);
-        value = static_cast<float>(GetParam(paramIdx)->Value());
-    }
-    mEditorSession.Write(paramIdx, value);
+    // The value as it stands (run() may set it from the host's port meanwhile), written to the host
+    // without any lock: the host's write function may wait for its audio thread.
+    mEditorSession.Write(paramIdx, static_cast<float>(GetParam(paramIdx)->Value()));
 }
 
 void IPlugLV2::EndInformHostOfParamChange(int paramIdx) {

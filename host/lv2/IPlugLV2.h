@@ -5,6 +5,8 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,7 +43,10 @@ struct IPlugInstanceInfo {};
 // Threads, in LV2's classes: construction, Instantiate, Activate, Deactivate, SaveState,
 // RestoreState on the host's instantiation (main) thread; ConnectPort and Run on its audio thread;
 // the editor calls on the host's UI thread. Run takes the plug-in mutex for the whole block and
-// otherwise never allocates or blocks.
+// otherwise never allocates or blocks. The editor never takes that mutex: a setting it changes is
+// stored at once (an atomic value) and flagged, a reset it asks for is flagged, and Run reacts to both
+// at the start of its next block, so the audio thread never waits for the UI thread (lv2:hardRTCapable).
+// Only instantiation-class calls share the mutex with Run, and LV2 never runs those during Run.
 class IPlugLV2 : public IPlugBase {
   public:
     // Declarations as for IPlugBase, plus the number of side-chain input channels (not supported
@@ -94,6 +99,11 @@ class IPlugLV2 : public IPlugBase {
     void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
     void EndInformHostOfParamChange(int paramIdx) override;
     void InformHostOfProgramChange() override {}
+    // A setting changed in the editor: stored at once, without the mutex; the plug-in's reaction
+    // (OnParamChange) runs at the start of the next block; the host is told at once. UI thread.
+    void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
+    // Handed to the audio thread: OnResetRequest at the start of the next block. UI thread.
+    void ResetFromGUI() override;
     // Transport from the last time:Position (stopped until the host sends one). Audio thread.
     double GetSamplePos() override;
     double GetTempo() override;
@@ -116,6 +126,9 @@ class IPlugLV2 : public IPlugBase {
   private:
     // Sets every setting to its default for an instance of nIn inputs. Instantiation thread.
     void ApplyChannelDefaults(int nIn);
+    // Reacts to the settings changed and the resets asked for in the editor since the last block.
+    // Audio thread, mutex held.
+    void ApplyEditorRequests();
     // Applies changed control inputs and the reset trigger. Audio thread, mutex held.
     void ApplyControlInputs();
     // Attaches frames [offset, offset + nFrames) of the audio ports and runs them. Mutex held.
@@ -136,6 +149,11 @@ class IPlugLV2 : public IPlugBase {
     const LV2_Atom_Sequence* mTransportPort = nullptr;
     bool mResetHigh = false;
     bool mBypassed = false;
+    // The editor's hand-over to the audio thread: per parameter, "changed since the last block", and
+    // whether any is set; a reset asked for. Set by the UI thread, taken (cleared) by Run.
+    std::unique_ptr<std::atomic<bool>[]> mEditorChanged;
+    std::atomic<bool> mEditorChangePending{false};
+    std::atomic<bool> mEditorResetPending{false};
 
     Lv2Transport mTransport;
     LV2_URID_Map* mMap = nullptr;

@@ -141,7 +141,7 @@ void WritePlugin(std::ostringstream& out, const IPlugBase& plug, const PluginEnt
         << "    doap:license <" << kLicenseUri << "> ;\n"
         << "    lv2:minorVersion " << ((version >> 8) & 255) << " ;\n"
         << "    lv2:microVersion " << (version & 255) << " ;\n"
-        << "    lv2:optionalFeature urid:map , log:log , opts:options ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , urid:map , log:log , opts:options ;\n"
         << "    lv2:extensionData state:interface" << MainGroupStatements(entry) << " ;\n";
     for (const UiEntry& ui : files.uis) out << "    ui:ui <" << ui.uri << "> ;\n";
     out << "    lv2:port [\n";
