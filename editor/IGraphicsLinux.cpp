@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/DeferredImage.h"
 #include "editor/HeadlessTextField.h"
 #include "editor/IControl.h"
 #include "editor/IPopupMenu.h"
 #include "editor/KeyTable.h"
 #include "editor/ModulePath.h"
-#include "raster/PNG.h"
 
 #ifndef QUENLIX_RESOURCE_DIR
 #define QUENLIX_RESOURCE_DIR ""
@@ -130,7 +130,8 @@ LICE_IBitmap* IGraphicsLinux::OSLoadBitmap(int, const char* name) {
     std::string path;
     if (!modulepath::FindResource(stem + ".png", mResourceFolder, QUENLIX_RESOURCE_DIR, &path))
         return nullptr;
-    return LICE_LoadPNG(path.c_str());
+    // Only the size now; the pixels when the image is first drawn.
+    return DeferredImage::Open(path);
 }
 
 bool IGraphicsLinux::HandleMouseDown(int x, int y, IMouseMod mod, int clickCount) {

@@ -51,7 +51,7 @@ class IGraphicsLinux : public IGraphics {
     void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;
     void UpdateTooltips() override {}
     // name must end in ".png" (any case); the file <stem>.png is read from the first resource folder
-    // (see SetResourceFolder) that has it.
+    // (see SetResourceFolder) that has it: its header now, its pixels when first drawn (DeferredImage).
     LICE_IBitmap* OSLoadBitmap(int ID, const char* name) override;
 
     // ---- The timer ----

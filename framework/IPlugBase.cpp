@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "framework/CreationSampleRate.h"
 #include "framework/HostLookup.h"
 #include "framework/Trace.h"
 
@@ -31,6 +32,8 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
       mDoesChunks(plugDoesChunks),
       mIsInst(plugIsInstrument),
       mLatency(latency) {
+    // A host adapter that knows the rate already lets the product set itself up for it from the start.
+    if (ScopedCreationSampleRate::Current() > 0.0) mSampleRate = ScopedCreationSampleRate::Current();
     CopyName(mEffectName, effectName);
     CopyName(mProductName, productName);
     CopyName(mMfrName, mfrName);

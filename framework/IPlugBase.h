@@ -33,7 +33,8 @@ class IPlugBase {
 
     // nParams parameters and nPresets preset slots are created empty; channelIOStr lists the
     // supported "in-out" pairs separated by single blanks ("1-1 2-2 4-4 5-5 6-6").
-    // version is packed major << 16 | minor << 8 | patch. Main thread.
+    // version is packed major << 16 | minor << 8 | patch. The sample rate starts at 44100 Hz, or at
+    // the rate of a ScopedCreationSampleRate live on this thread. Main thread.
     IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
               const char* productName, const char* mfrName, int version, int uniqueID, int mfrID, int latency,
               bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument, EAPI api);

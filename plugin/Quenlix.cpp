@@ -41,7 +41,7 @@ Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
                    kProductName, quenlix::kMfrName, quenlix::kVendorVersion,
                    static_cast<int>(quenlix::kUniqueID), static_cast<int>(quenlix::kMfrID), kLatency, false,
                    false, false, kSideChainChannels),
-      mMeterSampleRate(GetSampleRate()),
+      mMeterSampleRate(meters::UsableSampleRate(GetSampleRate())),
       mNumInputs(NInChannels()),
       mNumOutputs(NOutChannels()) {
     mRmsMeter = std::make_unique<RMSMM6>();

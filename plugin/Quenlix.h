@@ -60,7 +60,8 @@ class Quenlix : public IPlugAdapter {
     static constexpr int kNumEbuReadouts = 7;
     static constexpr int kNumOutputParams = 13;
 
-    // Main thread. Builds parameters, engines (for the base's initial 44100 Hz), editor and presets.
+    // Main thread. Builds parameters, engines (for the base's initial rate: 44100 Hz, or the host's when the
+    // adapter knows it already), editor and presets.
     explicit Quenlix(IPlugInstanceInfo instanceInfo);
     // Frees the RMS engine, then the EBU engine; the base then frees the editor and the parameters.
     ~Quenlix() override;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
+#include "framework/CreationSampleRate.h"
 #include "framework/WDL_Mutex.h"
 #include "host/rtas/IPlugCustomUI.h"
 #include "host/rtas/IPlugRTAS.h"
@@ -37,6 +38,9 @@ bool IsDiscreteParam(const IParam* param) {
 }  // namespace
 
 IPlugProcess::IPlugProcess(OSType chunkID) : mChunkID(chunkID) {
+    // The host's setup is known here: the plug-in is built for its rate, so EffectInit's Reset finds
+    // the engines set up already.
+    const ScopedCreationSampleRate rate(GetSampleRate());
     mPlug = MakePlug();
 }
 

@@ -17,6 +17,7 @@
 
 #include "editor/IGraphics.h"
 #include "editor/WindowSystem.h"
+#include "framework/CreationSampleRate.h"
 #include "host/lv2/IPlugLV2.h"
 #include "host/lv2/Lv2EditorAccess.h"
 #include "host/lv2/Lv2Ports.h"
@@ -47,6 +48,8 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
         // The editor is built with the plug-in; building it for X11 opens no connection until a UI
         // opens its window.
         SetWindowSystem(EWindowSystem::kX11);
+        // Built for the host's rate from the start: the engines are set up once.
+        const ScopedCreationSampleRate rate(sampleRate);
         std::unique_ptr<IPlugLV2> plug(MakePlug());
         if (!plug || !plug->Instantiate(entry->nIn, entry->nOut, sampleRate, bundlePath, features))
             return nullptr;
