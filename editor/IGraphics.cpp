@@ -94,11 +94,16 @@ void IGraphics::GrayOutControl(int paramIdx, bool gray) {
 }
 
 void IGraphics::PrepDraw() {
-    if (!mDrawBitmap) mDrawBitmap = new LICE_SysBitmap(mWidth, mHeight);
-    if (!mTmpBitmap) mTmpBitmap = new LICE_MemBitmap();
+    mRastersPrepared = true;
 }
 
 LICE_IBitmap* IGraphics::GetDrawBitmap() const {
+    // Made at the first use: an editor that is never drawn (a host without a UI, the command line
+    // measuring a file) never holds the memory.
+    if (mRastersPrepared && !mDrawBitmap) {
+        mDrawBitmap = new LICE_SysBitmap(mWidth, mHeight);
+        mTmpBitmap = new LICE_MemBitmap();
+    }
     return mDrawBitmap;
 }
 

@@ -106,7 +106,8 @@ class IGraphics : public IEditorLink {
     void HideControl(int paramIdx, bool hide);
     // Plug-in side: GrayOut(gray) on every control bound to the parameter paramIdx.
     void GrayOutControl(int paramIdx, bool gray);
-    // Creates the off-screen raster and the scratch raster (called by the plug-in base, and by Resize).
+    // Readies the off-screen raster and the scratch raster, which are made at their first use (called by
+    // the plug-in base, and by Resize).
     void PrepDraw() override;
 
     // ---- Values from the plug-in side (any thread, see above) ----
@@ -192,7 +193,7 @@ class IGraphics : public IEditorLink {
     // Owned from then on; receives keys no control takes.
     void SetKeyCatcher(IControl* c);
     const IRECT* GetDrawRECT() const { return &mDrawRECT; }
-    // UI thread: the off-screen raster (null before PrepDraw).
+    // UI thread: the off-screen raster (null before PrepDraw, made at the first call after it).
     LICE_IBitmap* GetDrawBitmap() const;
 
   protected:
@@ -209,8 +210,10 @@ class IGraphics : public IEditorLink {
     IRECT mDrawRECT;
     bool mCursorHidden = false;
     int mHiddenCursorX = -1, mHiddenCursorY = -1;
-    LICE_SysBitmap* mDrawBitmap = nullptr;
-    LICE_MemBitmap* mTmpBitmap = nullptr;
+    // Made by GetDrawBitmap once PrepDraw was called; every drawing helper reaches the raster through it.
+    mutable LICE_SysBitmap* mDrawBitmap = nullptr;
+    mutable LICE_MemBitmap* mTmpBitmap = nullptr;
+    bool mRastersPrepared = false;
     int mWidth, mHeight;
     int mFPS;
     int mMouseCapture = -1;

@@ -155,12 +155,13 @@ bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, con
     const IRECT r = dest->Intersect(&mDrawRECT);
     const int sx = srcX + r.L - dest->L;
     const int sy = srcY + r.T - dest->T;
-    LICE_Blit(mDrawBitmap, bitmap->mData, r.L, r.T, sx, sy, r.W(), r.H(), BlitWeight(blend), BlitMode(blend));
+    LICE_Blit(GetDrawBitmap(), bitmap->mData, r.L, r.T, sx, sy, r.W(), r.H(), BlitWeight(blend),
+              BlitMode(blend));
     return true;
 }
 
 bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend) {
-    LICE_FillRect(mDrawBitmap, r->L, r->T, r->W(), r->H(), IColorToPixel(*color), BlitWeight(blend),
+    LICE_FillRect(GetDrawBitmap(), r->L, r->T, r->W(), r->H(), IColorToPixel(*color), BlitWeight(blend),
                   BlitMode(blend));
     return true;
 }
@@ -179,7 +180,7 @@ bool IGraphics::DrawIText(IText* text, char* str, IRECT* r, bool measure) {
     rc.bottom = r->B;
 
     if (!measure) {
-        font->DrawText(mDrawBitmap, str, -1, &rc, flags, color);
+        font->DrawText(GetDrawBitmap(), str, -1, &rc, flags, color);
         return true;
     }
 

@@ -282,3 +282,15 @@ TEST_F(GraphicsTest, NonStrictDrawingRedrawsAroundEachDirtyControl) {
     EXPECT_EQ(apart->mDraws, apDraws);
     EXPECT_FALSE(g->Tick());
 }
+
+// The off-screen raster is made at its first use, at the editor's size as it is then: an editor
+// resized before its first draw is drawn at its new size.
+TEST_F(GraphicsTest, TheRasterIsMadeAtItsFirstUseAtTheSizeInForce) {
+    plug.AttachGraphics(g);  // readies the rasters
+    g->Resize(120, 30);
+    LICE_IBitmap* raster = g->GetDrawBitmap();
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(raster->getWidth(), 120);
+    EXPECT_EQ(raster->getHeight(), 30);
+    EXPECT_EQ(g->GetDrawBitmap(), raster) << "made once";
+}
