@@ -105,6 +105,17 @@ class Quenlix : public IPlugAdapter {
   private:
     // Construction steps, in the order that fixes the editor's control indices.
     void BuildEditor();
+    // BuildEditor's steps: each initialises the parameters its controls are bound to and appends the
+    // controls, in index order.
+    void AttachOutputFields(IGraphics* g);
+    void AttachBackground(IGraphics* g);
+    void AttachSelectors(IGraphics* g);
+    void AttachWindowField(IGraphics* g);
+    void AttachEbuSelector(IGraphics* g);
+    void AttachReadouts(IGraphics* g);
+    void AttachChannelMeters(IGraphics* g);
+    // Gives the controls bound to no parameter their first value (taken as their default).
+    void SeedUnboundControls(IGraphics* g);
     void MakePresets();
     void AttachVersionText();
 

@@ -75,9 +75,24 @@ void Quenlix::BuildEditor() {
     IGraphics* g = editor.get();
     g->AttachPanelBackground(&COLOR_BLACK);
 
-    const IText valueStyle = ValueStyle();
+    // Each step appends its controls; their order fixes every control's index.
+    AttachOutputFields(g);
+    AttachBackground(g);
+    AttachSelectors(g);
+    AttachWindowField(g);
+    AttachEbuSelector(g);
+    AttachReadouts(g);
+    AttachChannelMeters(g);
+    SeedUnboundControls(g);
 
+    // From here on the base owns the editor; it pushes every parameter's value into its controls.
+    mEditor = g;
+    AttachGraphics(editor.release());
+}
+
+void Quenlix::AttachOutputFields(IGraphics* g) {
     // Hidden value fields of the output parameters (indices 1 .. 13).
+    const IText valueStyle = ValueStyle();
     for (int i = 0; i < kNumOutputParams; ++i) {
         const OutputParam& out = kOutputParams[i];
         GetParam(out.index)->InitDouble(out.name, out.minValue, out.minValue, out.maxValue, kOutputStep,
@@ -87,11 +102,15 @@ void Quenlix::BuildEditor() {
             g->AttachControl(new IParameterButton(this, 0, 0, out.index, &value, &valueStyle, true, false));
         g->HideControl(out.index, true);
     }
+}
 
+void Quenlix::AttachBackground(IGraphics* g) {
     // Background image, one frame per metering type (index 14).
     const IBitmap background = LoadImage(g, kBackground);
     mBackgroundControl = g->AttachControl(new IBitmapControl(this, 0, 0, -1, &background));
+}
 
+void Quenlix::AttachSelectors(IGraphics* g) {
     // Selectors (15 .. 18).
     IParam* type = GetParam(kType);
     type->InitEnum("Type", mMeterType, 2);
@@ -124,15 +143,20 @@ void Quenlix::BuildEditor() {
     rmsMode->SetDisplayText(1, "RMS +3dB (dBFS)");
     const IBitmap rmsModeImage = LoadImage(g, kSelectorMeterModeRms);
     g->AttachControl(new IMyPopupMenu(this, kMeterModeSelectorX, kSelectorTop, kRmsMeterMode, &rmsModeImage));
+}
 
+void Quenlix::AttachWindowField(IGraphics* g) {
     // "RMS Window" value field (19).
     IParam* window = GetParam(kRmsWindow);
     window->InitDouble("RMS Window", mRmsWindowMs, 10.0, 3000.0, 1.0, "ms", "", 1.0);
     window->SetShape(2.5);
+    const IText valueStyle = ValueStyle();
     const IBitmap windowImage = LoadImage(g, kValue);
     g->AttachControl(new IParameterButton(this, kWindowFieldX, kSelectorTop, kRmsWindow, &windowImage,
                                           &valueStyle, true, false));
+}
 
+void Quenlix::AttachEbuSelector(IGraphics* g) {
     // "EBU Channel Config" selector (20), in the place of the RMS one.
     IParam* ebuConfig = GetParam(kEbuChannelConfig);
     ebuConfig->InitEnum("EBU Channel Config", mEbuChannelConfig, 4);
@@ -143,7 +167,9 @@ void Quenlix::BuildEditor() {
     const IBitmap ebuConfigImage = LoadImage(g, kSelectorChConfEbu);
     g->AttachControl(
         new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kEbuChannelConfig, &ebuConfigImage));
+}
 
+void Quenlix::AttachReadouts(IGraphics* g) {
     // Read-outs (21 .. 26 RMS, 27 .. 33 EBU).
     const IText readoutStyle = ReadoutStyle();
     for (int i = 0; i < kNumRmsReadouts; ++i) {
@@ -156,7 +182,9 @@ void Quenlix::BuildEditor() {
         const char* initial = i == kEbuTpMaxReadout ? "-inf" : "---";
         mEbuReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, initial));
     }
+}
 
+void Quenlix::AttachChannelMeters(IGraphics* g) {
     // Per channel: LED meter (a click resets the meters), peak read-out, clip lamp (34 .. 51).
     const IText peakStyle = PeakStyle();
     for (int k = 0; k < kNumChannels; ++k) {
@@ -170,7 +198,9 @@ void Quenlix::BuildEditor() {
         const IBitmap lamp = LoadImage(g, kLedClip);
         mClipLamps[k] = g->AttachControl(new IBitmapControl(this, x, kClipLampTop, -1, &lamp));
     }
+}
 
+void Quenlix::SeedUnboundControls(IGraphics* g) {
     // A control's first value from the plug-in is taken as its default and draws nothing. Controls of
     // no parameter get theirs here, so that the first real change (a host switching the type, the first
     // clip) is drawn. The values are those the controls already show.
@@ -179,10 +209,6 @@ void Quenlix::BuildEditor() {
         g->SetControlFromPlug(mLedMeters[k], 0.0);
         g->SetControlFromPlug(mClipLamps[k], 0.0);
     }
-
-    // From here on the base owns the editor; it pushes every parameter's value into its controls.
-    mEditor = g;
-    AttachGraphics(editor.release());
 }
 
 void Quenlix::AttachVersionText() {
