@@ -10,23 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "plugin/QuenlixParams.h"
+
 namespace quenlix::cli {
 
-// Parameter indices of the plug-in as a host addresses them (host control index = parameter index + 2).
+// Parameter indices of the plug-in as a host addresses them (host control index = parameter index + 2), from
+// the plug-in's parameter table.
 enum ParamIndex : int {
-    kParamType = 0,
-    kParamSync = 1,
-    kParamRmsChannelConfig = 2,
-    kParamRmsMeterMode = 3,
-    kParamRmsWindow = 4,
-    kParamEbuChannelConfig = 11,
-    kParamCount = 19,
+    kParamType = quenlix::ParamIndex::kType,
+    kParamSync = quenlix::ParamIndex::kSync,
+    kParamRmsChannelConfig = quenlix::ParamIndex::kRmsChannelConfig,
+    kParamRmsMeterMode = quenlix::ParamIndex::kRmsMeterMode,
+    kParamRmsWindow = quenlix::ParamIndex::kRmsWindow,
+    kParamEbuChannelConfig = quenlix::ParamIndex::kEbuChannelConfig,
+    kParamCount = quenlix::ParamIndex::kNumParams,
 };
 
-// The thirteen output parameters ("OUT:" names), in parameter index order.
-constexpr std::array<int, 13> kOutputParams = {5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18};
-// The six setting parameters, in parameter index order.
-constexpr std::array<int, 6> kSettingParams = {0, 1, 2, 3, 4, 11};
+// The output parameters ("OUT:" names, the plug-in's read-outs) and the settings, in parameter index order.
+inline constexpr const std::array<int, quenlix::kNumReadouts>& kOutputParams = quenlix::kReadoutParams;
+inline constexpr const std::array<int, quenlix::kNumSettings>& kSettingParams = quenlix::kSettingParams;
 
 // One parameter as the host reads it back: plain value decoded from the host control and the host's display
 // text.

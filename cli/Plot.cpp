@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/OutputFiles.h"
+#include "plugin/QuenlixParams.h"
 
 namespace quenlix::cli {
 namespace {
@@ -37,8 +38,22 @@ struct Roles {
     int band, line, integrated, truePeak;
     const char *bandName, *lineName, *integratedName, *unit;
 };
-constexpr Roles kEbuRoles = {13, 15, 12, 17, "Momentary", "Short-term", "Integrated", "LUFS"};
-constexpr Roles kRmsRoles = {6, 8, 5, 9, "RMS (window)", "Peak max", "Integrated RMS", "dBFS"};
+constexpr Roles kEbuRoles = {ParamOf(Readout::kEbuMomentary),
+                             ParamOf(Readout::kEbuShortTerm),
+                             ParamOf(Readout::kEbuIntegrated),
+                             ParamOf(Readout::kEbuTruePeakMax),
+                             "Momentary",
+                             "Short-term",
+                             "Integrated",
+                             "LUFS"};
+constexpr Roles kRmsRoles = {ParamOf(Readout::kRmsMomentary),
+                             ParamOf(Readout::kRmsSamplePeakMax),
+                             ParamOf(Readout::kRmsIntegrated),
+                             ParamOf(Readout::kRmsTruePeakMax),
+                             "RMS (window)",
+                             "Peak max",
+                             "Integrated RMS",
+                             "dBFS"};
 
 void setColour(cairo_t* cr, const Rgb& c, double alpha = 1.0) {
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "host/rtas/format/HostModule.h"
-#include "plugin/QuenlixHostCalls.h"
+#include "host/rtas/module/QuenlixHostCalls.h"
 
 namespace quenlix::cli {
 namespace {
@@ -186,16 +186,17 @@ class PluginSession final : public MeteringSession {
     }
 
     Readouts readouts() const override {
-        static const char* const kRmsKeys[] = {"IL", "ML", "ML Max", "Peak Max", "TP Max", "Crest"};
-        static const char* const kEbuKeys[] = {"IL", "ML", "ML Max", "SL", "SL Max", "TP Max", "LRA"};
         Readouts out;
         QuenlixMeterReport r;
         if (!inspect(r)) return out;
-        const char* const* keys = r.mMeterType == 1 ? kEbuKeys : kRmsKeys;
-        int count = r.mMeterType == 1 ? 7 : 6;
+        // The module sends the texts of the active type's column, in the order of its read-outs.
+        const bool ebu = r.mMeterType == 1;
+        const int* params = ebu ? quenlix::kEbuReadoutParams.data() : quenlix::kRmsReadoutParams.data();
+        const int count = ebu ? quenlix::kNumEbuReadouts : quenlix::kNumRmsReadouts;
         for (int i = 0; i < count && i < r.mNumReadouts; ++i) {
             const char* text = r.mReadouts[i];
-            out.emplace_back(keys[i], std::string(text, strnlen(text, kQuenlixInspectTextSize)));
+            out.emplace_back(quenlix::kParams[params[i]].key,
+                             std::string(text, strnlen(text, kQuenlixInspectTextSize)));
         }
         return out;
     }

@@ -53,6 +53,7 @@ Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
 
     ComputeRefreshPeriods();
 
+    DefineParams();
     BuildEditor();
     MakePresets();
     AttachVersionText();
@@ -62,6 +63,18 @@ Quenlix::Quenlix(IPlugInstanceInfo instanceInfo)
 Quenlix::~Quenlix() {
     mRmsMeter.reset();
     mEbuMeter.reset();
+}
+
+void Quenlix::DefineParams() {
+    for (int i = 0; i < kNumParams; ++i) InitParamFromSpec(GetParam(i), quenlix::kParams[i].spec);
+}
+
+int Quenlix::GetReadoutTextControl(int paramIdx) const {
+    for (int i = 0; i < kNumRmsReadouts; ++i)
+        if (quenlix::kRmsReadoutParams[i] == paramIdx) return mRmsReadouts[i];
+    for (int i = 0; i < kNumEbuReadouts; ++i)
+        if (quenlix::kEbuReadoutParams[i] == paramIdx) return mEbuReadouts[i];
+    return -1;
 }
 
 void Quenlix::MakePresets() {
@@ -205,13 +218,14 @@ void Quenlix::UpdateGUI() {
     if (!mEditor) return;
     if (mMeterType != 0 && mMeterType != 1) return;
 
-    const bool ebu = mMeterType == 1;
-    mEditor->HideControl(kRmsChannelConfig, ebu);
-    mEditor->HideControl(kRmsMeterMode, ebu);
-    mEditor->HideControl(kRmsWindow, ebu);
-    for (int idx : mRmsReadouts)
-        if (IControl* c = mEditor->GetControl(idx)) c->Hide(ebu);
-    mEditor->HideControl(kEbuChannelConfig, !ebu);
-    for (int idx : mEbuReadouts)
-        if (IControl* c = mEditor->GetControl(idx)) c->Hide(!ebu);
+    // Each type's settings, then its read-outs, RMS first: the other type's controls hide.
+    for (const quenlix::MeterTypeOf type : {quenlix::kRmsType, quenlix::kEbuType}) {
+        const bool hide = type != mMeterType;
+        for (int idx : quenlix::kSettingParams)
+            if (quenlix::kParams[idx].type == type) mEditor->HideControl(idx, hide);
+        const bool rms = type == quenlix::kRmsType;
+        const int* readouts = rms ? mRmsReadouts : mEbuReadouts;
+        for (int i = 0; i < (rms ? kNumRmsReadouts : kNumEbuReadouts); ++i)
+            if (IControl* c = mEditor->GetControl(readouts[i])) c->Hide(hide);
+    }
 }

@@ -19,46 +19,24 @@
 
 // The host adapter base: each build target's include path picks the host format's IPlugAdapter.h.
 #include "IPlugAdapter.h"
+#include "plugin/QuenlixParams.h"
 
 class EBUMM6;
 class IGraphics;
 class RMSMM6;
 
-class Quenlix : public IPlugAdapter {
+// Parameter indices (Quenlix::kType ...) come from the parameter table's index base.
+class Quenlix : public IPlugAdapter, public quenlix::ParamIndex {
   public:
-    // Parameter indices.
-    enum EParams {
-        kType = 0,
-        kSync = 1,
-        kRmsChannelConfig = 2,
-        kRmsMeterMode = 3,
-        kRmsWindow = 4,
-        kOutRmsIl = 5,
-        kOutRmsMl = 6,
-        kOutRmsMlMax = 7,
-        kOutRmsPeakMax = 8,
-        kOutRmsTpMax = 9,
-        kOutRmsCrest = 10,
-        kEbuChannelConfig = 11,
-        kOutEbuIl = 12,
-        kOutEbuMl = 13,
-        kOutEbuMlMax = 14,
-        kOutEbuSl = 15,
-        kOutEbuSlMax = 16,
-        kOutEbuTpMax = 17,
-        kOutEbuLra = 18,
-        kNumParams = 19
-    };
-
     // OnParamChange indices that are not parameters: a click on the LED meter of channel k (1 .. 6)
     // sends kResetCommandFirst + k - 1 and resets both engines.
     static constexpr int kResetCommandFirst = 21;
     static constexpr int kResetCommandLast = 26;
 
     static constexpr int kNumChannels = 6;
-    static constexpr int kNumRmsReadouts = 6;
-    static constexpr int kNumEbuReadouts = 7;
-    static constexpr int kNumOutputParams = 13;
+    static constexpr int kNumRmsReadouts = quenlix::kNumRmsReadouts;
+    static constexpr int kNumEbuReadouts = quenlix::kNumEbuReadouts;
+    static constexpr int kNumOutputParams = quenlix::kNumReadouts;
 
     // Main thread. Builds parameters, engines (for the base's initial rate: 44100 Hz, or the host's when the
     // adapter knows it already), editor and presets.
@@ -100,10 +78,14 @@ class Quenlix : public IPlugAdapter {
     const RMSMM6& GetRmsMeter() const { return *mRmsMeter; }
     const EBUMM6& GetEbuMeter() const { return *mEbuMeter; }
     int GetDisplayPeriod() const { return mDisplayPeriod; }
+    // The editor's text control that shows read-out parameter paramIdx in the column of its type; -1
+    // for a setting or before the editor is built.
+    int GetReadoutTextControl(int paramIdx) const;
     int GetParamPeriod() const { return mParamPeriod; }
 
   private:
     // Construction steps, in the order that fixes the editor's control indices.
+    void DefineParams();
     void BuildEditor();
     // BuildEditor's steps: each initialises the parameters its controls are bound to and appends the
     // controls, in index order.
@@ -131,7 +113,7 @@ class Quenlix : public IPlugAdapter {
     void FeedRmsReadouts();
     void FeedEbuReadouts();
     void PublishOutputs();
-    void PublishOutput(int slot, int paramIdx, double v, double barPosition);
+    void PublishOutput(int paramIdx, double v, double barPosition);
 
     void SetReadoutText(int controlIdx, const char* text);
 
@@ -156,7 +138,7 @@ class Quenlix : public IPlugAdapter {
     int mBackgroundControl = -1;
     int mRmsReadouts[kNumRmsReadouts] = {};
     int mEbuReadouts[kNumEbuReadouts] = {};
-    int mOutputControls[kNumOutputParams] = {};
+    int mOutputControls[kNumParams] = {};  // by parameter index; a read-out's hidden value field
     int mLedMeters[kNumChannels] = {};
     int mClipLamps[kNumChannels] = {};
     int mPeakReadouts[kNumChannels] = {};

@@ -1,5 +1,5 @@
-// The editor layout: parameters initialised together with the controls bound to them, in the order that
-// fixes every control's index (53 controls: the first LED meter at 34, the version text at 52).
+// The editor layout: the controls bound to the parameters and the meters, in the order that fixes every
+// control's index (53 controls: the first LED meter at 34, the version text at 52).
 
 #include <memory>
 
@@ -38,33 +38,6 @@ IBitmap LoadImage(IGraphics* editor, const ImageResource& image) {
     return editor->LoadIBitmap(image.id, image.file, image.frames, image.framesAreHorizontal);
 }
 
-struct OutputParam {
-    int index;
-    const char* name;
-    double minValue;
-    double maxValue;
-    const char* label;
-};
-
-// In index order; the default of each is its minimum.
-constexpr OutputParam kOutputParams[Quenlix::kNumOutputParams] = {
-    {Quenlix::kOutRmsIl, "OUT:RMS IL", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutRmsMl, "OUT:RMS ML", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutRmsMlMax, "OUT:RMS ML Max", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutRmsPeakMax, "OUT:RMS Peak Max", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutRmsTpMax, "OUT:RMS TP Max", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutRmsCrest, "OUT:RMS Crest", 0.0, 30.0, "dB"},
-    {Quenlix::kOutEbuIl, "OUT:EBU IL", -60.0, 12.0, "LUFS"},
-    {Quenlix::kOutEbuMl, "OUT:EBU ML", -60.0, 12.0, "LUFS"},
-    {Quenlix::kOutEbuMlMax, "OUT:EBU ML Max", -60.0, 12.0, "LUFS"},
-    {Quenlix::kOutEbuSl, "OUT:EBU SL", -60.0, 12.0, "LUFS"},
-    {Quenlix::kOutEbuSlMax, "OUT:EBU SL Max", -60.0, 12.0, "LUFS"},
-    {Quenlix::kOutEbuTpMax, "OUT:EBU TP Max", -60.0, 12.0, "dBFS"},
-    {Quenlix::kOutEbuLra, "OUT:EBU LRA", 0.0, 60.0, "LU"},
-};
-
-constexpr double kOutputStep = 0.1;
-
 }  // namespace
 
 void Quenlix::BuildEditor() {
@@ -93,14 +66,11 @@ void Quenlix::BuildEditor() {
 void Quenlix::AttachOutputFields(IGraphics* g) {
     // Hidden value fields of the output parameters (indices 1 .. 13).
     const IText valueStyle = ValueStyle();
-    for (int i = 0; i < kNumOutputParams; ++i) {
-        const OutputParam& out = kOutputParams[i];
-        GetParam(out.index)->InitDouble(out.name, out.minValue, out.minValue, out.maxValue, kOutputStep,
-                                        out.label, "", 1.0);
+    for (int idx : quenlix::kReadoutParams) {
         const IBitmap value = LoadImage(g, kValue);
-        mOutputControls[i] =
-            g->AttachControl(new IParameterButton(this, 0, 0, out.index, &value, &valueStyle, true, false));
-        g->HideControl(out.index, true);
+        mOutputControls[idx] =
+            g->AttachControl(new IParameterButton(this, 0, 0, idx, &value, &valueStyle, true, false));
+        g->HideControl(idx, true);
     }
 }
 
@@ -112,44 +82,22 @@ void Quenlix::AttachBackground(IGraphics* g) {
 
 void Quenlix::AttachSelectors(IGraphics* g) {
     // Selectors (15 .. 18).
-    IParam* type = GetParam(kType);
-    type->InitEnum("Type", mMeterType, 2);
-    type->SetDisplayText(0, "RMS");
-    type->SetDisplayText(1, "EBU R128");
     const IBitmap typeImage = LoadImage(g, kSelectorMode);
     g->AttachControl(new IMyPopupMenu(this, kTypeSelectorX, kSelectorTop, kType, &typeImage));
 
-    IParam* sync = GetParam(kSync);
-    sync->InitEnum("Sync", mSync, 2);
-    sync->SetDisplayText(0, "off");
-    sync->SetDisplayText(1, "on");
     const IBitmap syncImage = LoadImage(g, kSelectorOffOn);
     g->AttachControl(new IMyPopupMenu(this, kSyncSelectorX, kSelectorTop, kSync, &syncImage));
 
-    IParam* rmsConfig = GetParam(kRmsChannelConfig);
-    rmsConfig->InitEnum("RMS Channel Config", mRmsChannelConfig, 5);
-    rmsConfig->SetDisplayText(0, "Stereo");
-    rmsConfig->SetDisplayText(1, "Left");
-    rmsConfig->SetDisplayText(2, "Right");
-    rmsConfig->SetDisplayText(3, "4 Channel");
-    rmsConfig->SetDisplayText(4, "6 Channel");
     const IBitmap rmsConfigImage = LoadImage(g, kSelectorChConfRms);
     g->AttachControl(
         new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kRmsChannelConfig, &rmsConfigImage));
 
-    IParam* rmsMode = GetParam(kRmsMeterMode);
-    rmsMode->InitEnum("RMS Meter Mode", mRmsMeterMode, 2);
-    rmsMode->SetDisplayText(0, "RMS (dBFS)");
-    rmsMode->SetDisplayText(1, "RMS +3dB (dBFS)");
     const IBitmap rmsModeImage = LoadImage(g, kSelectorMeterModeRms);
     g->AttachControl(new IMyPopupMenu(this, kMeterModeSelectorX, kSelectorTop, kRmsMeterMode, &rmsModeImage));
 }
 
 void Quenlix::AttachWindowField(IGraphics* g) {
     // "RMS Window" value field (19).
-    IParam* window = GetParam(kRmsWindow);
-    window->InitDouble("RMS Window", mRmsWindowMs, 10.0, 3000.0, 1.0, "ms", "", 1.0);
-    window->SetShape(2.5);
     const IText valueStyle = ValueStyle();
     const IBitmap windowImage = LoadImage(g, kValue);
     g->AttachControl(new IParameterButton(this, kWindowFieldX, kSelectorTop, kRmsWindow, &windowImage,
@@ -158,12 +106,6 @@ void Quenlix::AttachWindowField(IGraphics* g) {
 
 void Quenlix::AttachEbuSelector(IGraphics* g) {
     // "EBU Channel Config" selector (20), in the place of the RMS one.
-    IParam* ebuConfig = GetParam(kEbuChannelConfig);
-    ebuConfig->InitEnum("EBU Channel Config", mEbuChannelConfig, 4);
-    ebuConfig->SetDisplayText(0, "2.0 Stereo");
-    ebuConfig->SetDisplayText(1, "4.0 Surround");
-    ebuConfig->SetDisplayText(2, "4.1 Surround");
-    ebuConfig->SetDisplayText(3, "5.1 Surround");
     const IBitmap ebuConfigImage = LoadImage(g, kSelectorChConfEbu);
     g->AttachControl(
         new IMyPopupMenu(this, kChannelSelectorX, kSelectorTop, kEbuChannelConfig, &ebuConfigImage));
@@ -176,10 +118,12 @@ void Quenlix::AttachReadouts(IGraphics* g) {
         const IRECT r(kReadoutLeft, kRmsReadoutTops[i], kReadoutRight, kReadoutBottom);
         mRmsReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, "-inf"));
     }
-    constexpr int kEbuTpMaxReadout = 5;  // shows "-inf" until a true peak is measured, never "---"
     for (int i = 0; i < kNumEbuReadouts; ++i) {
         const IRECT r(kReadoutLeft, kEbuReadoutTops[i], kReadoutRight, kReadoutBottom);
-        const char* initial = i == kEbuTpMaxReadout ? "-inf" : "---";
+        // The true peak shows "-inf" until one is measured, never "---".
+        const bool truePeak =
+            quenlix::kParams[quenlix::kEbuReadoutParams[i]].shows == quenlix::Readout::kEbuTruePeakMax;
+        const char* initial = truePeak ? "-inf" : "---";
         mEbuReadouts[i] = g->AttachControl(new ITextControl(this, r, &readoutStyle, initial));
     }
 }

@@ -69,6 +69,16 @@ int SlotsRead(int type, int rmsConfig, int ebuConfig) {
     }
 }
 
+// The read-outs published from each engine's rounded levels, in the order the driver computes them.
+constexpr int kRmsLevelParams[5] = {ParamOf(Readout::kRmsIntegrated), ParamOf(Readout::kRmsMomentary),
+                                    ParamOf(Readout::kRmsMomentaryMax), ParamOf(Readout::kRmsSamplePeakMax),
+                                    ParamOf(Readout::kRmsTruePeakMax)};
+constexpr int kEbuLevelParams[6] = {ParamOf(Readout::kEbuIntegrated),   ParamOf(Readout::kEbuMomentary),
+                                    ParamOf(Readout::kEbuMomentaryMax), ParamOf(Readout::kEbuShortTerm),
+                                    ParamOf(Readout::kEbuShortTermMax), ParamOf(Readout::kEbuTruePeakMax)};
+constexpr int kRmsCrestParam = ParamOf(Readout::kRmsCrest);
+constexpr int kEbuRangeParam = ParamOf(Readout::kEbuRange);
+
 // Frames until a refresh counter fires: it fires on the sample that takes it to `period` or beyond.
 inline int FramesToRefresh(int counter, int period) {
     return period - counter > 1 ? period - counter : 1;
@@ -155,9 +165,9 @@ void Quenlix::ProcessDoubleReplacing(double** inputs, double** outputs, int nFra
                     0);
 }
 
-void Quenlix::PublishOutput(int slot, int paramIdx, double v, double barPosition) {
+void Quenlix::PublishOutput(int paramIdx, double v, double barPosition) {
     GetParam(paramIdx)->Set(v);
-    if (mEditor) mEditor->SetControlFromPlug(mOutputControls[slot], barPosition);
+    if (mEditor) mEditor->SetControlFromPlug(mOutputControls[paramIdx], barPosition);
     InformHostOfParamChange(paramIdx, v);
 }
 
@@ -176,10 +186,10 @@ void Quenlix::PublishOutputs() {
         };
         for (int j = 0; j < 5; ++j) {
             const double v = ClampTo(levels[j], -60.0, 12.0);
-            PublishOutput(j, kOutRmsIl + j, v, LevelBar(v));
+            PublishOutput(kRmsLevelParams[j], v, LevelBar(v));
         }
         const double crest = ClampTo(rms.GetCrestVal_db(), 0.0, 30.0);
-        PublishOutput(5, kOutRmsCrest, crest, crest / 30.0);
+        PublishOutput(kRmsCrestParam, crest, crest / 30.0);
     } else if (mMeterType == 1) {
         EBUMM6& ebu = *mEbuMeter;
         const double levels[6] = {
@@ -190,9 +200,9 @@ void Quenlix::PublishOutputs() {
         };
         for (int j = 0; j < 6; ++j) {
             const double v = ClampTo(levels[j], -60.0, 12.0);
-            PublishOutput(6 + j, kOutEbuIl + j, v, LevelBar(v));
+            PublishOutput(kEbuLevelParams[j], v, LevelBar(v));
         }
         const double range = ClampTo(RoundToTenth(ebu.mLra.mRangeLu), 0.0, 60.0);
-        PublishOutput(12, kOutEbuLra, range, range / 60.0);
+        PublishOutput(kEbuRangeParam, range, range / 60.0);
     }
 }

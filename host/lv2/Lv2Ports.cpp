@@ -5,6 +5,7 @@
 
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
+#include "framework/ParamSpec.h"
 
 namespace lv2 {
 namespace {
@@ -58,8 +59,10 @@ std::string AudioOutSymbol(int c) {
 }
 
 bool IsOutputParam(const IParam* param) {
+    if (!param) return false;
+    if (const ParamSpec* row = param->GetSpec()) return row->role == ParamSpec::Role::kReadout;
     const size_t n = std::strlen(kOutputParamPrefix);
-    return param && std::strncmp(param->GetNameForHost(), kOutputParamPrefix, n) == 0;
+    return std::strncmp(param->GetNameForHost(), kOutputParamPrefix, n) == 0;
 }
 
 std::string UriBase(const IPlugBase& plug) {

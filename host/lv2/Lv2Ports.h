@@ -21,7 +21,8 @@ class IPlugBase;
 // Pure functions; no thread restrictions.
 namespace lv2 {
 
-// Parameters whose names begin with this are written by the plug-in and read by the host.
+// A parameter defined from a table row is an output when its row makes it a read-out; one defined field
+// by field when its name begins with this. Outputs are written by the plug-in and read by the host.
 constexpr const char* kOutputParamPrefix = "OUT:";
 
 bool IsOutputParam(const IParam* param);

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "RunProgram.h"
 #include "WavFiles.h"
+#include "plugin/QuenlixParams.h"
 
 namespace quenlix::cli {
 namespace {
@@ -95,6 +97,43 @@ TEST_F(EndToEnd, JsonCarriesTheWholeShape) {
     EXPECT_TRUE(r["measurements"]["loudness_range_lu"].is_null());
     EXPECT_EQ(r["readouts"]["SL"], "---");
     EXPECT_EQ(r["readouts"]["LRA"], "---");
+}
+
+// The names a host prints are the plug-in's own, and each read-out's text is its own output parameter's
+// value as the editor rounds it, for either type.
+TEST_F(EndToEnd, OutputsSettingsAndReadoutsAreThePluginsOwn) {
+    std::string f = dir.file("steps.wav");
+    ASSERT_TRUE(test::writeWav(
+        f, 2, 48000, 48000 * 5,
+        [](std::int64_t i, int c) {
+            const double t = double(i) / 48000.0;
+            const double level = t >= 1.0 && t < 1.2 ? 0.7 : (t >= 4.0 ? 0.1 : 0.3);
+            return (c == 0 ? 1.0 : 0.8) * level * std::sin(2.0 * M_PI * 997.0 * t);
+        },
+        SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    for (const char* type : {"rms", "ebu"}) {
+        SCOPED_TRACE(type);
+        json r = runJson({"measure", "--type", type, f})[0];
+        std::set<std::string> settings, outputs;
+        for (auto& [name, text] : r["settings"].items()) settings.insert(name);
+        for (auto& [name, value] : r["outputs"].items()) outputs.insert(name);
+        std::set<std::string> tableSettings, tableOutputs;
+        for (int idx : quenlix::kSettingParams) tableSettings.insert(quenlix::kParams[idx].spec.name);
+        for (int idx : quenlix::kReadoutParams) tableOutputs.insert(quenlix::kParams[idx].spec.name);
+        EXPECT_EQ(settings, tableSettings);
+        EXPECT_EQ(outputs, tableOutputs);
+
+        const bool ebu = std::string(type) == "ebu";
+        const int* column = ebu ? quenlix::kEbuReadoutParams.data() : quenlix::kRmsReadoutParams.data();
+        const int count = ebu ? quenlix::kNumEbuReadouts : quenlix::kNumRmsReadouts;
+        ASSERT_EQ(r["readouts"].size(), static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const quenlix::QuenlixParam& p = quenlix::kParams[column[i]];
+            char shown[32];
+            std::snprintf(shown, sizeof shown, "%.1f", r["outputs"][p.spec.name].get<double>());
+            EXPECT_EQ(r["readouts"][p.key].get<std::string>(), std::string(shown)) << p.spec.name;
+        }
+    }
 }
 
 TEST_F(EndToEnd, RmsTypeReadsTheSineLevelAndCrest) {

@@ -7,9 +7,11 @@
 #include <memory>
 
 #include "framework/IParam.h"
+#include "framework/ParamSpec.h"
 #include "host/lv2/IPlugLV2.h"
 #include "host/lv2/Lv2Ports.h"
 #include "host/lv2/Lv2Turtle.h"
+#include "plugin/QuenlixParams.h"
 #include "tests/lv2/Lv2TestHost.h"
 
 using namespace lv2test;
@@ -25,6 +27,37 @@ TEST(Lv2Names, SymbolsAreValidLv2SymbolsMadeFromTheNames) {
         {"Grün", "gr_n"},
     };
     for (const auto& [name, symbol] : cases) EXPECT_EQ(lv2::Symbol(name), symbol) << name;
+}
+
+// A parameter's table row says whether the plug-in writes it; only one defined field by field goes by
+// its name.
+TEST(Lv2Names, OutputsAreTheTablesReadoutsOrElseNamedAsOutputs) {
+    static constexpr ParamSpec kReadout = {
+        "Level", IParam::kTypeDouble,      -60.0, 12.0, -60.0, 0.1, "dBFS", 1.0,
+        nullptr, ParamSpec::Role::kReadout};
+    static constexpr ParamSpec kSetting = {
+        "OUT:Gain", IParam::kTypeDouble,      -60.0, 12.0, 0.0, 0.1, "dB", 1.0,
+        nullptr,    ParamSpec::Role::kSetting};
+    struct Case {
+        const ParamSpec* row;
+        const char* name;  // for a parameter defined field by field
+        bool output;
+    };
+    const Case cases[] = {
+        {&kReadout, nullptr, true},
+        {&kSetting, nullptr, false},
+        {nullptr, "OUT:Level", true},
+        {nullptr, "Level", false},
+    };
+    for (const Case& c : cases) {
+        IParam param;
+        if (c.row)
+            InitParamFromSpec(&param, *c.row);
+        else
+            param.InitDouble(c.name, 0.0, 0.0, 1.0, 0.1);
+        EXPECT_EQ(lv2::IsOutputParam(&param), c.output) << param.GetNameForHost();
+    }
+    EXPECT_FALSE(lv2::IsOutputParam(nullptr));
 }
 
 TEST(Lv2Names, NumbersReadBackExactlyAndAlwaysHaveAPoint) {
@@ -53,9 +86,12 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
             ASSERT_NE(port, nullptr);
             EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(p, port)), symbols[i].c_str());
             LilvNode* name = lilv_port_get_name(p, port);
-            EXPECT_STREQ(lilv_node_as_string(name), param->GetNameForHost());
+            EXPECT_STREQ(lilv_node_as_string(name), quenlix::kParams[i].spec.name);
             lilv_node_free(name);
-            EXPECT_EQ(lilv_port_is_a(p, port, output), lv2::IsOutputParam(param)) << param->GetNameForHost();
+            // The plug-in's read-outs are the ports it writes.
+            EXPECT_EQ(lilv_port_is_a(p, port, output),
+                      quenlix::kParams[i].spec.role == ParamSpec::Role::kReadout)
+                << param->GetNameForHost();
             LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
             lilv_port_get_range(p, port, &def, &min, &max);
             EXPECT_EQ(lilv_node_as_float(def),

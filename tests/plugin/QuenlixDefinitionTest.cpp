@@ -13,34 +13,6 @@
 
 namespace {
 
-struct ParamRow {
-    const char* name;
-    double minValue, maxValue, defaultValue;
-    const char* label;
-};
-
-const ParamRow kParams[Quenlix::kNumParams] = {
-    {"Type", 0, 1, 0, ""},
-    {"Sync", 0, 1, 0, ""},
-    {"RMS Channel Config", 0, 4, 0, ""},
-    {"RMS Meter Mode", 0, 1, 0, ""},
-    {"RMS Window", 10, 3000, 300, "ms"},
-    {"OUT:RMS IL", -60, 12, -60, "dBFS"},
-    {"OUT:RMS ML", -60, 12, -60, "dBFS"},
-    {"OUT:RMS ML Max", -60, 12, -60, "dBFS"},
-    {"OUT:RMS Peak Max", -60, 12, -60, "dBFS"},
-    {"OUT:RMS TP Max", -60, 12, -60, "dBFS"},
-    {"OUT:RMS Crest", 0, 30, 0, "dB"},
-    {"EBU Channel Config", 0, 3, 0, ""},
-    {"OUT:EBU IL", -60, 12, -60, "LUFS"},
-    {"OUT:EBU ML", -60, 12, -60, "LUFS"},
-    {"OUT:EBU ML Max", -60, 12, -60, "LUFS"},
-    {"OUT:EBU SL", -60, 12, -60, "LUFS"},
-    {"OUT:EBU SL Max", -60, 12, -60, "LUFS"},
-    {"OUT:EBU TP Max", -60, 12, -60, "dBFS"},
-    {"OUT:EBU LRA", 0, 60, 0, "LU"},
-};
-
 std::string HostDisplay(IParam* p, double value) {
     char buf[64] = {};
     p->GetDisplayForHost(value, false, buf, true, sizeof buf);
@@ -72,23 +44,59 @@ TEST_F(NewInstance, DeclaresItselfToTheHost) {
     EXPECT_EQ(plug.NInChannels(), 6);
     EXPECT_EQ(plug.NOutChannels(), 6);
     EXPECT_EQ(plug.GetLatency(), 0);
-    EXPECT_EQ(plug.GetDisplayPeriod(), 1102);
-    EXPECT_EQ(plug.GetParamPeriod(), 2205);
 }
 
-TEST_F(NewInstance, ParametersHaveTheirNamesRangesDefaultsAndUnits) {
-    for (int i = 0; i < Quenlix::kNumParams; ++i) {
-        SCOPED_TRACE(i);
-        IParam* p = plug.GetParam(i);
-        EXPECT_STREQ(p->GetNameForHost(), kParams[i].name);
-        EXPECT_EQ(p->GetMin(), kParams[i].minValue);
-        EXPECT_EQ(p->GetMax(), kParams[i].maxValue);
-        EXPECT_EQ(p->Value(), kParams[i].defaultValue);
-        EXPECT_EQ(p->GetDefault(), kParams[i].defaultValue);
-        EXPECT_STREQ(p->GetLabelForHost(), kParams[i].label);
-        EXPECT_STREQ(p->GetGroupForHost(), "");
+// What the parameter table drives, seen from the host and the editor: the value a host reads from a
+// read-out parameter is the measurement the editor's text of the same read-out shows, for every read-out
+// of either type; a mix-up of read-outs (a column in the wrong place, a result published to its
+// neighbour) shows here.
+TEST_F(NewInstance, EachReadoutParameterCarriesWhatTheEditorShowsForIt) {
+    for (const int type : {0, 1}) {
+        SCOPED_TRACE(type);
+        TestQuenlix fresh;
+        PluginHost host(fresh, 2);
+        HostSetsParam(fresh, Quenlix::kType, type);
+        // A level, a short louder burst and a quieter end, so that every read-out of a type differs from
+        // its neighbours; 55 s end on a publish and a display refresh together (both periods divide it).
+        const long frames = 2205L * 1102L;
+        host.Run(frames, 4096, [](int c, long i) {
+            const double t = static_cast<double>(i) / 44100.0;
+            const double level = t >= 20.0 && t < 20.1 ? 0.8 : (t >= 53.0 ? 0.1 : 0.4);
+            return static_cast<float>((c == 0 ? 1.0 : 0.8) * level * std::sin(2.0 * M_PI * 997.0 * t));
+        });
+        const int* params = type == 1 ? quenlix::kEbuReadoutParams.data() : quenlix::kRmsReadoutParams.data();
+        const int count = type == 1 ? quenlix::kNumEbuReadouts : quenlix::kNumRmsReadouts;
+        for (int i = 0; i < count; ++i) {
+            const int idx = params[i];
+            SCOPED_TRACE(quenlix::kParams[idx].spec.name);
+            char published[64] = {};
+            fresh.GetParam(idx)->GetDisplayForHost(published, false, sizeof published);
+            EXPECT_STREQ(ReadoutText(fresh, fresh.GetReadoutTextControl(idx)), published);
+            EXPECT_EQ(fresh.mLastInformed[idx], ParamValue(fresh, idx));
+        }
+        // The other type's read-outs are not published.
+        for (const int idx : quenlix::kReadoutParams)
+            if (quenlix::kParams[idx].type != type) {
+                EXPECT_EQ(fresh.mInformsPerParam[idx], 0) << idx;
+            }
     }
-    EXPECT_EQ(plug.GetParam(Quenlix::kRmsWindow)->GetShape(), 2.5);
+}
+
+// The first values reach the host after 50 ms of audio and the editor's read-outs after 25 ms, not a
+// sample earlier.
+TEST_F(NewInstance, PublishesEveryFiftyAndShowsEveryTwentyFiveMilliseconds) {
+    PluginHost host(plug, 2);
+    HostSetsParam(plug, Quenlix::kType, 1);
+    const int tp = quenlix::ParamOf(quenlix::Readout::kEbuTruePeakMax);
+    const int shownTp = plug.GetReadoutTextControl(tp);
+    host.RunConstant(1102 - 1, 0.5f, 512);
+    EXPECT_STREQ(ReadoutText(plug, shownTp), "-inf");
+    host.RunConstant(1, 0.5f);
+    EXPECT_STRNE(ReadoutText(plug, shownTp), "-inf");
+    host.RunConstant(2205 - 1102 - 1, 0.5f, 512);
+    EXPECT_EQ(plug.mInformsPerParam[tp], 0);
+    host.RunConstant(1, 0.5f);
+    EXPECT_EQ(plug.mInformsPerParam[tp], 1);
 }
 
 TEST_F(NewInstance, HostDisplayTexts) {
@@ -131,7 +139,7 @@ TEST_F(Presets, EbuPresetSetsTypeOnlyAndSwitchesTheLayout) {
     LoadPreset(plug, 2);
     EXPECT_EQ(ParamValue(plug, Quenlix::kType), 1.0);
     for (int i = 1; i < Quenlix::kNumParams; ++i)
-        EXPECT_EQ(ParamValue(plug, i), kParams[i].defaultValue) << i;
+        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].spec.defaultValue) << i;
     EXPECT_FALSE(plug.GetEditor()->GetControl(layout::kEbuChannelSelector)->IsHidden());
     EXPECT_TRUE(plug.GetEditor()->GetControl(layout::kRmsChannelSelector)->IsHidden());
     EXPECT_EQ(ControlValue(plug, layout::kBackground), 1.0);
@@ -153,7 +161,7 @@ TEST_F(Presets, DefaultPresetRestoresEveryDefault) {
     HostSetsParam(plug, Quenlix::kRmsMeterMode, 1);
     LoadPreset(plug, 0);
     for (int i = 0; i < Quenlix::kNumParams; ++i)
-        EXPECT_EQ(ParamValue(plug, i), kParams[i].defaultValue) << i;
+        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].spec.defaultValue) << i;
     EXPECT_EQ(plug.GetRmsMeter().mRmsOffsetDb, 0.0);
 }
 

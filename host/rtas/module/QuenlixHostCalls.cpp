@@ -1,6 +1,6 @@
 // The module's inspection call (see QuenlixHostCalls.h): reads the engines and the read-out texts of one
 // instance under its plug-in mutex and copies them into the caller's plain record.
-#include "plugin/QuenlixHostCalls.h"
+#include "host/rtas/module/QuenlixHostCalls.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,16 +23,13 @@
 
 namespace {
 
-// The editor's control list is fixed by the constructor's building order: the six RMS read-outs come
-// at 21 .. 26, the seven EBU read-outs at 27 .. 33.
-constexpr int kFirstRmsReadoutControl = 21;
-constexpr int kFirstEbuReadoutControl = 27;
-
-void CopyReadouts(const Quenlix& plug, int first, int count, QuenlixMeterReport* r) {
+// The texts of the active type's read-outs, in the order of its column.
+void CopyReadouts(const Quenlix& plug, const int* params, int count, QuenlixMeterReport* r) {
     IGraphics* editor = plug.GetEditor();
     r->mNumReadouts = 0;
     for (int i = 0; i < count && editor; ++i) {
-        const ITextControl* text = dynamic_cast<const ITextControl*>(editor->GetControl(first + i));
+        const ITextControl* text =
+            dynamic_cast<const ITextControl*>(editor->GetControl(plug.GetReadoutTextControl(params[i])));
         if (!text) return;
         const char* s = text->GetTextForPlug();
         const size_t n = s ? strnlen(s, kQuenlixInspectTextSize - 1) : 0;
@@ -104,9 +101,9 @@ extern "C" __attribute__((visibility("default"))) int QuenlixInspect(void* proce
         ReadEbu(plug->GetEbuMeter(), &r);
         ReadRms(plug->GetRmsMeter(), &r);
         if (r.mMeterType == 1)
-            CopyReadouts(*plug, kFirstEbuReadoutControl, Quenlix::kNumEbuReadouts, &r);
+            CopyReadouts(*plug, quenlix::kEbuReadoutParams.data(), quenlix::kNumEbuReadouts, &r);
         else
-            CopyReadouts(*plug, kFirstRmsReadoutControl, Quenlix::kNumRmsReadouts, &r);
+            CopyReadouts(*plug, quenlix::kRmsReadoutParams.data(), quenlix::kNumRmsReadouts, &r);
     }
     *report = r;
     return 0;

@@ -1,0 +1,13 @@
+#include "framework/ParamSpec.h"
+
+void InitParamFromSpec(IParam* param, const ParamSpec& row) {
+    if (row.kind == IParam::kTypeEnum) {
+        const int count = static_cast<int>(row.maxValue) + 1;
+        param->InitEnum(row.name, static_cast<int>(row.defaultValue), count, row.unit);
+        for (int v = 0; row.texts && v < count; ++v) param->SetDisplayText(v, row.texts[v]);
+    } else {
+        param->InitDouble(row.name, row.defaultValue, row.minValue, row.maxValue, row.step, row.unit, "",
+                          row.shape);
+    }
+    param->SetSpec(&row);
+}
