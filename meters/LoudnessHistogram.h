@@ -11,8 +11,9 @@
 //
 // Counts and sums are kept as Fenwick trees over the bins in descending order, so the count or sum of
 // all bins from a bin upwards, and the bin that holds the block of a given rank, take O(log bins) and
-// never subtract one sum from another. Each sum carries only its own double rounding (relative error
-// below 1e-9 for 2^32 blocks).
+// never subtract one sum from another. Each sum carries only the rounding of its own running additions:
+// a sum of n block mean squares (all positive) is within a relative (n - 1) u of the exact one, u =
+// 2^-53, that is 4.8e-7 after 2^32 blocks (13.6 years of 100 ms blocks). The counts are exact.
 //
 // A reset costs the same however many bins there are: every tree node carries the generation it was
 // last written in, and a node of an older generation reads as empty (count 0, sum 0.0) until Add

@@ -14,12 +14,12 @@
 //  - Beyond it the gated sum and count are read from a LoudnessHistogram (0.001 LU bins, exact per-bin
 //    counts, double per-bin sums) that has taken every block from the start. The whole bin that holds
 //    the relative threshold counts as gated. So the result is exactly the plain algorithm's over all
-//    blocks with the relative threshold lowered by less than 0.001 LU, up to double rounding of the
-//    sums (below 1e-8 LU). Lowering the threshold only adds blocks below the gated mean, so the value
-//    lies between the exact ones for thresholds T - 0.001 LU and T. In loudness that error is at most
-//    10 log10(1 + e / n) LU, e being the blocks within 0.001 LU below the threshold and n the gated
-//    blocks. Bins cover -70 to 0 LUFS; louder blocks share the top bin, which the threshold reaches
-//    only for a mean loudness above +10 LUFS.
+//    blocks with the relative threshold lowered by less than 0.001 LU, up to the rounding of the running
+//    sums (relative (n - 1) 2^-53 for n blocks, over an exact count: 2.1e-6 LU after 2^32 blocks). Lowering
+//    the threshold only adds blocks below the gated mean, so the value lies between the exact ones for
+//    thresholds T - 0.001 LU and T. In loudness that error is at most 10 log10(1 + e / n) LU, e being the
+//    blocks within 0.001 LU below the threshold and n the gated blocks. Bins cover -70 to 0 LUFS; louder
+//    blocks share the top bin, which the threshold reaches only for a mean loudness above +10 LUFS.
 //
 // Memory, fixed at Init: 16 bytes per stored block and 16 per bin (1.7 MB with the defaults). A reset
 // costs the same whatever the sizes: the store is only read up to the count, the histogram's bins

@@ -11,6 +11,7 @@
 
 #include "meters/EBUMM6.h"
 #include "meters/LRA.h"
+#include "meters/LoudnessHistogram.h"
 #include "meters/RMSInt.h"
 #include "meters/RMSMM6.h"
 #include "tests/meters/Signals.h"
@@ -27,6 +28,9 @@ struct Block {
 };
 Block gPoisoned[64];
 int gPoisonedCount = 0;
+
+// While positive, counts nothrow allocations down; the one that takes it to 0 fails.
+int gFailNothrowIn = 0;
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -41,6 +45,7 @@ void* operator new[](std::size_t size) {
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (gFailNothrowIn > 0 && --gFailNothrowIn == 0) return nullptr;
     void* p = std::malloc(size ? size : 1);
     if (p && gPoisoning && gPoisonedCount < 64) {
         std::memset(p, 0xA5, size);
@@ -73,6 +78,33 @@ TEST(NoAllocation, CountingOperatorNewSeesInit) {
     EBUMM6 e;
     ASSERT_TRUE(e.Init(48000.0));
     EXPECT_GE(gAllocations.load() - before, 4);  // two rings, the store, the range arrays
+}
+
+// Whichever of its arrays cannot be had, the histogram says so, holds nothing and answers every query
+// with 0; a later Init that gets its memory works as a first one does.
+TEST(FailedInit, LeavesAnEmptyHistogramThatALaterInitRepairs) {
+    for (int failing = 1; failing <= 3; ++failing) {
+        SCOPED_TRACE(failing);
+        LoudnessHistogram h;
+        gFailNothrowIn = failing;
+        EXPECT_FALSE(h.Init(1000, true));
+        gFailNothrowIn = 0;
+        EXPECT_EQ(h.Bins(), 0);
+        EXPECT_EQ(h.Bytes(), 0);
+        h.Add(-20.0, 1.0);
+        h.Reset();
+        h.Add(-20.0, 1.0);
+        EXPECT_EQ(h.Total(), 0);
+        EXPECT_EQ(h.CountFrom(0), 0);
+        EXPECT_EQ(h.SumFrom(0), 0.0);
+        EXPECT_EQ(h.BinOfRank(0), 0);
+
+        ASSERT_TRUE(h.Init(1000, true));
+        h.Add(-69.5, 2.0);
+        EXPECT_EQ(h.CountFrom(0), 1);
+        EXPECT_EQ(h.SumFrom(0), 2.0);
+        EXPECT_EQ(h.BinOfRank(0), 500);
+    }
 }
 
 TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing) {
