@@ -1,7 +1,6 @@
 #include "meters/RMSMM6.h"
 
 #include <cmath>
-#include <new>
 
 #include "common/Levels.h"
 #include "meters/SampleCount.h"
@@ -26,18 +25,14 @@ bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double
     mMaxWindowMs = maxWindowMs;
 
     mCapacity = meters::TruncToCount((maxWindowMs * 0.001) * mFs, 1, meters::kMaxRingSamples);
-    if (!mRing || mAllocated != mCapacity) {
-        mRing.reset();
-        // Zeroed here, on the thread that initialises, so that the audio thread never takes the page
-        // faults of touching the ring for the first time.
-        mRing.reset(new (std::nothrow) double[mCapacity]());
-        mAllocated = mRing ? mCapacity : 0;
-    }
-    if (!mRing) mCapacity = 0;
+    mOverlap = meters::UsableOverlap(overlap);
+    // The ring is allocated once for the longest window (kept from an earlier Init of the same size);
+    // SetWindow only chooses how much of it the window spans.
+    if (!mWindow.Init(mCapacity, mOverlap)) mCapacity = 0;
 
     mWindowMs = minWindowMs;
     mWindowLength = meters::TruncToCount((minWindowMs * 0.001) * mFs, 1, mCapacity > 0 ? mCapacity : 1);
-    mOverlap = meters::UsableOverlap(overlap);
+    mWindow.SetWindowLength(mWindowLength);
 
     for (ISPD_ITU& d : mTruePeak) d.Init(mFs);
     mRmsOffsetDb = 0.0;
@@ -46,7 +41,7 @@ bool RMSMM6::Init(double minWindowMs, double maxWindowMs, double overlap, double
     for (PeakFollower& f : mFollower) f.Init(mFs);
 
     Reset();
-    return mRing != nullptr;
+    return mCapacity > 0;
 }
 
 void RMSMM6::SetWindow(double windowMs) {
@@ -54,20 +49,17 @@ void RMSMM6::SetWindow(double windowMs) {
         mWindowMs = windowMs;
         // Never longer than the ring, which was sized by the same formula for the longest window.
         mWindowLength = meters::TruncToCount((windowMs * 0.001) * mFs, 1, mCapacity > 0 ? mCapacity : 1);
+        mWindow.SetWindowLength(mWindowLength);
         Reset();
     }
 }
 
 void RMSMM6::Reset() {
-    mWriteIndex = 0;
+    mWindow.Reset();
     mFull = 0;
     mReady = 0;
-    mHopCounter = 0;
-    mWindowSum = 0.0;
-    mOutgoing = 0.0;
     mMeanSquare = 0.0;
     mMaxMeanSquare = 0.0;
-    mMaxWindowSum = 0.0;
     mReadoutDb = -144.0;
     mMaxReadoutDb = -144.0;
     mIntegratedSum = 0.0;
@@ -155,21 +147,24 @@ void RMSMM6::FollowBlock(const double* const* slots, int nFrames) {
     for (int k = 0; k < kSlots; ++k) mTruePeak[k].Follow(slots[k], nFrames);
 }
 
+void RMSMM6::TakeWindowResults() {
+    mMeanSquare = mWindow.mResult;
+    mMaxMeanSquare = mWindow.mMaxResult;
+    mFull = mWindow.mFull;
+    mReady = mWindow.mReady;
+}
+
 void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned sel) {
     const double* in[kSlots];  // the selected slots, in slot order
     int selected = 0;
     for (int k = 0; k < kSlots; ++k)
         if (sel & (1u << k)) in[selected++] = slots[k] + from;
 
-    // MeasureFrame frame by frame, with the running values held in registers for the run.
-    double* ring = mRing.get();
-    const int length = mWindowLength;
-    const double hop = (1.0 - mOverlap) * length;
-    double samplePeak = mSamplePeak, peakMax = mPeakMax, sum = mWindowSum, outgoing = mOutgoing;
-    double integratedSum = mIntegratedSum, maxSum = mMaxWindowSum, maxMean = mMaxMeanSquare,
-           mean = mMeanSquare;
+    // MeasureFrame frame by frame: the peaks and the integration here, the window in one run of powers.
+    double powers[ISPD_ITU::kMaxRun];
+    double results[ISPD_ITU::kMaxRun];
+    double samplePeak = mSamplePeak, peakMax = mPeakMax, integratedSum = mIntegratedSum;
     std::int64_t integratedCount = mIntegratedCount;
-    int writeIndex = mWriteIndex, hopCounter = mHopCounter, full = mFull, ready = mReady;
     for (int i = 0; i < n; ++i) {
         double peak = 0.0;
         double p = 0.0;
@@ -181,53 +176,19 @@ void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned se
         }
         samplePeak = peak;
         if (samplePeak > peakMax) peakMax = samplePeak;
-
-        sum += p;
         integratedSum += p;
         integratedCount += 1;
-        hopCounter += 1;
-        ready = 0;
-        if (full == 1) {
-            outgoing = ring[writeIndex];
-            ring[writeIndex] = p;
-            writeIndex += 1;
-            if (writeIndex >= length) writeIndex = 0;
-        } else {
-            // Filling: nothing leaves the window, and no slot of an earlier fill is read.
-            outgoing = 0.0;
-            ring[writeIndex] = p;
-            writeIndex += 1;
-            if (writeIndex < length) continue;
-            writeIndex = 0;
-            full = 1;
-        }
-        const double d = sum - outgoing;
-        sum = d > 0.0 ? d : 0.0;
-        if (sum > maxSum) {
-            maxSum = sum;
-            maxMean = sum / length;
-        }
-        if (static_cast<double>(hopCounter) > hop) {
-            hopCounter = 0;
-            mean = sum / length;
-            ready = 1;
-        }
+        powers[i] = p;
     }
     mSamplePeak = samplePeak;
     mPeakMax = peakMax;
-    mWindowSum = sum;
-    mOutgoing = outgoing;
     mIntegratedSum = integratedSum;
     mIntegratedCount = integratedCount;
-    mMaxWindowSum = maxSum;
-    mMaxMeanSquare = maxMean;
-    mMeanSquare = mean;
-    mWriteIndex = writeIndex;
-    mHopCounter = hopCounter;
-    mFull = full;
-    mReady = ready;
+    if (n <= 0) return;
+    mWindow.ProcessRun(powers, n, results);
+    TakeWindowResults();
     // Once the window is full every frame updates the integrated mean; the last one's value stands.
-    if (full == 1 && n > 0) mIntegratedMeanSquare = integratedSum / static_cast<double>(integratedCount);
+    if (mFull == 1) mIntegratedMeanSquare = integratedSum / static_cast<double>(integratedCount);
 }
 
 int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
@@ -243,40 +204,11 @@ int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
     mSamplePeak = peak;
     if (mSamplePeak > mPeakMax) mPeakMax = mSamplePeak;
 
-    mWindowSum += p;
-    mOutgoing = mFull == 1 ? mRing[mWriteIndex] : 0.0;
-    mRing[mWriteIndex] = p;
     mIntegratedSum += p;
     mIntegratedCount += 1;
-    mWriteIndex += 1;
-    mHopCounter += 1;
-
-    if (mWriteIndex >= mWindowLength) {
-        mWriteIndex = 0;
-        mReady = 0;
-        mFull = 1;
-    } else {
-        mReady = 0;
-        if (mFull != 1) return 0;
-    }
-
-    // The clamp keeps rounding drift from turning the sum negative; a NaN difference also gives 0.0.
-    const double d = mWindowSum - mOutgoing;
-    mWindowSum = d > 0.0 ? d : 0.0;
-
-    // Maximum at every sample of a full window (one comparison); the largest sum divided once gives the
-    // bits of the largest mean.
-    if (mWindowSum > mMaxWindowSum) {
-        mMaxWindowSum = mWindowSum;
-        mMaxMeanSquare = mWindowSum / mWindowLength;
-    }
-
-    if (static_cast<double>(mHopCounter) > (1.0 - mOverlap) * mWindowLength) {
-        mHopCounter = 0;
-        mMeanSquare = mWindowSum / mWindowLength;
-        mReady = 1;
-    }
-
+    mWindow.ProcessPower(p);
+    TakeWindowResults();
+    if (mFull != 1) return 0;
     mIntegratedMeanSquare = mIntegratedSum / static_cast<double>(mIntegratedCount);
     return mReady;
 }

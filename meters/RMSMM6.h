@@ -18,10 +18,10 @@
 // Non-finite samples never cause undefined behaviour; Reset restores correct measuring.
 
 #include <cstdint>
-#include <memory>
 
 #include "meters/ISPD_ITU.h"
 #include "meters/PeakFollower.h"
+#include "meters/RMS_MS.h"
 
 class RMSMM6 {
   public:
@@ -111,12 +111,10 @@ class RMSMM6 {
     // MeasureFrame for frames from .. from + n - 1 of the slot arrays.
     void MeasureRun(const double* const* slots, int from, int n, unsigned selected);
 
-    std::unique_ptr<double[]> mRing;  // read only where the current fill of the window wrote
-    int mCapacity = 0;                // 0 when Init failed
-    int mAllocated = 0;               // doubles the ring was allocated for
-    int mWriteIndex = 0;
-    int mHopCounter = 0;
-    double mWindowSum = 0.0;
-    double mOutgoing = 0.0;
-    double mMaxWindowSum = 0.0;  // largest window sum at any sample since the window filled
+    // The sliding window over the summed slot powers, its ring sized for the longest window; its
+    // results are copied into mMeanSquare, mMaxMeanSquare, mFull and mReady after every frame or run.
+    RMS_MS mWindow;
+    int mCapacity = 0;  // 0 when Init failed
+    // Copies the window's results into the public fields.
+    void TakeWindowResults();
 };

@@ -19,6 +19,12 @@ bool RMS_MS::Init(int windowLength, double overlap) {
     return mRing != nullptr;
 }
 
+void RMS_MS::SetWindowLength(int windowLength) {
+    if (!mRing) return;
+    mWindowLength = windowLength < 1 ? 1 : (windowLength > mAllocated ? mAllocated : windowLength);
+    Reset();
+}
+
 void RMS_MS::Reset() {
     mWriteIndex = 0;
     mWindowSum = 0.0;

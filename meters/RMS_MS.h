@@ -27,6 +27,10 @@ class RMS_MS {
     // does nothing.
     bool Init(int windowLength, double overlap);
 
+    // Measures over the first windowLength slots of the ring from now on (clamped to 1 .. the length
+    // Init allocated), then Reset. Allocates nothing: a window shorter than the ring costs no memory.
+    void SetWindowLength(int windowLength);
+
     // Empties the window (fill, sum, hop) and clears every running value; read-out levels -144.0.
     // Keeps length and overlap. Constant time: the ring's old powers are never read again.
     void Reset();
