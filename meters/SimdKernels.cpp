@@ -176,86 +176,110 @@ double TruePeakRunSse2(const double* t, double normaliser, const double* x, int 
     return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
 }
 
-// x > a ? x : b, lane by lane (false for NaN).
-inline __m128d SelectGreaterSse2(__m128d x, __m128d a, __m128d b) {
-    const __m128d gt = _mm_cmpgt_pd(x, a);
+// The filter banks over SSE2's two doubles a vector.
+namespace sse2 {
+using Vec = __m128d;
+constexpr int kLanes = 2;
+inline Vec Load(const double* p) {
+    return _mm_load_pd(p);
+}
+inline void Store(double* p, Vec v) {
+    _mm_store_pd(p, v);
+}
+inline Vec LoadU(const double* p) {
+    return _mm_loadu_pd(p);
+}
+inline void StoreU(double* p, Vec v) {
+    _mm_storeu_pd(p, v);
+}
+inline Vec Add(Vec a, Vec b) {
+    return _mm_add_pd(a, b);
+}
+inline Vec Sub(Vec a, Vec b) {
+    return _mm_sub_pd(a, b);
+}
+inline Vec Mul(Vec a, Vec b) {
+    return _mm_mul_pd(a, b);
+}
+inline Vec Div(Vec a, Vec b) {
+    return _mm_div_pd(a, b);
+}
+inline Vec Max(Vec a, Vec b) {
+    return _mm_max_pd(a, b);
+}
+inline Vec And(Vec a, Vec b) {
+    return _mm_and_pd(a, b);
+}
+inline Vec AllBits() {
+    return _mm_castsi128_pd(_mm_set1_epi64x(-1));
+}
+inline Vec Signless() {
+    return _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+}
+inline Vec Gather(const double* const* x, int i) {
+    return _mm_set_pd(x[1][i], x[0][i]);
+}
+inline Vec SelectGreater(Vec x, Vec a, Vec b) {
+    const Vec gt = _mm_cmpgt_pd(x, a);
     return _mm_or_pd(_mm_and_pd(gt, x), _mm_andnot_pd(gt, b));
 }
-
-void FollowerRunSse2(FollowerBank& b, int slots, int n, bool magnitude) {
-    const __m128d signless = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
-    const __m128d keep = magnitude ? signless : _mm_castsi128_pd(_mm_set1_epi64x(-1));
-    const int vectors = (slots + 1) / 2;
-    for (int v = 0; v < vectors; ++v) {
-        const int k = 2 * v;
-        const double* x0 = b.x[k];
-        const double* x1 = b.x[k + 1];
-        const __m128d decay = _mm_load_pd(b.decay + k);
-        __m128d held = _mm_load_pd(b.held + k), follower = _mm_load_pd(b.follower + k);
-        for (int i = 0; i < n; ++i) {
-            const __m128d x = _mm_and_pd(_mm_set_pd(x1[i], x0[i]), keep);
-            held = _mm_max_pd(x, held);
-            follower = SelectGreaterSse2(x, follower, _mm_div_pd(follower, decay));
-        }
-        _mm_store_pd(b.held + k, held);
-        _mm_store_pd(b.follower + k, follower);
-    }
-}
-
-void KWeightingRunSse2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n, double* y) {
-    const int vectors = (slots + 1) / 2;
-    const bool dividePre = !AllOnes(pre.a0n, 2 * vectors);
-    const bool divideRlb = !AllOnes(rlb.a0n, 2 * vectors);
-    for (int v = 0; v < vectors; ++v) {
-        const int k = 2 * v;
-        const __m128d pb0 = _mm_load_pd(pre.b0 + k), pb1 = _mm_load_pd(pre.b1 + k),
-                      pb2 = _mm_load_pd(pre.b2 + k);
-        const __m128d pa1 = _mm_load_pd(pre.a1 + k), pa2 = _mm_load_pd(pre.a2 + k),
-                      pa0 = _mm_load_pd(pre.a0n + k);
-        const __m128d rb0 = _mm_load_pd(rlb.b0 + k), rb1 = _mm_load_pd(rlb.b1 + k),
-                      rb2 = _mm_load_pd(rlb.b2 + k);
-        const __m128d ra1 = _mm_load_pd(rlb.a1 + k), ra2 = _mm_load_pd(rlb.a2 + k),
-                      ra0 = _mm_load_pd(rlb.a0n + k);
-        __m128d px1 = _mm_load_pd(pre.x1 + k), px2 = _mm_load_pd(pre.x2 + k);
-        __m128d py1 = _mm_load_pd(pre.y1 + k), py2 = _mm_load_pd(pre.y2 + k);
-        __m128d rx1 = _mm_load_pd(rlb.x1 + k), rx2 = _mm_load_pd(rlb.x2 + k);
-        __m128d ry1 = _mm_load_pd(rlb.y1 + k), ry2 = _mm_load_pd(rlb.y2 + k);
-        for (int i = 0; i < n; ++i) {
-            const __m128d x0 = _mm_loadu_pd(x + i * kBankLanes + k);
-            __m128d p = _mm_mul_pd(pb0, x0);
-            p = _mm_add_pd(p, _mm_mul_pd(pb1, px1));
-            p = _mm_add_pd(p, _mm_mul_pd(pb2, px2));
-            p = _mm_sub_pd(p, _mm_mul_pd(pa1, py1));
-            p = _mm_sub_pd(p, _mm_mul_pd(pa2, py2));
-            if (dividePre) p = _mm_div_pd(p, pa0);
-            px2 = px1;
-            px1 = x0;
-            py2 = py1;
-            py1 = p;
-            __m128d r = _mm_mul_pd(rb0, p);
-            r = _mm_add_pd(r, _mm_mul_pd(rb1, rx1));
-            r = _mm_add_pd(r, _mm_mul_pd(rb2, rx2));
-            r = _mm_sub_pd(r, _mm_mul_pd(ra1, ry1));
-            r = _mm_sub_pd(r, _mm_mul_pd(ra2, ry2));
-            if (divideRlb) r = _mm_div_pd(r, ra0);
-            rx2 = rx1;
-            rx1 = p;
-            ry2 = ry1;
-            ry1 = r;
-            _mm_storeu_pd(y + i * kBankLanes + k, r);
-        }
-        _mm_store_pd(pre.x1 + k, px1);
-        _mm_store_pd(pre.x2 + k, px2);
-        _mm_store_pd(pre.y1 + k, py1);
-        _mm_store_pd(pre.y2 + k, py2);
-        _mm_store_pd(rlb.x1 + k, rx1);
-        _mm_store_pd(rlb.x2 + k, rx2);
-        _mm_store_pd(rlb.y1 + k, ry1);
-        _mm_store_pd(rlb.y2 + k, ry2);
-    }
-}
+#include "meters/SimdBankKernels.inc"
+}  // namespace sse2
 
 // ---- AVX2: four doubles a vector (compiled for AVX2 only, never with FMA). ----
+
+// The filter banks over AVX2's four doubles a vector: the same body, every function of it compiled for
+// AVX2.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+using Vec = __m256d;
+constexpr int kLanes = 4;
+inline Vec Load(const double* p) {
+    return _mm256_load_pd(p);
+}
+inline void Store(double* p, Vec v) {
+    _mm256_store_pd(p, v);
+}
+inline Vec LoadU(const double* p) {
+    return _mm256_loadu_pd(p);
+}
+inline void StoreU(double* p, Vec v) {
+    _mm256_storeu_pd(p, v);
+}
+inline Vec Add(Vec a, Vec b) {
+    return _mm256_add_pd(a, b);
+}
+inline Vec Sub(Vec a, Vec b) {
+    return _mm256_sub_pd(a, b);
+}
+inline Vec Mul(Vec a, Vec b) {
+    return _mm256_mul_pd(a, b);
+}
+inline Vec Div(Vec a, Vec b) {
+    return _mm256_div_pd(a, b);
+}
+inline Vec Max(Vec a, Vec b) {
+    return _mm256_max_pd(a, b);
+}
+inline Vec And(Vec a, Vec b) {
+    return _mm256_and_pd(a, b);
+}
+inline Vec AllBits() {
+    return _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+}
+inline Vec Signless() {
+    return _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+}
+inline Vec Gather(const double* const* x, int i) {
+    return _mm256_set_pd(x[3][i], x[2][i], x[1][i], x[0][i]);
+}
+inline Vec SelectGreater(Vec x, Vec a, Vec b) {
+    return _mm256_blendv_pd(b, x, _mm256_cmp_pd(x, a, _CMP_GT_OQ));
+}
+#include "meters/SimdBankKernels.inc"
+}  // namespace avx2
+#pragma GCC pop_options
 
 #define QUENLIX_AVX2 __attribute__((target("avx2")))
 
@@ -324,79 +348,6 @@ QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const do
     return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
 }
 
-QUENLIX_AVX2 void FollowerRunAvx2(FollowerBank& b, int slots, int n, bool magnitude) {
-    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
-    const __m256d keep = magnitude ? signless : _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const int vectors = (slots + 3) / 4;
-    for (int v = 0; v < vectors; ++v) {
-        const int k = 4 * v;
-        const double *x0 = b.x[k], *x1 = b.x[k + 1], *x2 = b.x[k + 2], *x3 = b.x[k + 3];
-        const __m256d decay = _mm256_load_pd(b.decay + k);
-        __m256d held = _mm256_load_pd(b.held + k), follower = _mm256_load_pd(b.follower + k);
-        for (int i = 0; i < n; ++i) {
-            const __m256d x = _mm256_and_pd(_mm256_set_pd(x3[i], x2[i], x1[i], x0[i]), keep);
-            held = _mm256_max_pd(x, held);
-            // x > follower ? x : follower / decay (the comparison is false for NaN).
-            const __m256d gt = _mm256_cmp_pd(x, follower, _CMP_GT_OQ);
-            follower = _mm256_blendv_pd(_mm256_div_pd(follower, decay), x, gt);
-        }
-        _mm256_store_pd(b.held + k, held);
-        _mm256_store_pd(b.follower + k, follower);
-    }
-}
-
-QUENLIX_AVX2 void KWeightingRunAvx2(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x, int n,
-                                    double* y) {
-    const int vectors = (slots + 3) / 4;
-    const bool dividePre = !AllOnes(pre.a0n, 4 * vectors);
-    const bool divideRlb = !AllOnes(rlb.a0n, 4 * vectors);
-    for (int v = 0; v < vectors; ++v) {
-        const int k = 4 * v;
-        const __m256d pb0 = _mm256_load_pd(pre.b0 + k), pb1 = _mm256_load_pd(pre.b1 + k);
-        const __m256d pb2 = _mm256_load_pd(pre.b2 + k), pa1 = _mm256_load_pd(pre.a1 + k);
-        const __m256d pa2 = _mm256_load_pd(pre.a2 + k), pa0 = _mm256_load_pd(pre.a0n + k);
-        const __m256d rb0 = _mm256_load_pd(rlb.b0 + k), rb1 = _mm256_load_pd(rlb.b1 + k);
-        const __m256d rb2 = _mm256_load_pd(rlb.b2 + k), ra1 = _mm256_load_pd(rlb.a1 + k);
-        const __m256d ra2 = _mm256_load_pd(rlb.a2 + k), ra0 = _mm256_load_pd(rlb.a0n + k);
-        __m256d px1 = _mm256_load_pd(pre.x1 + k), px2 = _mm256_load_pd(pre.x2 + k);
-        __m256d py1 = _mm256_load_pd(pre.y1 + k), py2 = _mm256_load_pd(pre.y2 + k);
-        __m256d rx1 = _mm256_load_pd(rlb.x1 + k), rx2 = _mm256_load_pd(rlb.x2 + k);
-        __m256d ry1 = _mm256_load_pd(rlb.y1 + k), ry2 = _mm256_load_pd(rlb.y2 + k);
-        for (int i = 0; i < n; ++i) {
-            const __m256d x0 = _mm256_loadu_pd(x + i * kBankLanes + k);
-            __m256d p = _mm256_mul_pd(pb0, x0);
-            p = _mm256_add_pd(p, _mm256_mul_pd(pb1, px1));
-            p = _mm256_add_pd(p, _mm256_mul_pd(pb2, px2));
-            p = _mm256_sub_pd(p, _mm256_mul_pd(pa1, py1));
-            p = _mm256_sub_pd(p, _mm256_mul_pd(pa2, py2));
-            if (dividePre) p = _mm256_div_pd(p, pa0);
-            px2 = px1;
-            px1 = x0;
-            py2 = py1;
-            py1 = p;
-            __m256d r = _mm256_mul_pd(rb0, p);
-            r = _mm256_add_pd(r, _mm256_mul_pd(rb1, rx1));
-            r = _mm256_add_pd(r, _mm256_mul_pd(rb2, rx2));
-            r = _mm256_sub_pd(r, _mm256_mul_pd(ra1, ry1));
-            r = _mm256_sub_pd(r, _mm256_mul_pd(ra2, ry2));
-            if (divideRlb) r = _mm256_div_pd(r, ra0);
-            rx2 = rx1;
-            rx1 = p;
-            ry2 = ry1;
-            ry1 = r;
-            _mm256_storeu_pd(y + i * kBankLanes + k, r);
-        }
-        _mm256_store_pd(pre.x1 + k, px1);
-        _mm256_store_pd(pre.x2 + k, px2);
-        _mm256_store_pd(pre.y1 + k, py1);
-        _mm256_store_pd(pre.y2 + k, py2);
-        _mm256_store_pd(rlb.x1 + k, rx1);
-        _mm256_store_pd(rlb.x2 + k, rx2);
-        _mm256_store_pd(rlb.y1 + k, ry1);
-        _mm256_store_pd(rlb.y2 + k, ry2);
-    }
-}
-
 #endif  // QUENLIX_X86_KERNELS
 
 }  // namespace
@@ -419,9 +370,9 @@ void FollowerRun(FollowerBank& bank, int slots, int n, bool magnitude) {
     switch (ActiveSimdLevel()) {
 #ifdef QUENLIX_X86_KERNELS
         case SimdLevel::kAvx2:
-            return FollowerRunAvx2(bank, slots, n, magnitude);
+            return avx2::FollowerRunVec(bank, slots, n, magnitude);
         case SimdLevel::kSse2:
-            return FollowerRunSse2(bank, slots, n, magnitude);
+            return sse2::FollowerRunVec(bank, slots, n, magnitude);
 #endif
         default:
             return FollowerRunScalar(bank, slots, n, magnitude);
@@ -432,9 +383,9 @@ void KWeightingRun(BiquadBank& pre, BiquadBank& rlb, int slots, const double* x,
     switch (ActiveSimdLevel()) {
 #ifdef QUENLIX_X86_KERNELS
         case SimdLevel::kAvx2:
-            return KWeightingRunAvx2(pre, rlb, slots, x, n, y);
+            return avx2::KWeightingRunVec(pre, rlb, slots, x, n, y);
         case SimdLevel::kSse2:
-            return KWeightingRunSse2(pre, rlb, slots, x, n, y);
+            return sse2::KWeightingRunVec(pre, rlb, slots, x, n, y);
 #endif
         default:
             return KWeightingRunScalar(pre, rlb, slots, x, n, y);
