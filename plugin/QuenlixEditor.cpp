@@ -10,6 +10,7 @@
 #include "editor/WindowSystem.h"
 #include "framework/WDL_String.h"
 #include "plugin/Quenlix.h"
+#include "plugin/QuenlixBuildDate.h"
 #include "plugin/QuenlixLayout.h"
 
 using namespace QuenlixLayout;
@@ -157,7 +158,7 @@ void Quenlix::SeedUnboundControls(IGraphics* g) {
 
 void Quenlix::AttachVersionText() {
     WDL_String version("V1.3 Build: ");
-    version.Append(__DATE__);
+    version.Append(QUENLIX_BUILD_DATE);
     const IText versionStyle = VersionStyle();
     const IRECT r(kVersionLeft, kVersionTop, kVersionRight, kVersionBottom);
     mEditor->AttachControl(new ITextControl(this, r, &versionStyle, version.Get()));
