@@ -59,6 +59,78 @@ bool singleProgrammeOptionsFit(const Options& options, std::size_t programmes, s
     return false;
 }
 
+// What the command meters: the demonstration programme, the file to view, or the programmes gathered
+// for measure (whose paths then stand in options.files, for the album).
+std::vector<MeterJob> jobsFor(const std::vector<ProgrammeEntry>& programmes, Options& options) {
+    std::vector<MeterJob> jobs;
+    if (options.command == Command::Demo) {
+        MeterJob demo;
+        demo.name = "demo programme";
+        demo.open = [](std::string&) { return makeDemoProgramme(); };
+        demo.keepHistory = !options.plotPath.empty();
+        jobs.push_back(std::move(demo));
+    } else if (options.command == Command::View) {
+        for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
+    } else {
+        options.files.clear();
+        for (const ProgrammeEntry& entry : programmes) {
+            jobs.push_back(entryJob(entry, options));
+            options.files.push_back(entry.path);
+        }
+    }
+    return jobs;
+}
+
+// Meters every job (in a window for view) and the album, judged against the target.
+std::vector<FileReport> meterJobs(const std::vector<MeterJob>& jobs, SessionFactory& factory,
+                                  const Options& options, const std::vector<std::uint8_t>* applied,
+                                  bool terminal, std::ostream& err) {
+    std::optional<StopSignals> stopSignals;
+    if (options.command == Command::View) stopSignals.emplace();
+
+    const int programmeCount = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
+    Progress progress(err, terminal && !options.quiet, programmeCount);
+    std::vector<FileReport> reports = options.command == Command::View
+                                          ? meterInView(jobs.front(), factory, options, applied, progress)
+                                          : meterAll(jobs, factory, options, applied, progress);
+    if (options.album)
+        meterAlbum(options.files, reports, factory, options, applied, progress,
+                   static_cast<int>(jobs.size()));
+    progress.finish();
+    stopSignals.reset();
+    judge(reports, options);
+    return reports;
+}
+
+// Tells each failure and each output that could not be written on `err`, then the results on `out`
+// (JSON or tables). `outputsWritten` tells whether every output file was written.
+void writeReports(const std::vector<FileReport>& reports, const Options& options, std::ostream& out,
+                  std::ostream& err, bool& outputsWritten) {
+    warnNonFinite(reports, err);
+    bool allOk = true;
+    outputsWritten = true;
+    for (const FileReport& r : reports) {
+        if (!r.ok) {
+            allOk = false;
+            err << "quenlix: " << r.file << ": " << r.error << '\n';
+        }
+        for (const std::string& failed : r.outputErrors) {
+            outputsWritten = false;
+            err << "quenlix: " << failed << '\n';
+        }
+    }
+    if (options.json) {
+        writeJson(reports, out);
+    } else {
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            if (i > 0) out << '\n';
+            writeTable(reports[i], out);
+        }
+        if (options.command == Command::Demo && allOk)
+            out << "\nEditor picture: " << options.snapshotPath << '\n';
+    }
+}
+
 }  // namespace
 
 int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -89,23 +161,8 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (!options.jsonlPath.empty())
         return meterToRecords(programmes, options, makeFactory, applied, err, terminal);
 
-    std::vector<MeterJob> jobs;
-    if (options.command == Command::Demo) {
-        MeterJob demo;
-        demo.name = "demo programme";
-        demo.open = [](std::string&) { return makeDemoProgramme(); };
-        demo.keepHistory = !options.plotPath.empty();
-        jobs.push_back(std::move(demo));
-    } else if (options.command == Command::View) {
-        for (const std::string& file : options.files) jobs.push_back(programmeJob(file, options));
-    } else {
-        options.files.clear();
-        for (const ProgrammeEntry& entry : programmes) {
-            jobs.push_back(entryJob(entry, options));
-            options.files.push_back(entry.path);
-        }
-    }
-
+    // Measure's jobs are the programmes gathered from the arguments, which become the files an album joins.
+    const std::vector<MeterJob> jobs = jobsFor(programmes, options);
     std::string error;
     std::unique_ptr<SessionFactory> factory = makeFactory(options.pluginPath, error);
     if (!factory) {
@@ -114,44 +171,9 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     if (options.command == Command::View && !prepareView(*factory, err)) return kExitUsage;
 
-    std::optional<StopSignals> stopSignals;
-    if (options.command == Command::View) stopSignals.emplace();
-
-    const int programmeCount = static_cast<int>(jobs.size()) + (options.album ? 1 : 0);
-    Progress progress(err, terminal && !options.quiet, programmeCount);
-    std::vector<FileReport> reports = options.command == Command::View
-                                          ? meterInView(jobs.front(), *factory, options, applied, progress)
-                                          : meterAll(jobs, *factory, options, applied, progress);
-    if (options.album)
-        meterAlbum(options.files, reports, *factory, options, applied, progress,
-                   static_cast<int>(jobs.size()));
-    progress.finish();
-    stopSignals.reset();
-    judge(reports, options);
-    warnNonFinite(reports, err);
-
-    bool allOk = true;
+    const std::vector<FileReport> reports = meterJobs(jobs, *factory, options, applied, terminal, err);
     bool outputsWritten = true;
-    for (const FileReport& r : reports) {
-        if (!r.ok) {
-            allOk = false;
-            err << "quenlix: " << r.file << ": " << r.error << '\n';
-        }
-        for (const std::string& failed : r.outputErrors) {
-            outputsWritten = false;
-            err << "quenlix: " << failed << '\n';
-        }
-    }
-    if (options.json) {
-        writeJson(reports, out);
-    } else {
-        for (std::size_t i = 0; i < reports.size(); ++i) {
-            if (i > 0) out << '\n';
-            writeTable(reports[i], out);
-        }
-        if (options.command == Command::Demo && allOk)
-            out << "\nEditor picture: " << options.snapshotPath << '\n';
-    }
+    writeReports(reports, options, out, err, outputsWritten);
     bool filesWritten = writeDeliveryFiles(reports, options, err) && outputsWritten;
     out.flush();
     if (!out) {

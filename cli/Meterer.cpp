@@ -49,6 +49,133 @@ void deinterleave(const float* interleaved, std::int64_t frames, std::vector<std
     }
 }
 
+// Makes the instance for a programme of `channels` channels and brings it to the settings the run
+// asks for: a saved state first, then the command line's settings, then the job's own start.
+std::unique_ptr<MeteringSession> startSession(const MeterJob& job, SessionFactory& factory,
+                                              const Options& options, const std::vector<std::uint8_t>* state,
+                                              const AudioSource& source, FileReport& report,
+                                              std::string& error) {
+    std::unique_ptr<MeteringSession> session = factory.create(error);
+    if (!session) return nullptr;
+    const int channels = source.channels();
+    if (!session->start(channels, source.sampleRate(), error)) return nullptr;
+    report.version = session->version();
+    if (state != nullptr && !session->restoreState(*state, error)) return nullptr;
+    for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
+        if (!session->setParameter(index, value, error)) return nullptr;
+    if (job.onStart && !job.onStart(*session, error)) return nullptr;
+    return session;
+}
+
+// Where the run reads the outputs after each publish: the timeline file, the report's history, or both.
+struct PublishSampling {
+    TimelineWriter timeline;
+    bool withTimeline = false;
+    bool keepHistory = false;
+    bool any() const { return withTimeline || keepHistory; }
+};
+
+// What rendering a programme came to.
+struct RenderOutcome {
+    std::int64_t done = 0;  // frames metered
+    bool stopped = false;   // the job's afterBlock ended the run
+};
+
+// Reads the programme and hands it to the plug-in. The file is read and de-interleaved in large chunks
+// and handed over in host blocks. Host blocks never straddle a publish when the outputs are sampled, so
+// every row is read right after the publish it belongs to. False with `error` at a failure.
+bool renderProgramme(const MeterJob& job, int jobIndex, const Options& options, AudioSource& source,
+                     MeteringSession& session, PublishSampling& sampling, Progress& progress,
+                     FileReport& report, RenderOutcome& outcome, std::string& error) {
+    const int channels = source.channels();
+    const std::int64_t period = publishPeriodFrames(source.sampleRate());
+    const std::int64_t block = options.blockFrames;
+    const std::int64_t chunk = std::max<std::int64_t>(block, kReadChunkFrames);
+    std::vector<float> interleaved(static_cast<std::size_t>(chunk * channels));
+    std::vector<std::vector<float>> planar(channels, std::vector<float>(static_cast<std::size_t>(chunk)));
+    std::vector<const float*> pointers(channels);
+
+    report.history.periodS = static_cast<double>(period) / source.sampleRate();
+    progress.begin(jobIndex, job.name);
+    std::int64_t& done = outcome.done;
+    std::int64_t nextPublish = period;
+    const bool sampled = sampling.any() && period > 0;
+    while (!outcome.stopped) {
+        std::int64_t got = source.read(interleaved.data(), chunk, error);
+        if (got < 0) return false;
+        if (got == 0) break;
+        deinterleave(interleaved.data(), got, planar);
+        for (std::int64_t offset = 0; offset < got;) {
+            std::int64_t n = std::min(block, got - offset);
+            if (sampled) n = std::min(n, nextPublish - done);
+            for (int c = 0; c < channels; ++c) pointers[c] = planar[c].data() + offset;
+            if (!session.render(pointers.data(), static_cast<int>(n), error)) return false;
+            done += n;
+            offset += n;
+            if (sampled && done == nextPublish) {
+                std::vector<double> values = outputValues(session);
+                if (sampling.withTimeline)
+                    sampling.timeline.row(static_cast<double>(done) / source.sampleRate(), values);
+                if (sampling.keepHistory) report.history.add(values);
+                nextPublish += period;
+            }
+            if (job.afterBlock && !job.afterBlock(session, done, source.sampleRate())) {
+                outcome.stopped = true;
+                break;
+            }
+        }
+        progress.advance(jobIndex, done, source.frames(), got, source.sampleRate());
+    }
+    return true;
+}
+
+// How much of the programme was metered, and whether that is a failure: a source that ended before its
+// stated length, or one with no frames at all. A run the job stopped is cut short, not failed.
+bool checkLength(const MeterJob& job, const AudioSource& source, const RenderOutcome& outcome,
+                 FileReport& report, std::string& error) {
+    const std::int64_t done = outcome.done;
+    if (source.frames() == kUnknownFrames || outcome.stopped) report.frames = done;
+    if (outcome.stopped && (source.frames() == kUnknownFrames || done < source.frames())) {
+        report.cutShort = true;
+        report.totalFrames = source.frames();
+        if (job.stopReason) report.stopReason = job.stopReason();
+    }
+    report.nonFiniteSamples = source.nonFiniteSamples();
+    report.dualMono = source.dualMono();
+    if (done < source.frames() && !outcome.stopped) {
+        error = "ended after " + std::to_string(done) + " of " + std::to_string(source.frames()) + " frames";
+        return false;
+    }
+    if (done == 0) {
+        error = "no audio frames";
+        return false;
+    }
+    return true;
+}
+
+void readResults(const MeteringSession& session, FileReport& report) {
+    for (int index : kSettingParams) report.settings.push_back(session.parameter(index));
+    for (int index : kOutputParams) report.outputs.push_back(session.parameter(index));
+    report.readouts = session.readouts();
+    report.measurements = session.measurements();
+    report.hasResults = true;
+}
+
+// The programme is measured: an output that fails now (a full disk) is reported beside the results,
+// never in place of them.
+void writeOutputs(const Options& options, MeteringSession& session, PublishSampling& sampling,
+                  FileReport& report) {
+    std::string failed;
+    if (sampling.withTimeline && !sampling.timeline.close(failed)) report.outputErrors.push_back(failed);
+    if (!options.snapshotPath.empty() && !session.snapshot(options.snapshotPath, failed))
+        report.outputErrors.push_back(failed);
+    if (!options.saveStatePath.empty()) {
+        std::vector<std::uint8_t> chunk;
+        if (!session.saveState(chunk, failed) || !writeBytes(options.saveStatePath, chunk, failed))
+            report.outputErrors.push_back(failed);
+    }
+}
+
 // The body of meterOne; returns false with `error` set at the first failure.
 bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Options& options,
            const std::vector<std::uint8_t>* state, Progress& progress, FileReport& report,
@@ -60,15 +187,9 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
     report.channels = source->channels();
     report.frames = std::max<std::int64_t>(source->frames(), 0);
 
-    std::unique_ptr<MeteringSession> session = factory.create(error);
+    std::unique_ptr<MeteringSession> session =
+        startSession(job, factory, options, state, *source, report, error);
     if (!session) return false;
-    const int channels = source->channels();
-    if (!session->start(channels, source->sampleRate(), error)) return false;
-    report.version = session->version();
-    if (state != nullptr && !session->restoreState(*state, error)) return false;
-    for (const auto& [index, value] : settingsFor(options, channels, state != nullptr))
-        if (!session->setParameter(index, value, error)) return false;
-    if (job.onStart && !job.onStart(*session, error)) return false;
     // From here the job's end is reached on every way out, a failure too, so that nothing its start began
     // (a window served by another thread) outlives the session.
     struct JobEnd {
@@ -82,90 +203,23 @@ bool meter(const MeterJob& job, int jobIndex, SessionFactory& factory, const Opt
         ~JobEnd() { reach(); }
     } jobEnd{job, *session};
 
-    TimelineWriter timeline;
-    const bool withTimeline = !options.timelinePath.empty();
-    const bool sampling = withTimeline || job.keepHistory;
-    if (withTimeline) {
+    PublishSampling sampling;
+    sampling.withTimeline = !options.timelinePath.empty();
+    sampling.keepHistory = job.keepHistory;
+    if (sampling.withTimeline) {
         std::vector<std::string> columns;
         for (int index : kOutputParams) columns.push_back(session->parameter(index).name);
-        if (!timeline.open(options.timelinePath, columns, error)) return false;
+        if (!sampling.timeline.open(options.timelinePath, columns, error)) return false;
     }
 
-    // The file is read and de-interleaved in large chunks and handed to the plug-in in host blocks. Host
-    // blocks never straddle a publish when a timeline or history is kept, so every row is read right after
-    // the publish it belongs to.
-    const std::int64_t period = publishPeriodFrames(source->sampleRate());
-    const std::int64_t block = options.blockFrames;
-    const std::int64_t chunk = std::max<std::int64_t>(block, kReadChunkFrames);
-    std::vector<float> interleaved(static_cast<std::size_t>(chunk * channels));
-    std::vector<std::vector<float>> planar(channels, std::vector<float>(static_cast<std::size_t>(chunk)));
-    std::vector<const float*> pointers(channels);
-
-    report.history.periodS = static_cast<double>(period) / source->sampleRate();
-    progress.begin(jobIndex, job.name);
-    std::int64_t done = 0;
-    std::int64_t nextPublish = period;
-    bool stopped = false;
-    while (!stopped) {
-        std::int64_t got = source->read(interleaved.data(), chunk, error);
-        if (got < 0) return false;
-        if (got == 0) break;
-        deinterleave(interleaved.data(), got, planar);
-        for (std::int64_t offset = 0; offset < got;) {
-            std::int64_t n = std::min(block, got - offset);
-            if (sampling && period > 0) n = std::min(n, nextPublish - done);
-            for (int c = 0; c < channels; ++c) pointers[c] = planar[c].data() + offset;
-            if (!session->render(pointers.data(), static_cast<int>(n), error)) return false;
-            done += n;
-            offset += n;
-            if (sampling && period > 0 && done == nextPublish) {
-                std::vector<double> values = outputValues(*session);
-                if (withTimeline) timeline.row(static_cast<double>(done) / source->sampleRate(), values);
-                if (job.keepHistory) report.history.add(values);
-                nextPublish += period;
-            }
-            if (job.afterBlock && !job.afterBlock(*session, done, source->sampleRate())) {
-                stopped = true;
-                break;
-            }
-        }
-        progress.advance(jobIndex, done, source->frames(), got, source->sampleRate());
-    }
-    if (source->frames() == kUnknownFrames || stopped) report.frames = done;
-    if (stopped && (source->frames() == kUnknownFrames || done < source->frames())) {
-        report.cutShort = true;
-        report.totalFrames = source->frames();
-        if (job.stopReason) report.stopReason = job.stopReason();
-    }
-    report.nonFiniteSamples = source->nonFiniteSamples();
-    report.dualMono = source->dualMono();
-    if (done < source->frames() && !stopped) {
-        error = "ended after " + std::to_string(done) + " of " + std::to_string(source->frames()) + " frames";
+    RenderOutcome outcome;
+    if (!renderProgramme(job, jobIndex, options, *source, *session, sampling, progress, report, outcome,
+                         error))
         return false;
-    }
-    if (done == 0) {
-        error = "no audio frames";
-        return false;
-    }
-
-    for (int index : kSettingParams) report.settings.push_back(session->parameter(index));
-    for (int index : kOutputParams) report.outputs.push_back(session->parameter(index));
-    report.readouts = session->readouts();
-    report.measurements = session->measurements();
-    report.hasResults = true;
+    if (!checkLength(job, *source, outcome, report, error)) return false;
+    readResults(*session, report);
     jobEnd.reach();
-
-    // The programme is measured: an output that fails now (a full disk) is reported beside the results,
-    // never in place of them.
-    std::string failed;
-    if (withTimeline && !timeline.close(failed)) report.outputErrors.push_back(failed);
-    if (!options.snapshotPath.empty() && !session->snapshot(options.snapshotPath, failed))
-        report.outputErrors.push_back(failed);
-    if (!options.saveStatePath.empty()) {
-        std::vector<std::uint8_t> chunk;
-        if (!session->saveState(chunk, failed) || !writeBytes(options.saveStatePath, chunk, failed))
-            report.outputErrors.push_back(failed);
-    }
+    writeOutputs(options, *session, sampling, report);
     return true;
 }
 
