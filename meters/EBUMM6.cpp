@@ -11,12 +11,12 @@ using meters::kernels::BiquadBank;
 using meters::kernels::kBankLanes;
 constexpr int kRun = ISPD_ITU::kMaxRun;
 
-// Slots that Process_M examines for a configuration (1, 2; then 3, 4; then 5; then 6).
+// Slots that ProcessBlock_M examines for a configuration (1, 2; then 3, 4; then 5; then 6).
 int PeakSlots(int config) {
     return config <= 0 ? 2 : (config < 2 ? 4 : (config < 3 ? 5 : 6));
 }
 
-// Whether Process feeds slot k (0-based) its sample under `config`, or 0.0.
+// Whether ProcessBlock feeds slot k (0-based) its sample under `config`, or 0.0.
 bool LoudnessSlotActive(int k, int config) {
     if (k == 2 || k == 3) return config != 0;
     if (k == 4) return config != 0 && config != 1;
@@ -108,42 +108,6 @@ void EBUMM6::Reset() {
     mShortTerm.Reset();
     mIntegrator.Reset();
     mLra.Reset();
-}
-
-void EBUMM6::Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config) {
-    const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
-    const int peakSlots = PeakSlots(config);
-    for (int k = 0; k < peakSlots; ++k) {
-        mTruePeak[k].ProcessSample(s[k]);
-        mFollower[k].Process(mTruePeak[k].mPeak);
-    }
-    for (int k = peakSlots; k < kSlots; ++k) mTruePeak[k].Follow(s + k, 1);
-}
-
-void EBUMM6::Process(double s1, double s2, double s3, double s4, double s5, double s6, int config,
-                     int integrate) {
-    if (!mReady) return;
-    mFiltersMissedAudio = false;
-
-    if (config == 0) {
-        s3 = 0.0;
-        s4 = 0.0;
-    }
-    if (config == 0 || config == 1) s5 = 0.0;
-    if (config == 0 || config == 1 || config == 2) s6 = 0.0;
-
-    const double y1 = mRlbFilter[0].Process(mPreFilter[0].Process(s1));
-    const double y2 = mRlbFilter[1].Process(mPreFilter[1].Process(s2));
-    const double y3 = mRlbFilter[2].Process(mPreFilter[2].Process(s3));
-    const double y4 = mRlbFilter[3].Process(mPreFilter[3].Process(s4));
-    const double y5 = mRlbFilter[4].Process(mPreFilter[4].Process(s5));
-    const double y6 = mRlbFilter[5].Process(mPreFilter[5].Process(s6));
-
-    mMomentary.Process(y1, y2, y3, y4, y5, y6, config);
-    mShortTerm.Process(y1, y2, y3, y4, y5, y6, config);
-
-    if (mMomentary.mReady == 1 && integrate != 0) mIntegrator.Process(mMomentary.mResult);
-    if (mShortTerm.mReady == 1 && integrate != 0) mLra.Process(mShortTerm.mResult);
 }
 
 void EBUMM6::ProcessBlock_M(const double* const* slots, int nFrames, int config) {

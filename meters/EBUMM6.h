@@ -2,9 +2,9 @@
 
 // EBUMM6: the EBU R128 loudness engine for up to six input slots (ITU-R BS.1770 K-weighting).
 //
-// Per sample frame the driver calls Process_M (true peak and peak followers) and then Process
-// (K-weighting, 400 ms and 3 s windows, gated integration, loudness range). Results are read from the
-// public members:
+// For each run of frames the driver calls ProcessBlock_M (true peak and peak followers) and then
+// ProcessBlock (K-weighting, 400 ms and 3 s windows, gated integration, loudness range). Results are
+// read from the public members:
 //   mTruePeak[k].mTruePeakMax          true-peak maximum of slot k, linear magnitude
 //   mFollower[k].mHeld / .mFollower    slot k's held true peak and decaying follower, linear
 //   mMomentary.mResult / .mMaxResult   momentary (400 ms) mean square and its maximum, linear;
@@ -22,7 +22,7 @@
 // slots 1-6 with weight 0 on slot 4 (LFE: true peak only) and 1.41 on slots 5 and 6.
 //
 // Threads: everything runs on the audio thread under the plug-in mutex, or during construction.
-// Init allocates (and may be called again for a new rate); Reset, Process_M and Process never
+// Init allocates (and may be called again for a new rate); Reset and the block calls never
 // allocate, lock or take a logarithm per sample. Non-finite samples give non-finite or meaningless
 // results but never undefined behaviour; Reset restores correct measuring.
 
@@ -58,17 +58,14 @@ class EBUMM6 {
     // poisoned by a non-finite sample are cleared, and so are filters that missed frames (FollowBlock).
     void Reset();
 
-    // Per-sample peak section: true peak and follower for the active slots of `config`; the
-    // interpolators of the other slots follow their sample unmeasured (ISPD_ITU::Follow).
-    void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, int config);
-
-    // Per-sample loudness section. With integrate == 0 the windows run but no block reaches the
-    // integrator or the loudness range, which then stand still.
-    void Process(double s1, double s2, double s3, double s4, double s5, double s6, int config, int integrate);
-
-    // Block forms of the two sections: the same bits as calling Process_M (or Process) once per frame
-    // for frames 0 .. nFrames-1, slot k's sample i being slots[k][i]. All six pointers must be valid
-    // for nFrames doubles (silent slots point at zeros). The work runs a run of frames at a time, with
+    // The two sections over frames 0 .. nFrames-1, slot k's sample i being slots[k][i]; any split of
+    // the audio into runs gives the same bits. All six pointers must be valid for nFrames doubles
+    // (silent slots point at zeros).
+    // - ProcessBlock_M, the peak section: true peak and follower for the active slots of `config`; the
+    //   interpolators of the other slots follow their samples unmeasured (ISPD_ITU::Follow).
+    // - ProcessBlock, the loudness section. With integrate == 0 the windows run but no block reaches
+    //   the integrator or the loudness range, which then stand still. The work runs a run of frames at a
+    //   time, with
     // the true-peak phases and the slots' K-weighting filters side by side in vector lanes.
     void ProcessBlock_M(const double* const* slots, int nFrames, int config);
     void ProcessBlock(const double* const* slots, int nFrames, int config, int integrate);

@@ -73,34 +73,6 @@ void RMSMM6::Reset() {
     for (PeakFollower& f : mFollower) f.Reset();
 }
 
-void RMSMM6::Process_M(double s1, double s2, double s3, double s4, double s5, double s6, double /*enable*/,
-                       int config) {
-    const unsigned sel = SelectedSlots(config);
-    if (sel & 0x01u) mFollower[0].Process(std::fabs(s1));
-    if (sel & 0x02u) mFollower[1].Process(std::fabs(s2));
-    if (sel & 0x04u) mFollower[2].Process(std::fabs(s3));
-    if (sel & 0x08u) mFollower[3].Process(std::fabs(s4));
-    if (sel & 0x10u) mFollower[4].Process(std::fabs(s5));
-    if (sel & 0x20u) mFollower[5].Process(std::fabs(s6));
-}
-
-int RMSMM6::Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
-                    int config) {
-    if (mCapacity == 0) return 0;  // no ring: Init failed or never ran
-
-    const unsigned sel = SelectedSlots(config);
-    const double s[kSlots] = {s1, s2, s3, s4, s5, s6};
-
-    const unsigned measured = enable != 0.0 ? sel : 0u;
-    for (int k = 0; k < kSlots; ++k) {
-        if (measured & (1u << k))
-            mTruePeak[k].ProcessSample(s[k]);
-        else
-            mTruePeak[k].Follow(s + k, 1);
-    }
-    return MeasureFrame(s, sel);
-}
-
 void RMSMM6::ProcessBlock_M(const double* const* slots, int nFrames, int config) {
     const unsigned sel = SelectedSlots(config);
     int lane[kSlots];  // slot of each follower lane
@@ -160,7 +132,7 @@ void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned se
     for (int k = 0; k < kSlots; ++k)
         if (sel & (1u << k)) in[selected++] = slots[k] + from;
 
-    // MeasureFrame frame by frame: the peaks and the integration here, the window in one run of powers.
+    // Frame by frame: the peaks and the integration here, the window in one run of powers.
     double powers[ISPD_ITU::kMaxRun];
     double results[ISPD_ITU::kMaxRun];
     double samplePeak = mSamplePeak, peakMax = mPeakMax, integratedSum = mIntegratedSum;
@@ -189,28 +161,6 @@ void RMSMM6::MeasureRun(const double* const* slots, int from, int n, unsigned se
     TakeWindowResults();
     // Once the window is full every frame updates the integrated mean; the last one's value stands.
     if (mFull == 1) mIntegratedMeanSquare = integratedSum / static_cast<double>(integratedCount);
-}
-
-int RMSMM6::MeasureFrame(const double* s, unsigned sel) {
-    double peak = 0.0;
-    double p = 0.0;
-    for (int k = 0; k < kSlots; ++k) {
-        if (sel & (1u << k)) {
-            const double a = std::fabs(s[k]);
-            if (a > peak) peak = a;
-            p = p + s[k] * s[k];
-        }
-    }
-    mSamplePeak = peak;
-    if (mSamplePeak > mPeakMax) mPeakMax = mSamplePeak;
-
-    mIntegratedSum += p;
-    mIntegratedCount += 1;
-    mWindow.ProcessPower(p);
-    TakeWindowResults();
-    if (mFull != 1) return 0;
-    mIntegratedMeanSquare = mIntegratedSum / static_cast<double>(mIntegratedCount);
-    return mReady;
 }
 
 double RMSMM6::GetCrestVal_db() {

@@ -11,8 +11,8 @@
 // 2 "Right" slot 2; 3 "4 Channel" slots 1-4; 4 "6 Channel" slots 1-6; any other value selects none.
 //
 // Threads: everything runs on the audio thread under the plug-in mutex, or during construction.
-// Init allocates the ring for the longest window (and writes all of it); SetWindow, Reset, Process_M
-// and Process never allocate, lock or take a logarithm. Reset and SetWindow cost the same at any rate
+// Init allocates the ring for the longest window (and writes all of it); SetWindow, Reset and the
+// block calls never allocate, lock or take a logarithm. Reset and SetWindow cost the same at any rate
 // and window: until the window is full the power leaving it is 0.0 and the ring is not read, so no
 // power from before a reset is ever read again. GetCrestVal_db takes logarithms (refresh points only).
 // Non-finite samples never cause undefined behaviour; Reset restores correct measuring.
@@ -31,7 +31,7 @@ class RMSMM6 {
     // earlier Init of the same size); active window = minWindowMs; offsets 0; then Reset. The plug-in
     // passes 10.0, 3000.0, 0.75 and the host rate. A non-finite or non-positive rate counts as
     // 44100 Hz; an overlap outside [0, 1] is clamped into it (NaN counts as 0). Returns false if the
-    // ring could not be allocated; Process then measures nothing until a later Init succeeds.
+    // ring could not be allocated; ProcessBlock then measures nothing until a later Init succeeds.
     bool Init(double minWindowMs, double maxWindowMs, double overlap, double sampleRate);
 
     // Takes windowMs if it differs from the active window and lies within [min, max] (inclusive), then
@@ -44,18 +44,13 @@ class RMSMM6 {
     // middle of a programme shows the interpolators no step from silence.
     void Reset();
 
-    // Per-sample follower section: feeds each selected slot's follower with |s_k|. `enable` unused.
-    void Process_M(double s1, double s2, double s3, double s4, double s5, double s6, double enable,
-                   int config);
-
-    // Per-sample measuring section: true peaks (when enable != 0.0), sample peak, window and
-    // integration. Returns 1 when a new windowed result was produced at this sample. Interpolators
-    // that do not measure (slots not selected, or enable == 0.0) follow their sample (ISPD_ITU::Follow).
-    int Process(double s1, double s2, double s3, double s4, double s5, double s6, double enable, int config);
-
-    // Block forms of the two sections: the same bits as calling Process_M (or Process) once per frame
-    // for frames 0 .. nFrames-1, slot k's sample i being slots[k][i]. All six pointers must be valid
-    // for nFrames doubles. ProcessBlock returns the ready flag of the last frame.
+    // The two sections over frames 0 .. nFrames-1, slot k's sample i being slots[k][i]; any split of
+    // the audio into runs gives the same bits. All six pointers must be valid for nFrames doubles.
+    // - ProcessBlock_M, the follower section: feeds each selected slot's follower with |s_k|.
+    // - ProcessBlock, the measuring section: true peaks (when enable != 0.0), sample peak, window and
+    //   integration. Returns 1 when the run's last frame produced a new windowed result. Interpolators
+    //   that do not measure (slots not selected, or enable == 0.0) follow their samples
+    //   (ISPD_ITU::Follow).
     void ProcessBlock_M(const double* const* slots, int nFrames, int config);
     int ProcessBlock(const double* const* slots, int nFrames, double enable, int config);
 
@@ -106,13 +101,12 @@ class RMSMM6 {
     PeakFollower mFollower[kSlots];
 
   private:
-    // Everything of Process after the true peaks: sample peak, window, integration.
-    int MeasureFrame(const double* s, unsigned selected);
-    // MeasureFrame for frames from .. from + n - 1 of the slot arrays.
+    // Everything of ProcessBlock after the true peaks (sample peak, window, integration) for frames
+    // from .. from + n - 1 of the slot arrays.
     void MeasureRun(const double* const* slots, int from, int n, unsigned selected);
 
     // The sliding window over the summed slot powers, its ring sized for the longest window; its
-    // results are copied into mMeanSquare, mMaxMeanSquare, mFull and mReady after every frame or run.
+    // results are copied into mMeanSquare, mMaxMeanSquare, mFull and mReady after every run.
     RMS_MS mWindow;
     int mCapacity = 0;  // 0 when Init failed
     // Copies the window's results into the public fields.

@@ -17,6 +17,7 @@
 #include "cli/PluginSession.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
+#include "tests/meters/EngineFrames.h"
 
 namespace {
 
@@ -76,11 +77,11 @@ void BM_EngineOnFile(benchmark::State& state) {
             for (std::int64_t i = 0; i < got; ++i) {
                 double l = interleaved[2 * i], r = interleaved[2 * i + 1];
                 if (ebu) {
-                    ebuMeter->Process_M(l, r, 0.0, 0.0, 0.0, 0.0, 0);
-                    ebuMeter->Process(l, r, 0.0, 0.0, 0.0, 0.0, 0, 1);
+                    ProcessFrame_M(*ebuMeter, l, r, 0.0, 0.0, 0.0, 0.0, 0);
+                    ProcessFrame(*ebuMeter, l, r, 0.0, 0.0, 0.0, 0.0, 0, 1);
                 } else {
-                    rmsMeter->Process_M(l, r, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
-                    rmsMeter->Process(l, r, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
+                    ProcessFrame_M(*rmsMeter, l, r, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
+                    ProcessFrame(*rmsMeter, l, r, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
                 }
             }
         }

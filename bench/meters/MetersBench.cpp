@@ -19,6 +19,7 @@
 #include "meters/RMSInt.h"
 #include "meters/RMSMM6.h"
 #include "meters/SimdKernels.h"
+#include "tests/meters/EngineFrames.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
@@ -63,8 +64,8 @@ void FeedEbu(EBUMM6& e, long frames, int config, bool silent) {
         const double g = silent ? 0.0 : 1.0;
         const double s1 = g * a.ch[0][n], s2 = g * a.ch[1][n], s3 = g * a.ch[2][n];
         const double s4 = g * a.ch[3][n], s5 = g * a.ch[4][n], s6 = g * a.ch[5][n];
-        e.Process_M(s1, s2, s3, s4, s5, s6, config);
-        e.Process(s1, s2, s3, s4, s5, s6, config, 1);
+        ProcessFrame_M(e, s1, s2, s3, s4, s5, s6, config);
+        ProcessFrame(e, s1, s2, s3, s4, s5, s6, config, 1);
     }
 }
 
@@ -76,8 +77,8 @@ void FeedRms(RMSMM6& r, long frames, int config, bool silent) {
         const double g = silent ? 0.0 : 1.0;
         const double s1 = g * a.ch[0][n], s2 = g * a.ch[1][n], s3 = g * a.ch[2][n];
         const double s4 = g * a.ch[3][n], s5 = g * a.ch[4][n], s6 = g * a.ch[5][n];
-        r.Process_M(s1, s2, s3, s4, s5, s6, 1.0, config);
-        r.Process(s1, s2, s3, s4, s5, s6, 1.0, config);
+        ProcessFrame_M(r, s1, s2, s3, s4, s5, s6, 1.0, config);
+        ProcessFrame(r, s1, s2, s3, s4, s5, s6, 1.0, config);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "meters/RMSMM6.h"
 #include "plugin/DenormalGuard.h"
 #include "plugin/Quenlix.h"
+#include "tests/meters/EngineFrames.h"
 
 namespace {
 
@@ -156,8 +157,8 @@ void BM_EbuTailDriverLoop(benchmark::State& state) {
     auto block = [&](bool silent) {
         for (int i = 0; i < kBlock; ++i) {
             const double s1 = silent ? 0.0 : noise(rng), s2 = silent ? 0.0 : noise(rng);
-            ebu.Process_M(s1, s2, 0.0, 0.0, 0.0, 0.0, 0);
-            ebu.Process(s1, s2, 0.0, 0.0, 0.0, 0.0, 0, 1);
+            ProcessFrame_M(ebu, s1, s2, 0.0, 0.0, 0.0, 0.0, 0);
+            ProcessFrame(ebu, s1, s2, 0.0, 0.0, 0.0, 0.0, 0, 1);
         }
     };
     for (auto _ : state) {

@@ -15,6 +15,7 @@
 #include "meters/LRA.h"
 #include "meters/LoudnessHistogram.h"
 #include "meters/RMSInt.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -199,8 +200,8 @@ TEST(LongProgramme, EngineAtEachRateMatchesThePlainAlgorithms) {
         for (long i = 0; i < n; ++i) {
             const double amp = testsig::AmplitudeForLufs(-40.0 + 30.0 * std::fabs(std::sin(i / fs)));
             const double x = testsig::Sine(amp, 997.0, fs, i);
-            e.Process_M(x, 0.5 * x, 0, 0, 0, 0, 0);
-            e.Process(x, 0.5 * x, 0, 0, 0, 0, 0, 1);
+            ProcessFrame_M(e, x, 0.5 * x, 0, 0, 0, 0, 0);
+            ProcessFrame(e, x, 0.5 * x, 0, 0, 0, 0, 0, 1);
             if (e.mMomentary.mReady) plain.Add(e.mMomentary.mResult);
             if (e.mShortTerm.mReady) plainRange.Add(e.mShortTerm.mResult);
         }

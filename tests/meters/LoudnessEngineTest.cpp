@@ -10,6 +10,7 @@
 #include "meters/EBUMM6.h"
 #include "meters/RMSInt.h"
 #include "meters/RMS_MS.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -25,8 +26,8 @@ class LoudnessEngine : public ::testing::Test {
             const double x = testsig::Sine(amp, 997.0, e.SampleRate(), mClock);
             double s[6];
             for (int k = 0; k < 6; ++k) s[k] = (slots >> k) & 1u ? x : 0.0;
-            e.Process_M(s[0], s[1], s[2], s[3], s[4], s[5], config);
-            e.Process(s[0], s[1], s[2], s[3], s[4], s[5], config, integrate);
+            ProcessFrame_M(e, s[0], s[1], s[2], s[3], s[4], s[5], config);
+            ProcessFrame(e, s[0], s[1], s[2], s[3], s[4], s[5], config, integrate);
         }
     }
 
@@ -44,8 +45,8 @@ TEST_F(LoudnessEngine, FirstAndNextResultsComeAtTheDocumentedSamples) {
     std::vector<long> momentary, shortTerm;
     for (long n = 1; n <= 192001; ++n) {
         const double x = testsig::Sine(0.1, 997.0, 48000.0, n);
-        e.Process_M(x, x, 0, 0, 0, 0, 0);
-        e.Process(x, x, 0, 0, 0, 0, 0, 1);
+        ProcessFrame_M(e, x, x, 0, 0, 0, 0, 0);
+        ProcessFrame(e, x, x, 0, 0, 0, 0, 0, 1);
         if (e.mMomentary.mReady) momentary.push_back(n);
         if (e.mShortTerm.mReady) shortTerm.push_back(n);
         if (n == 19199) {
@@ -180,24 +181,24 @@ TEST_F(LoudnessEngine, NonFiniteSamplesAreHarmlessAndResetRestoresExactMeasuring
     // reset, while the poisoned slots start again from silence.
     for (long n = 0; n < 30000; ++n) {
         const double x = testsig::Sine(0.5, 997.0, 48000.0, n);
-        fresh.Process_M(0.0, x, 0.0, 0.0, 0.0, 0.0, 3);
-        fresh.Process(0.0, x, 0.0, 0.0, 0.0, 0.0, 3, 1);
+        ProcessFrame_M(fresh, 0.0, x, 0.0, 0.0, 0.0, 0.0, 3);
+        ProcessFrame(fresh, 0.0, x, 0.0, 0.0, 0.0, 0.0, 3, 1);
     }
     for (double bad : {nan, inf, -inf})
         for (int i = 0; i < 30000; ++i) {
-            e.Process_M(bad, 0.1, bad, bad, bad, bad, 3);
-            e.Process(bad, 0.1, bad, bad, bad, bad, 3, 1);
-            fresh.Process_M(0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3);
-            fresh.Process(0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3, 1);
+            ProcessFrame_M(e, bad, 0.1, bad, bad, bad, bad, 3);
+            ProcessFrame(e, bad, 0.1, bad, bad, bad, bad, 3, 1);
+            ProcessFrame_M(fresh, 0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3);
+            ProcessFrame(fresh, 0.0, 0.1, 0.0, 0.0, 0.0, 0.0, 3, 1);
         }
     e.Reset();
     fresh.Reset();
     for (long n = 0; n < 25000; ++n) {
         const double x = testsig::Sine(0.3, 997.0, 48000.0, n);
-        e.Process_M(x, -x, x, 0, x, x, 3);
-        e.Process(x, -x, x, 0, x, x, 3, 1);
-        fresh.Process_M(x, -x, x, 0, x, x, 3);
-        fresh.Process(x, -x, x, 0, x, x, 3, 1);
+        ProcessFrame_M(e, x, -x, x, 0, x, x, 3);
+        ProcessFrame(e, x, -x, x, 0, x, x, 3, 1);
+        ProcessFrame_M(fresh, x, -x, x, 0, x, x, 3);
+        ProcessFrame(fresh, x, -x, x, 0, x, x, 3, 1);
     }
     EXPECT_EQ(e.mMomentary.mResult, fresh.mMomentary.mResult);
     EXPECT_EQ(e.mMomentary.mMaxResult, fresh.mMomentary.mMaxResult);
@@ -220,12 +221,12 @@ TEST(LoudnessEngineSetup, BadRatesGiveAWorkingEngine) {
     EBUMM6 tiny;
     EXPECT_TRUE(tiny.Init(1.0));  // windows of at least one sample
     for (int i = 0; i < 10; ++i) {
-        tiny.Process_M(0.5, 0.5, 0, 0, 0, 0, 0);
-        tiny.Process(0.5, 0.5, 0, 0, 0, 0, 0, 1);
+        ProcessFrame_M(tiny, 0.5, 0.5, 0, 0, 0, 0, 0);
+        ProcessFrame(tiny, 0.5, 0.5, 0, 0, 0, 0, 0, 1);
     }
     EBUMM6 never;  // processing before Init measures nothing and does not crash
-    never.Process_M(0.5, 0.5, 0, 0, 0, 0, 0);
-    never.Process(0.5, 0.5, 0, 0, 0, 0, 0, 1);
+    ProcessFrame_M(never, 0.5, 0.5, 0, 0, 0, 0, 0);
+    ProcessFrame(never, 0.5, 0.5, 0, 0, 0, 0, 0, 1);
     EXPECT_EQ(never.mMomentary.mFull, 0);
 }
 

@@ -14,6 +14,7 @@
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
 #include "meters/RMS_MS.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -37,7 +38,7 @@ BurstReadings EbuBurst(bool shortTerm, long length, long offset, double lufs) {
     double hopsOnly = 0.0;
     for (long n = 0; n < end; ++n) {
         const double x = n >= start && n < start + length ? testsig::Sine(amp, 997.0, kFs, n - start) : 0.0;
-        e.Process(x, 0.0, 0, 0, 0, 0, 0, 1);
+        ProcessFrame(e, x, 0.0, 0, 0, 0, 0, 0, 1);
         if (w.mReady) hopsOnly = std::max(hopsOnly, w.mResult);
     }
     return {LoudnessLufs(hopsOnly), LoudnessLufs(w.mMaxResult)};
@@ -87,7 +88,7 @@ TEST(WindowMaxima, RmsBurstOfTheWindowsLengthReadsItsLevelAtAnyOffset) {
         for (long n = 0; n < end; ++n) {
             const double x =
                 n >= start && n < start + r.mWindowLength ? testsig::Sine(amp, 997.0, kFs, n - start) : 0.0;
-            if (r.Process(x, 0, 0, 0, 0, 0, 1.0, 1)) hopsOnly = std::max(hopsOnly, r.mMeanSquare);
+            if (ProcessFrame(r, x, 0, 0, 0, 0, 0, 1.0, 1)) hopsOnly = std::max(hopsOnly, r.mMeanSquare);
         }
         return BurstReadings{10.0 * std::log10(hopsOnly), 10.0 * std::log10(r.mMaxMeanSquare)};
     });

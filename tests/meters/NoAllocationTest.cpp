@@ -14,6 +14,7 @@
 #include "meters/LoudnessHistogram.h"
 #include "meters/RMSInt.h"
 #include "meters/RMSMM6.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -118,10 +119,10 @@ TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing) {
     // 5 s: momentary and short-term results, integrator and loudness-range blocks, crest factors.
     for (long n = 0; n < 48000 * 5; ++n) {
         const double x = testsig::Sine(n < 100000 ? 0.8 : 0.1, 997.0, 48000.0, n);
-        ebu.Process_M(x, -x, x, x, x, x, 3);
-        ebu.Process(x, -x, x, x, x, x, 3, 1);
-        rms.Process_M(x, -x, x, x, x, x, 1.0, 4);
-        rms.Process(x, -x, x, x, x, x, 1.0, 4);
+        ProcessFrame_M(ebu, x, -x, x, x, x, x, 3);
+        ProcessFrame(ebu, x, -x, x, x, x, x, 3, 1);
+        ProcessFrame_M(rms, x, -x, x, x, x, x, 1.0, 4);
+        ProcessFrame(rms, x, -x, x, x, x, x, 1.0, 4);
         if (n % 2400 == 0) rms.GetCrestVal_db();
     }
     EXPECT_GT(ebu.mIntegrator.mCount, 0);
@@ -131,10 +132,10 @@ TEST(NoAllocation, PerSampleCallsOfBothEnginesAllocateNothing) {
     rms.SetWindow(3000.0);
     rms.SetWindow(10.0);
     for (long n = 0; n < 1000; ++n) {
-        ebu.Process_M(0.5, 0.5, 0, 0, 0, 0, 0);
-        ebu.Process(0.5, 0.5, 0, 0, 0, 0, 0, 0);
-        rms.Process_M(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
-        rms.Process(0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
+        ProcessFrame_M(ebu, 0.5, 0.5, 0, 0, 0, 0, 0);
+        ProcessFrame(ebu, 0.5, 0.5, 0, 0, 0, 0, 0, 0);
+        ProcessFrame_M(rms, 0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
+        ProcessFrame(rms, 0.5, 0.5, 0, 0, 0, 0, 0.0, 0);
     }
     EXPECT_EQ(gAllocations.load() - before, 0);
 }
@@ -236,8 +237,8 @@ TEST(NoAllocation, ResetsAndWindowChangesWriteNoneOfTheArrays) {
         ASSERT_TRUE(ebuReady);
         for (long n = 0; n < static_cast<long>(4.0 * rate); ++n) {
             const double x = testsig::Sine(0.5, 997.0, rate, n);
-            ebu->Process_M(x, -x, x, x, x, x, 3);
-            ebu->Process(x, -x, x, x, x, x, 3, 1);
+            ProcessFrame_M(*ebu, x, -x, x, x, x, x, 3);
+            ProcessFrame(*ebu, x, -x, x, x, x, x, 3, 1);
         }
         ASSERT_GT(ebu->mLra.mCount, 0);
         std::vector<std::vector<unsigned char>> before = Snapshot();
@@ -253,7 +254,7 @@ TEST(NoAllocation, ResetsAndWindowChangesWriteNoneOfTheArrays) {
         rms->SetWindow(3000.0);
         for (long n = 0; n < static_cast<long>(3.5 * rate); ++n) {
             const double x = testsig::Sine(0.5, 997.0, rate, n);
-            rms->Process(x, -x, x, x, x, x, 1.0, 4);
+            ProcessFrame(*rms, x, -x, x, x, x, x, 1.0, 4);
         }
         ASSERT_EQ(rms->mFull, 1);
         before = Snapshot();

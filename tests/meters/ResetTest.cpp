@@ -11,6 +11,7 @@
 #include "common/Levels.h"
 #include "meters/EBUMM6.h"
 #include "meters/RMSMM6.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -101,10 +102,10 @@ TEST(MidProgrammeReset, ClearsEveryMeasurementAndItsValidity) {
     ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, kRate));
     for (long n = 0; n < 4 * 48000; ++n) {
         const double x = Sample(n) * 8.0;
-        ebu.Process_M(x, x, 0.0, 0.0, 0.0, 0.0, 0);
-        ebu.Process(x, x, 0.0, 0.0, 0.0, 0.0, 0, 1);
-        rms.Process_M(x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
-        rms.Process(x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
+        ProcessFrame_M(ebu, x, x, 0.0, 0.0, 0.0, 0.0, 0);
+        ProcessFrame(ebu, x, x, 0.0, 0.0, 0.0, 0.0, 0, 1);
+        ProcessFrame_M(rms, x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
+        ProcessFrame(rms, x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
     }
     ASSERT_GT(ebu.mLra.mCount, 0);
     ebu.Reset();
@@ -129,7 +130,7 @@ TEST(MidProgrammeReset, ClearsEveryMeasurementAndItsValidity) {
 
     // One more sample: the windows start from empty (a single sample's power, not a window's worth).
     const double x = Sample(4 * 48000) * 8.0;
-    rms.Process(x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
+    ProcessFrame(rms, x, x, 0.0, 0.0, 0.0, 0.0, 1.0, 0);
     EXPECT_EQ(rms.mFull, 0);
     EXPECT_EQ(rms.mIntegratedCount, 1);
 }
@@ -142,8 +143,8 @@ TEST(MidProgrammeReset, ClearsOnlyAHistoryPoisonedByANonFiniteSample) {
         ASSERT_TRUE(ebu.Init(kRate));
         for (long n = 0; n < 1000; ++n) {
             const double x = n == 500 ? bad : Sample(n);
-            ebu.Process_M(x, Sample(n), 0.0, 0.0, 0.0, 0.0, 0);
-            ebu.Process(x, Sample(n), 0.0, 0.0, 0.0, 0.0, 0, 1);
+            ProcessFrame_M(ebu, x, Sample(n), 0.0, 0.0, 0.0, 0.0, 0);
+            ProcessFrame(ebu, x, Sample(n), 0.0, 0.0, 0.0, 0.0, 0, 1);
         }
         const KFilter rightPre = ebu.mPreFilter[1];
         ebu.Reset();
@@ -151,8 +152,8 @@ TEST(MidProgrammeReset, ClearsOnlyAHistoryPoisonedByANonFiniteSample) {
         EXPECT_EQ(ebu.mRlbFilter[0].mY1, 0.0) << bad;
         EXPECT_EQ(ebu.mPreFilter[1].mY1, rightPre.mY1) << bad;  // finite: goes on
         for (long n = 1000; n < 1000 + 19200; ++n) {
-            ebu.Process_M(Sample(n), Sample(n), 0.0, 0.0, 0.0, 0.0, 0);
-            ebu.Process(Sample(n), Sample(n), 0.0, 0.0, 0.0, 0.0, 0, 1);
+            ProcessFrame_M(ebu, Sample(n), Sample(n), 0.0, 0.0, 0.0, 0.0, 0);
+            ProcessFrame(ebu, Sample(n), Sample(n), 0.0, 0.0, 0.0, 0.0, 0, 1);
         }
         EXPECT_NEAR(LoudnessLufs(ebu.mMomentary.mResult), -23.0, 0.05) << bad;
         EXPECT_NEAR(LevelDb(ebu.mTruePeak[0].mTruePeakMax), -22.98, 0.02) << bad;
@@ -203,15 +204,15 @@ TEST(MidProgrammeReset, SlotsOutsideTheConfigurationFollowTheirInput) {
     ASSERT_TRUE(rms.Init(10.0, 3000.0, 0.75, kRate));
     for (long n = 0; n < 48012; ++n) {                         // up to a crest of the sine
         const double x = Sample(n) * (n < 24000 ? 4.0 : 1.0);  // loud first, then the programme
-        ebu.Process_M(x, x, x, x, x, x, n < 24000 ? 3 : 0);
-        rms.Process(x, x, x, x, x, x, 1.0, n < 24000 ? 4 : 0);
+        ProcessFrame_M(ebu, x, x, x, x, x, x, n < 24000 ? 3 : 0);
+        ProcessFrame(rms, x, x, x, x, x, x, 1.0, n < 24000 ? 4 : 0);
     }
     ebu.Reset();
     rms.Reset();
     for (long n = 48012; n < 49012; ++n) {
         const double x = Sample(n);
-        ebu.Process_M(x, x, x, x, x, x, 3);
-        rms.Process(x, x, x, x, x, x, 1.0, 4);
+        ProcessFrame_M(ebu, x, x, x, x, x, x, 3);
+        ProcessFrame(rms, x, x, x, x, x, x, 1.0, 4);
     }
     for (int k = 0; k < 6; ++k) {
         EXPECT_NEAR(LevelDb(ebu.mTruePeak[k].mTruePeakMax), -22.98, 0.02) << k;
@@ -280,10 +281,10 @@ TEST(MidProgrammeReset, BlockAndPerSamplePathsAgreeThroughResets) {
         for (int i = 0; i < n; ++i) {
             double s[6];
             for (int k = 0; k < 6; ++k) s[k] = audio[k][i];
-            ebuSample.Process_M(s[0], s[1], s[2], s[3], s[4], s[5], ebuConfig);
-            ebuSample.Process(s[0], s[1], s[2], s[3], s[4], s[5], ebuConfig, 1);
-            rmsSample.Process_M(s[0], s[1], s[2], s[3], s[4], s[5], enable, rmsConfig);
-            rmsSample.Process(s[0], s[1], s[2], s[3], s[4], s[5], enable, rmsConfig);
+            ProcessFrame_M(ebuSample, s[0], s[1], s[2], s[3], s[4], s[5], ebuConfig);
+            ProcessFrame(ebuSample, s[0], s[1], s[2], s[3], s[4], s[5], ebuConfig, 1);
+            ProcessFrame_M(rmsSample, s[0], s[1], s[2], s[3], s[4], s[5], enable, rmsConfig);
+            ProcessFrame(rmsSample, s[0], s[1], s[2], s[3], s[4], s[5], enable, rmsConfig);
         }
         done += n;
         ASSERT_EQ(EbuState(ebuBlock), EbuState(ebuSample)) << "run " << r;

@@ -9,6 +9,7 @@
 
 #include "common/Levels.h"
 #include "meters/RMSMM6.h"
+#include "tests/meters/EngineFrames.h"
 #include "tests/meters/Signals.h"
 
 namespace {
@@ -31,8 +32,8 @@ class RmsEngine : public ::testing::Test {
             const double x = testsig::Sine(amp, 997.0, e.mFs, mClock);
             double s[6];
             for (int k = 0; k < 6; ++k) s[k] = (slots >> k) & 1u ? x : 0.0;
-            e.Process_M(s[0], s[1], s[2], s[3], s[4], s[5], enable, config);
-            e.Process(s[0], s[1], s[2], s[3], s[4], s[5], enable, config);
+            ProcessFrame_M(e, s[0], s[1], s[2], s[3], s[4], s[5], enable, config);
+            ProcessFrame(e, s[0], s[1], s[2], s[3], s[4], s[5], enable, config);
         }
     }
 
@@ -93,7 +94,7 @@ TEST_F(RmsEngine, ResultsComeAtWindowLengthThenEveryQuarterWindowPlusOne) {
     EXPECT_EQ(e.mWindowLength, 14400);
     std::vector<long> at;
     for (long n = 1; n <= 21602; ++n)
-        if (e.Process(0.1, 0.1, 0, 0, 0, 0, 1.0, 0)) at.push_back(n);
+        if (ProcessFrame(e, 0.1, 0.1, 0, 0, 0, 0, 1.0, 0)) at.push_back(n);
     ASSERT_EQ(at.size(), 3u);
     EXPECT_EQ(at[0], 14400);
     EXPECT_EQ(at[1], 18001);
@@ -104,15 +105,15 @@ TEST_F(RmsEngine, ResultsComeAtWindowLengthThenEveryQuarterWindowPlusOne) {
     EXPECT_EQ(r.mWindowLength, 441);
     at.clear();
     for (long n = 1; n <= 441 + 3 * 111; ++n)
-        if (r.Process(0.1, 0.1, 0, 0, 0, 0, 1.0, 0)) at.push_back(n);
+        if (ProcessFrame(r, 0.1, 0.1, 0, 0, 0, 0, 1.0, 0)) at.push_back(n);
     EXPECT_EQ(at, (std::vector<long>{441, 552, 663, 774}));
 }
 
 TEST_F(RmsEngine, IntegratedMeanIsPublishedOnlyOnceTheWindowIsFull) {
-    for (int n = 1; n < 14400; ++n) e.Process(1.0, 0, 0, 0, 0, 0, 1.0, 1);
+    for (int n = 1; n < 14400; ++n) ProcessFrame(e, 1.0, 0, 0, 0, 0, 0, 1.0, 1);
     EXPECT_EQ(e.mIntegratedMeanSquare, 0.0);
     EXPECT_EQ(e.mIntegratedCount, 14399);
-    e.Process(0.0, 0, 0, 0, 0, 0, 1.0, 1);
+    ProcessFrame(e, 0.0, 0, 0, 0, 0, 0, 1.0, 1);
     EXPECT_EQ(e.mIntegratedMeanSquare, 14399.0 / 14400.0);
 }
 
@@ -142,7 +143,7 @@ TEST_F(RmsEngine, LongestWindowFitsTheRingAtAwkwardRates) {
         EXPECT_LE(r.mWindowLength, r.Capacity()) << fs;
         r.SetWindow(2999.99);
         EXPECT_LE(r.mWindowLength, r.Capacity()) << fs;
-        for (int n = 0; n < r.Capacity() + 10; ++n) r.Process(0.1, 0, 0, 0, 0, 0, 0.0, 1);
+        for (int n = 0; n < r.Capacity() + 10; ++n) ProcessFrame(r, 0.1, 0, 0, 0, 0, 0, 0.0, 1);
         EXPECT_EQ(r.mFull, 1);
     }
 }
@@ -195,7 +196,7 @@ TEST_F(RmsEngine, IntegratedMeanStaysDefinedPastTheThirtyTwoBitCount) {
     // Jump to just below 2^31 samples of power 0.25 (about 12.4 hours at 48 kHz).
     e.mIntegratedCount = std::numeric_limits<std::int32_t>::max() - 5;
     e.mIntegratedSum = 0.25 * static_cast<double>(e.mIntegratedCount);
-    for (int n = 0; n < 20; ++n) e.Process(0.5, 0, 0, 0, 0, 0, 1.0, 1);
+    for (int n = 0; n < 20; ++n) ProcessFrame(e, 0.5, 0, 0, 0, 0, 0, 1.0, 1);
     EXPECT_GT(e.mIntegratedCount, std::int64_t{std::numeric_limits<std::int32_t>::max()});
     EXPECT_NEAR(e.mIntegratedMeanSquare, 0.25, 1e-12);
 }
@@ -208,16 +209,16 @@ TEST_F(RmsEngine, NonFiniteSamplesAreHarmlessAndResetRestoresExactMeasuring) {
     const double inf = std::numeric_limits<double>::infinity();
     for (double bad : {nan, inf, -inf})
         for (int i = 0; i < 20000; ++i) {
-            e.Process_M(bad, 0.2, bad, bad, bad, bad, 1.0, 4);
-            e.Process(bad, 0.2, bad, bad, bad, bad, 1.0, 4);
+            ProcessFrame_M(e, bad, 0.2, bad, bad, bad, bad, 1.0, 4);
+            ProcessFrame(e, bad, 0.2, bad, bad, bad, bad, 1.0, 4);
         }
     e.GetCrestVal_db();
     e.Reset();
     for (long n = 0; n < 20000; ++n) {
         const double x = testsig::Sine(0.4, 997.0, 48000.0, n);
         for (RMSMM6* r : {&e, &fresh}) {
-            r->Process_M(x, -x, x, x, 0, x, 1.0, 4);
-            r->Process(x, -x, x, x, 0, x, 1.0, 4);
+            ProcessFrame_M(*r, x, -x, x, x, 0, x, 1.0, 4);
+            ProcessFrame(*r, x, -x, x, x, 0, x, 1.0, 4);
         }
     }
     EXPECT_EQ(e.mMeanSquare, fresh.mMeanSquare);
@@ -239,16 +240,16 @@ TEST(RmsEngineSetup, BadArgumentsGiveAWorkingEngine) {
                        0.75, 48000.0));
     EXPECT_GE(r.mWindowLength, 1);
     EXPECT_LE(r.mWindowLength, r.Capacity());
-    for (int n = 0; n < 100; ++n) r.Process(0.5, 0.5, 0, 0, 0, 0, 1.0, 0);
+    for (int n = 0; n < 100; ++n) ProcessFrame(r, 0.5, 0.5, 0, 0, 0, 0, 1.0, 0);
     // An overlap outside [0, 1] would stop the hop from ever ending (and its counter from resetting).
     for (double overlap : {std::numeric_limits<double>::quiet_NaN(), -5.0, 7.0}) {
         ASSERT_TRUE(r.Init(10.0, 3000.0, overlap, 1000.0));
         int results = 0;
-        for (int n = 0; n < 100; ++n) results += r.Process(0.5, 0, 0, 0, 0, 0, 1.0, 1);
+        for (int n = 0; n < 100; ++n) results += ProcessFrame(r, 0.5, 0, 0, 0, 0, 0, 1.0, 1);
         EXPECT_GT(results, 0) << overlap;
     }
     RMSMM6 never;  // before Init: measures nothing, does not crash
-    EXPECT_EQ(never.Process(0.5, 0.5, 0, 0, 0, 0, 1.0, 0), 0);
+    EXPECT_EQ(ProcessFrame(never, 0.5, 0.5, 0, 0, 0, 0, 1.0, 0), 0);
 }
 
 }  // namespace
