@@ -203,10 +203,11 @@ TEST_F(EditorLayout, HasFiftyThreeControlsInTheirPlaces) {
     EXPECT_EQ(editor()->Height(), 320);
     EXPECT_EQ(editor()->FPS(), 25);
 
-    const int outputParams[13] = {5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18};
-    for (int i = 0; i < 13; ++i) {
+    // The hidden value fields of the read-outs, in parameter order, right after the panel.
+    for (int i = 0; i < quenlix::kNumReadouts; ++i) {
         EXPECT_NE(dynamic_cast<IParameterButton*>(editor()->GetControl(1 + i)), nullptr);
-        EXPECT_EQ(editor()->GetControl(1 + i)->ParamIdx(), outputParams[i]);
+        EXPECT_EQ(editor()->GetControl(1 + i)->ParamIdx(),
+                  quenlix::kReadoutParams[static_cast<std::size_t>(i)]);
     }
     EXPECT_NE(dynamic_cast<IPanelControl*>(editor()->GetControl(0)), nullptr);
     EXPECT_EQ(editor()->GetControl(layout::kTypeSelector)->ParamIdx(), 0);
