@@ -123,60 +123,6 @@ bool AllOnes(const double* a0n, int lanes) {
 
 // ---- SSE2: two doubles a vector. ----
 
-// |a| as max(|a|, 0.0): maxpd returns its second operand when either is NaN, so a NaN phase counts as
-// 0.0, exactly as the per-sample "larger than the peak so far" test ignores it.
-inline __m128d MagnitudeSse2(__m128d a) {
-    const __m128d signless = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
-    return _mm_max_pd(_mm_and_pd(a, signless), _mm_setzero_pd());
-}
-
-// Lanes (phase 0, phase 1) and (phase 2, phase 3) of one frame; returns both phase pairs' magnitudes
-// folded to (max(|p0|, |p2|), max(|p1|, |p3|)).
-inline __m128d FrameSse2(const __m128d* t01, const __m128d* t23, __m128d t0, const double* s) {
-    __m128d a01 = _mm_setzero_pd(), a23 = _mm_setzero_pd();
-    QUENLIX_UNROLL for (int m = 0; m < 12; ++m) {
-        const __m128d v = _mm_set1_pd(s[-m]);
-        a01 = _mm_add_pd(a01, _mm_mul_pd(t01[m], v));
-        a23 = _mm_add_pd(a23, _mm_mul_pd(t23[m], v));
-    }
-    // Phase 0's thirteenth tap, in lane 0 only.
-    a01 = _mm_move_sd(a01, _mm_add_pd(a01, _mm_mul_pd(t0, _mm_set1_pd(s[-12]))));
-    return _mm_max_pd(MagnitudeSse2(a01), MagnitudeSse2(a23));
-}
-
-double TruePeakRunSse2(const double* t, double normaliser, const double* x, int n, double* scaled,
-                       double* peaks) {
-    const __m128d four = _mm_set1_pd(4.0), norm = _mm_set1_pd(normaliser);
-    int j = 0;
-    for (; j + 2 <= n; j += 2)
-        _mm_storeu_pd(scaled + 12 + j, _mm_div_pd(_mm_mul_pd(_mm_loadu_pd(x + j), four), norm));
-    for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
-    __m128d t01[12], t23[12];
-    for (int m = 0; m < 12; ++m) {
-        t01[m] = _mm_set_pd(t[47 - 4 * m], t[48 - 4 * m]);
-        t23[m] = _mm_set_pd(t[45 - 4 * m], t[46 - 4 * m]);
-    }
-    const __m128d t0 = _mm_set1_pd(t[0]);
-    // Peaks are never NaN and never negative, so their largest does not depend on the order.
-    __m128d largest = _mm_setzero_pd();
-    int i = 0;
-    for (; i + 2 <= n; i += 2) {
-        const __m128d f0 = FrameSse2(t01, t23, t0, scaled + 12 + i);
-        const __m128d f1 = FrameSse2(t01, t23, t0, scaled + 13 + i);
-        const __m128d p = _mm_max_pd(_mm_unpacklo_pd(f0, f1), _mm_unpackhi_pd(f0, f1));
-        _mm_storeu_pd(peaks + i, p);
-        largest = _mm_max_pd(largest, p);
-    }
-    if (i < n) {
-        const __m128d f = FrameSse2(t01, t23, t0, scaled + 12 + i);
-        const __m128d p = _mm_max_pd(f, _mm_unpackhi_pd(f, f));
-        _mm_store_sd(peaks + i, p);
-        largest = _mm_max_pd(largest, _mm_unpacklo_pd(p, p));
-    }
-    return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
-}
-
-// The filter banks over SSE2's two doubles a vector.
 namespace sse2 {
 using Vec = __m128d;
 constexpr int kLanes = 2;
@@ -223,13 +169,26 @@ inline Vec SelectGreater(Vec x, Vec a, Vec b) {
     const Vec gt = _mm_cmpgt_pd(x, a);
     return _mm_or_pd(_mm_and_pd(gt, x), _mm_andnot_pd(gt, b));
 }
-#include "meters/SimdBankKernels.inc"
+inline Vec Zero() {
+    return _mm_setzero_pd();
+}
+inline Vec Set1(double v) {
+    return _mm_set1_pd(v);
+}
+// a with b added in lane 0 only.
+inline Vec AddLane0(Vec a, Vec b) {
+    return _mm_move_sd(a, _mm_add_pd(a, b));
+}
+// The largest lane; the lanes are never NaN.
+inline double HMax(Vec v) {
+    return _mm_cvtsd_f64(_mm_max_pd(v, _mm_unpackhi_pd(v, v)));
+}
+#include "meters/SimdKernelBody.inc"
 }  // namespace sse2
 
 // ---- AVX2: four doubles a vector (compiled for AVX2 only, never with FMA). ----
 
-// The filter banks over AVX2's four doubles a vector: the same body, every function of it compiled for
-// AVX2.
+// The same body over four doubles a vector, every function of it compiled for AVX2.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2 {
@@ -277,76 +236,24 @@ inline Vec Gather(const double* const* x, int i) {
 inline Vec SelectGreater(Vec x, Vec a, Vec b) {
     return _mm256_blendv_pd(b, x, _mm256_cmp_pd(x, a, _CMP_GT_OQ));
 }
-#include "meters/SimdBankKernels.inc"
+inline Vec Zero() {
+    return _mm256_setzero_pd();
+}
+inline Vec Set1(double v) {
+    return _mm256_set1_pd(v);
+}
+// a with b added in lane 0 only.
+inline Vec AddLane0(Vec a, Vec b) {
+    return _mm256_blend_pd(a, _mm256_add_pd(a, b), 0x1);
+}
+// The largest lane; the lanes are never NaN.
+inline double HMax(Vec v) {
+    const __m128d h = _mm_max_pd(_mm256_castpd256_pd128(v), _mm256_extractf128_pd(v, 1));
+    return _mm_cvtsd_f64(_mm_max_pd(h, _mm_unpackhi_pd(h, h)));
+}
+#include "meters/SimdKernelBody.inc"
 }  // namespace avx2
 #pragma GCC pop_options
-
-#define QUENLIX_AVX2 __attribute__((target("avx2")))
-
-QUENLIX_AVX2 inline __m256d MagnitudeAvx2(__m256d a) {
-    const __m256d signless = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
-    return _mm256_max_pd(_mm256_and_pd(a, signless), _mm256_setzero_pd());
-}
-
-// The four phases of one frame in lanes 0 .. 3, as magnitudes.
-QUENLIX_AVX2 inline __m256d FrameAvx2(const __m256d* tp, __m256d t0, const double* s) {
-    __m256d a = _mm256_setzero_pd();
-    QUENLIX_UNROLL for (int m = 0; m < 12; ++m) a =
-        _mm256_add_pd(a, _mm256_mul_pd(tp[m], _mm256_set1_pd(s[-m])));
-    a = _mm256_blend_pd(a, _mm256_add_pd(a, _mm256_mul_pd(t0, _mm256_set1_pd(s[-12]))), 0x1);
-    return MagnitudeAvx2(a);
-}
-
-QUENLIX_AVX2 double TruePeakRunAvx2(const double* t, double normaliser, const double* x, int n,
-                                    double* scaled, double* peaks) {
-    const __m256d four = _mm256_set1_pd(4.0), norm = _mm256_set1_pd(normaliser);
-    int j = 0;
-    for (; j + 4 <= n; j += 4)
-        _mm256_storeu_pd(scaled + 12 + j, _mm256_div_pd(_mm256_mul_pd(_mm256_loadu_pd(x + j), four), norm));
-    for (; j < n; ++j) scaled[12 + j] = (x[j] * 4.0) / normaliser;
-    __m256d tp[12];
-    for (int m = 0; m < 12; ++m)
-        tp[m] = _mm256_set_pd(t[45 - 4 * m], t[46 - 4 * m], t[47 - 4 * m], t[48 - 4 * m]);
-    const __m256d t0 = _mm256_set1_pd(t[0]);
-    // Peaks are never NaN and never negative, so their largest does not depend on the order.
-    __m256d largest4 = _mm256_setzero_pd();
-    __m128d largest = _mm_setzero_pd();
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        // Eight frames at once, one term of each per step, so the eight sums' additions overlap.
-        const double* s = scaled + 12 + i;
-        __m256d f[8];
-        QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] = _mm256_setzero_pd();
-        QUENLIX_UNROLL for (int m = 0; m < 12; ++m) {
-            const __m256d c = tp[m];
-            QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] =
-                _mm256_add_pd(f[k], _mm256_mul_pd(c, _mm256_set1_pd(s[k - m])));
-        }
-        QUENLIX_UNROLL for (int k = 0; k < 8; ++k) f[k] = MagnitudeAvx2(
-            _mm256_blend_pd(f[k], _mm256_add_pd(f[k], _mm256_mul_pd(t0, _mm256_set1_pd(s[k - 12]))), 0x1));
-        QUENLIX_UNROLL for (int g = 0; g < 8; g += 4) {
-            // (f0 01, f1 01, f0 23, f1 23) and (f2 01, f3 01, f2 23, f3 23), folded into (f0, f1, f2, f3).
-            const __m256d a =
-                _mm256_max_pd(_mm256_unpacklo_pd(f[g], f[g + 1]), _mm256_unpackhi_pd(f[g], f[g + 1]));
-            const __m256d b =
-                _mm256_max_pd(_mm256_unpacklo_pd(f[g + 2], f[g + 3]), _mm256_unpackhi_pd(f[g + 2], f[g + 3]));
-            const __m256d p =
-                _mm256_max_pd(_mm256_permute2f128_pd(a, b, 0x20), _mm256_permute2f128_pd(a, b, 0x31));
-            _mm256_storeu_pd(peaks + i + g, p);
-            largest4 = _mm256_max_pd(largest4, p);
-        }
-    }
-    for (; i < n; ++i) {
-        const __m256d f = FrameAvx2(tp, t0, scaled + 12 + i);
-        const __m128d h = _mm_max_pd(_mm256_castpd256_pd128(f), _mm256_extractf128_pd(f, 1));
-        const __m128d p = _mm_max_pd(h, _mm_unpackhi_pd(h, h));
-        _mm_store_sd(peaks + i, p);
-        largest = _mm_max_pd(largest, p);
-    }
-    largest =
-        _mm_max_pd(largest, _mm_max_pd(_mm256_castpd256_pd128(largest4), _mm256_extractf128_pd(largest4, 1)));
-    return _mm_cvtsd_f64(_mm_max_pd(largest, _mm_unpackhi_pd(largest, largest)));
-}
 
 #endif  // QUENLIX_X86_KERNELS
 
@@ -357,9 +264,9 @@ double TruePeakRun(const double* table, double normaliser, const double* x, int 
     switch (ActiveSimdLevel()) {
 #ifdef QUENLIX_X86_KERNELS
         case SimdLevel::kAvx2:
-            return TruePeakRunAvx2(table, normaliser, x, n, scaled, peaks);
+            return avx2::TruePeakRunVec(table, normaliser, x, n, scaled, peaks);
         case SimdLevel::kSse2:
-            return TruePeakRunSse2(table, normaliser, x, n, scaled, peaks);
+            return sse2::TruePeakRunVec(table, normaliser, x, n, scaled, peaks);
 #endif
         default:
             return TruePeakRunScalar(table, normaliser, x, n, scaled, peaks);
