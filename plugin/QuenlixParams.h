@@ -68,6 +68,11 @@ struct QuenlixParam {
     Readout shows;
     MeterTypeOf type;
     const char* key;  // a read-out's short name in the editor's column ("ML Max"); "" for a setting
+    // For a read-out, what it measures in a sentence, for hosts that show a port's description, and
+    // the unit a host shows where it differs from the editor's label (a true peak in dBTP, the unit
+    // loudness practice reads true peaks in; the editor keeps "dBFS"). "" for none.
+    const char* comment;
+    const char* hostUnit;
 };
 
 namespace detail {
@@ -83,17 +88,22 @@ constexpr QuenlixParam Setting(const char* name, int count, const char* const* t
              ParamSpec::Role::kSetting},
             Readout::kNone,
             type,
+            "",
+            "",
             ""};
 }
 
 // Published within [minValue, maxValue], starting at minValue, in steps of 0.1.
 constexpr QuenlixParam Out(const char* name, double minValue, double maxValue, const char* unit,
-                           Readout shows, MeterTypeOf type, const char* key) {
+                           Readout shows, MeterTypeOf type, const char* key, const char* comment,
+                           const char* hostUnit = "") {
     return {{name, IParam::kTypeDouble, minValue, maxValue, minValue, 0.1, unit, 1.0, nullptr,
              ParamSpec::Role::kReadout},
             shows,
             type,
-            key};
+            key,
+            comment,
+            hostUnit};
 }
 }  // namespace detail
 
@@ -107,21 +117,36 @@ inline constexpr QuenlixParam kParams[ParamIndex::kNumParams] = {
       ParamSpec::Role::kSetting},
      Readout::kNone,
      kRmsType,
+     "",
+     "",
      ""},
-    detail::Out("OUT:RMS IL", -60.0, 12.0, "dBFS", Readout::kRmsIntegrated, kRmsType, "IL"),
-    detail::Out("OUT:RMS ML", -60.0, 12.0, "dBFS", Readout::kRmsMomentary, kRmsType, "ML"),
-    detail::Out("OUT:RMS ML Max", -60.0, 12.0, "dBFS", Readout::kRmsMomentaryMax, kRmsType, "ML Max"),
-    detail::Out("OUT:RMS Peak Max", -60.0, 12.0, "dBFS", Readout::kRmsSamplePeakMax, kRmsType, "Peak Max"),
-    detail::Out("OUT:RMS TP Max", -60.0, 12.0, "dBFS", Readout::kRmsTruePeakMax, kRmsType, "TP Max"),
-    detail::Out("OUT:RMS Crest", 0.0, 30.0, "dB", Readout::kRmsCrest, kRmsType, "Crest"),
+    detail::Out("OUT:RMS IL", -60.0, 12.0, "dBFS", Readout::kRmsIntegrated, kRmsType, "IL",
+                "Integrated RMS level of the chosen channels since the last reset."),
+    detail::Out("OUT:RMS ML", -60.0, 12.0, "dBFS", Readout::kRmsMomentary, kRmsType, "ML",
+                "RMS level of the chosen channels over the last RMS Window."),
+    detail::Out("OUT:RMS ML Max", -60.0, 12.0, "dBFS", Readout::kRmsMomentaryMax, kRmsType, "ML Max",
+                "Highest RMS level over one RMS Window since the last reset."),
+    detail::Out("OUT:RMS Peak Max", -60.0, 12.0, "dBFS", Readout::kRmsSamplePeakMax, kRmsType, "Peak Max",
+                "Highest sample peak of the chosen channels since the last reset."),
+    detail::Out("OUT:RMS TP Max", -60.0, 12.0, "dBFS", Readout::kRmsTruePeakMax, kRmsType, "TP Max",
+                "Highest true (inter-sample) peak of the chosen channels since the last reset.", "dBTP"),
+    detail::Out("OUT:RMS Crest", 0.0, 30.0, "dB", Readout::kRmsCrest, kRmsType, "Crest",
+                "Crest factor: the highest sample peak over the integrated RMS level."),
     detail::Setting("EBU Channel Config", 4, detail::kEbuChannelTexts, kEbuType),
-    detail::Out("OUT:EBU IL", -60.0, 12.0, "LUFS", Readout::kEbuIntegrated, kEbuType, "IL"),
-    detail::Out("OUT:EBU ML", -60.0, 12.0, "LUFS", Readout::kEbuMomentary, kEbuType, "ML"),
-    detail::Out("OUT:EBU ML Max", -60.0, 12.0, "LUFS", Readout::kEbuMomentaryMax, kEbuType, "ML Max"),
-    detail::Out("OUT:EBU SL", -60.0, 12.0, "LUFS", Readout::kEbuShortTerm, kEbuType, "SL"),
-    detail::Out("OUT:EBU SL Max", -60.0, 12.0, "LUFS", Readout::kEbuShortTermMax, kEbuType, "SL Max"),
-    detail::Out("OUT:EBU TP Max", -60.0, 12.0, "dBFS", Readout::kEbuTruePeakMax, kEbuType, "TP Max"),
-    detail::Out("OUT:EBU LRA", 0.0, 60.0, "LU", Readout::kEbuRange, kEbuType, "LRA"),
+    detail::Out("OUT:EBU IL", -60.0, 12.0, "LUFS", Readout::kEbuIntegrated, kEbuType, "IL",
+                "Integrated loudness since the last reset, gated at -70 LUFS absolute and -10 LU relative."),
+    detail::Out("OUT:EBU ML", -60.0, 12.0, "LUFS", Readout::kEbuMomentary, kEbuType, "ML",
+                "Momentary loudness, over the last 400 ms."),
+    detail::Out("OUT:EBU ML Max", -60.0, 12.0, "LUFS", Readout::kEbuMomentaryMax, kEbuType, "ML Max",
+                "Highest momentary loudness since the last reset."),
+    detail::Out("OUT:EBU SL", -60.0, 12.0, "LUFS", Readout::kEbuShortTerm, kEbuType, "SL",
+                "Short-term loudness, over the last 3 s."),
+    detail::Out("OUT:EBU SL Max", -60.0, 12.0, "LUFS", Readout::kEbuShortTermMax, kEbuType, "SL Max",
+                "Highest short-term loudness since the last reset."),
+    detail::Out("OUT:EBU TP Max", -60.0, 12.0, "dBFS", Readout::kEbuTruePeakMax, kEbuType, "TP Max",
+                "Highest true (inter-sample) peak of the measured channels since the last reset.", "dBTP"),
+    detail::Out("OUT:EBU LRA", 0.0, 60.0, "LU", Readout::kEbuRange, kEbuType, "LRA",
+                "Loudness range of the short-term loudness since the last reset."),
 };
 
 // The parameter that shows `what`; -1 for kNone.

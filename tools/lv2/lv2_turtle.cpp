@@ -15,7 +15,7 @@
 #include "host/lv2/IPlugLV2.h"
 #include "host/lv2/Lv2Presets.h"
 #include "host/lv2/Lv2Turtle.h"
-#include "plugin/QuenlixOutputNotes.h"
+#include "plugin/QuenlixParams.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
              {LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI, LV2_UI__parent, LV2_UI__idleInterface},
              {LV2_UI__resize, LV2_UI__touch, LV2_UI__noUserResize},
              {LV2_UI__idleInterface}});
-        for (const quenlix::OutputNote& note : quenlix::kOutputNotes)
-            files.portNotes[note.paramIdx] = {note.hostUnit, note.comment};
+        for (int idx : quenlix::kReadoutParams)
+            files.portNotes[idx] = {quenlix::kParams[idx].hostUnit, quenlix::kParams[idx].comment};
         const std::string dir = std::string(argv[1]) + "/";
         const std::string presets = "presets.ttl";
         bool ok = WriteFile(dir + "manifest.ttl",
