@@ -23,6 +23,8 @@ namespace {
 // A saved settings chunk is a few hundred bytes; anything far larger is not one.
 constexpr std::streamoff kMaxStateBytes = 1 << 20;
 
+}  // namespace
+
 bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -43,6 +45,8 @@ bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::s
     }
     return true;
 }
+
+namespace {
 
 // Options that write one file for one programme, against a run that turned out to have several once the
 // folders and lists were read.
@@ -172,6 +176,11 @@ int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (options.command == Command::View && !prepareView(*factory, err)) return kExitUsage;
 
     const std::vector<FileReport> reports = meterJobs(jobs, *factory, options, applied, terminal, err);
+    return deliverReports(reports, options, out, err);
+}
+
+int deliverReports(const std::vector<FileReport>& reports, const Options& options, std::ostream& out,
+                   std::ostream& err) {
     bool outputsWritten = true;
     writeReports(reports, options, out, err, outputsWritten);
     bool filesWritten = writeDeliveryFiles(reports, options, err) && outputsWritten;

@@ -6,8 +6,11 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cli/FileReport.h"
 #include "cli/MeteringSession.h"
+#include "cli/Options.h"
 
 namespace quenlix::cli {
 
@@ -21,5 +24,13 @@ using FactoryMaker =
 // `terminal` says whether `err` is a terminal, which decides the progress bar.
 int runQuenlix(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                const FactoryMaker& makeFactory, bool terminal);
+
+// Reads a saved settings chunk (--state); false with `error` ("cannot read", "empty") when it is none.
+bool readState(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+// Everything after the metering and the verdicts (judge): warnings, failures, the summary (tables or JSON)
+// on `out`, the plot and CSV files. Returns the program's exit code. Main thread.
+int deliverReports(const std::vector<FileReport>& reports, const Options& options, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace quenlix::cli

@@ -20,6 +20,14 @@ struct FileIdentity {
     bool operator==(const FileIdentity& o) const { return sizeBytes == o.sizeBytes && mtimeNs == o.mtimeNs; }
 };
 
+// How a live session (`quenlix live`) went.
+struct LiveSummary {
+    std::string endedBy;             // "interrupted by SIGINT", "the JACK server went away", ...
+    std::int64_t xruns = 0;          // reported by the server while the session ran
+    std::int64_t droppedFrames = 0;  // arrived while the metering was too far behind to take them
+    double worstCallbackUs = 0.0;    // the process callback's longest run
+};
+
 struct FileReport {
     std::string file;     // as given on the command line ("demo programme" for the demo)
     bool album = false;   // all files as one programme; `file` then names it for messages only
@@ -47,6 +55,7 @@ struct FileReport {
     std::vector<std::string> outputErrors;
     // Of a --jsonl record: the file as it was when metering began (none for a stream or a missing file).
     std::optional<FileIdentity> identity;
+    std::optional<LiveSummary> live;  // of a live session only
 };
 
 }  // namespace quenlix::cli

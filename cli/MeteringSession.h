@@ -88,6 +88,10 @@ class MeteringSession {
     // Renders one host block; `channels` holds one pointer per channel given to start(), each `frames` long.
     virtual bool render(const float* const* channels, int frames, std::string& error) = 0;
 
+    // Runs or stops the host transport the plug-in sees (running from start() on); with "Sync" on, the
+    // integrating measurements advance only while it runs. Between blocks, on the rendering thread.
+    virtual void setTransportRunning(bool /*running*/) {}
+
     // What the host reads back: any parameter by index.
     virtual ParamReading parameter(int index) const = 0;
 

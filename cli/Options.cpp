@@ -12,11 +12,6 @@
 namespace quenlix::cli {
 namespace {
 
-// Named choices as typed on the command line, mapped to the parameter's enum index after parsing.
-struct Choices {
-    std::string type, ebuLayout, rmsChannels, rmsMode;
-};
-
 const std::vector<std::string> kTypes = {"rms", "ebu"};
 const std::vector<std::string> kLayouts = {"2.0", "4.0", "4.1", "5.1"};
 const std::vector<std::string> kRmsChannels = {"stereo", "left", "right", "4", "6"};
@@ -28,7 +23,9 @@ std::optional<int> indexOf(const std::vector<std::string>& names, const std::str
     return std::nullopt;
 }
 
-void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
+}  // namespace
+
+void addMeteringOptions(CLI::App& cmd, Options& o, MeteringChoices& c) {
     cmd.add_option("--type", c.type, "metering type: rms or ebu (default ebu)")->check(CLI::IsMember(kTypes));
     cmd.add_option("--ebu-layout", c.ebuLayout,
                    "EBU channel layout: 2.0, 4.0, 4.1 or 5.1 (default by channels)")
@@ -64,11 +61,16 @@ void addMeteringOptions(CLI::App& cmd, Options& o, Choices& c) {
                    "plug-in bundle or module to load (default: beside the program)");
 }
 
-}  // namespace
+void applyMeteringChoices(const MeteringChoices& choices, Options& o) {
+    o.type = indexOf(kTypes, choices.type);
+    o.ebuLayout = indexOf(kLayouts, choices.ebuLayout);
+    o.rmsChannels = indexOf(kRmsChannels, choices.rmsChannels);
+    o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
+}
 
 std::optional<int> parseArguments(int argc, const char* const* argv, Options& o, std::ostream& out,
                                   std::ostream& err) {
-    Choices choices;
+    MeteringChoices choices;
     DeliveryChoices delivery;
     ArchiveChoices archive;
     CLI::App app{"quenlix: meter audio through the Quenlix level and loudness meter plug-in", "quenlix"};
@@ -107,10 +109,7 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
         int code = app.exit(e, out, err);
         return code == 0 ? kExitOk : kExitUsage;
     }
-    o.type = indexOf(kTypes, choices.type);
-    o.ebuLayout = indexOf(kLayouts, choices.ebuLayout);
-    o.rmsChannels = indexOf(kRmsChannels, choices.rmsChannels);
-    o.rmsMode = indexOf(kRmsModes, choices.rmsMode);
+    applyMeteringChoices(choices, o);
     o.command = demo->parsed()        ? Command::Demo
                 : view->parsed()      ? Command::View
                 : summarize->parsed() ? Command::Summarize

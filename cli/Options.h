@@ -10,9 +10,13 @@
 
 #include "cli/Targets.h"
 
+namespace CLI {
+class App;
+}
+
 namespace quenlix::cli {
 
-enum class Command { Measure, Demo, View, Summarize };
+enum class Command { Measure, Demo, View, Summarize, Live };
 
 // Exit codes of the program.
 constexpr int kExitOk = 0;
@@ -68,6 +72,14 @@ constexpr double kMaxViewSpeed = 10000.0;
 constexpr double kMinRmsWindowMs = 10.0;
 constexpr double kMaxRmsWindowMs = 3000.0;
 constexpr const char* kDemoSnapshot = "quenlix-demo.png";
+
+// The metering options shared by every command, as typed: the named choices are turned into parameter
+// values by applyMeteringChoices once parsing is done.
+struct MeteringChoices {
+    std::string type, ebuLayout, rmsChannels, rmsMode;
+};
+void addMeteringOptions(CLI::App& cmd, Options& options, MeteringChoices& choices);
+void applyMeteringChoices(const MeteringChoices& choices, Options& options);
 
 // Parses argv into `options`. Returns std::nullopt to go on, or the exit code to stop with after help or a
 // usage message has been written to `out` / `err`.

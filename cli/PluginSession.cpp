@@ -138,6 +138,8 @@ class PluginSession final : public MeteringSession {
         return true;
     }
 
+    void setTransportRunning(bool running) override { mInstance->GetTransport().SetPlaying(running); }
+
     ParamReading parameter(int index) const override {
         ParamReading p;
         if (index < 0 || index >= kParamCount) return p;

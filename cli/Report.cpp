@@ -55,6 +55,19 @@ std::string cutShortLine(const FileReport& r) {
     return "cut short" + (r.stopReason.empty() ? std::string() : " (" + r.stopReason + ")") + ": " + buf;
 }
 
+// "live session (interrupted by SIGINT): 3.00 s metered, 0 xruns"
+std::string liveLine(const FileReport& r) {
+    const LiveSummary& l = *r.live;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%.2f s metered, %lld xrun%s", seconds(r.frames, r.sampleRate),
+                  static_cast<long long>(l.xruns), l.xruns == 1 ? "" : "s");
+    std::string line =
+        "live session" + (l.endedBy.empty() ? std::string() : " (" + l.endedBy + ")") + ": " + buf;
+    if (l.droppedFrames > 0)
+        line += ", " + std::to_string(l.droppedFrames) + " frames lost while the metering was behind";
+    return line;
+}
+
 ordered_json checkJson(const FileReport& r) {
     if (!r.check) return nullptr;
     ordered_json c;
@@ -87,6 +100,16 @@ ordered_json reportJson(const FileReport& r, bool record) {
         cut["total_s"] =
             r.totalFrames >= 0 ? ordered_json(seconds(r.totalFrames, r.sampleRate)) : ordered_json(nullptr);
         j["cut_short"] = cut;
+    }
+    if (r.live) {
+        // Only in the report of a live session.
+        ordered_json live;
+        live["ended_by"] = r.live->endedBy.empty() ? ordered_json(nullptr) : ordered_json(r.live->endedBy);
+        live["metered_s"] = seconds(r.frames, r.sampleRate);
+        live["xruns"] = r.live->xruns;
+        live["dropped_frames"] = r.live->droppedFrames;
+        live["callback_max_us"] = r.live->worstCallbackUs;
+        j["live"] = live;
     }
     j["non_finite_samples"] = r.hasResults ? ordered_json(r.nonFiniteSamples) : ordered_json(nullptr);
     j["check"] = checkJson(r);
@@ -254,6 +277,7 @@ void writeTable(const FileReport& r, std::ostream& out) {
     if (!r.version.empty()) out << "  Quenlix " << r.version;
     out << '\n';
     if (r.cutShort) out << "  " << cutShortLine(r) << '\n';
+    if (r.live) out << "  " << liveLine(r) << '\n';
     if (!r.ok) {
         out << "  error: " << r.error << '\n';
         if (!r.hasResults) return;

@@ -209,6 +209,10 @@ std::vector<FileReport> meterInView(const MeterJob& programme, SessionFactory& f
     return reports;
 }
 
+int caughtStopSignal() {
+    return gStopSignal.load(std::memory_order_relaxed);
+}
+
 StopSignals::StopSignals() {
     gStopSignal = 0;
     struct sigaction action {};

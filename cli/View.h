@@ -23,7 +23,8 @@ namespace quenlix::cli {
 // on `err`, when DISPLAY is unset or cannot be reached. Main thread, before any session is created.
 bool prepareView(SessionFactory& factory, std::ostream& err);
 
-// Meters the programme (of programmeJob) paced to `options.speed` times real time on a thread of its own,
+// Meters the programme (of programmeJob) paced to `options.speed` times real time on a thread of its own
+// (an infinite speed: as fast as the source delivers, for a source that keeps its own pace, a live feed),
 // while the calling (main) thread opens the editor window before the first block, ticks it 25 times a second
 // and closes it once the results are read. The run ends early, with its results, when the window is closed,
 // its X connection is lost or a StopSignals signal arrives; the report then says so. Returns once the
@@ -31,6 +32,9 @@ bool prepareView(SessionFactory& factory, std::ostream& err);
 std::vector<FileReport> meterInView(const MeterJob& programme, SessionFactory& factory,
                                     const Options& options, const std::vector<std::uint8_t>* state,
                                     Progress& progress);
+
+// The stop signal (SIGINT, SIGTERM) caught since the StopSignals in force were installed, or 0. Any thread.
+int caughtStopSignal();
 
 // While alive, SIGINT (Ctrl-C) and SIGTERM end a view run the way closing its window does, at the next
 // block; a second such signal ends the process as usual. Main thread, around the metering.
