@@ -16,20 +16,24 @@ namespace lv2test {
 
 class JackServer {
   public:
-    explicit JackServer(const std::string& name) : mName(name) {
+    // `periodFrames` frames a period at 48 kHz.
+    explicit JackServer(const std::string& name, int periodFrames = 1024) : mName(name) {
+        const std::string period = std::to_string(periodFrames);
         mPid = fork();
         if (mPid == 0) {
             setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
-            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", "1024",
+            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", period.c_str(),
                    static_cast<char*>(nullptr));
             _exit(127);
         }
     }
-    ~JackServer() {
+    ~JackServer() { Stop(); }
+    // Ends the server now, as a crash would for its clients; the destructor does it anyway.
+    void Stop(int signo = SIGTERM) {
         if (mPid > 0) {
-            kill(mPid, SIGTERM);
+            kill(mPid, signo);
             bool reaped = false;
             for (int i = 0; i < 50 && !(reaped = waitpid(mPid, nullptr, WNOHANG) == mPid); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -37,6 +41,7 @@ class JackServer {
                 kill(mPid, SIGKILL);
                 waitpid(mPid, nullptr, 0);
             }
+            mPid = -1;
         }
     }
     // Waits at most 10 s for the server to take clients.
