@@ -239,6 +239,7 @@ bool LiveFeed::start(std::string& error) {
         }
         mSources.push_back(from[c]);
     }
+    mReading.store(true, std::memory_order_relaxed);
     return true;
 }
 

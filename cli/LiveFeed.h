@@ -43,7 +43,8 @@ class LiveFeed {
     // port) when a connection cannot be made. Main thread, once.
     bool start(std::string& error);
 
-    // The feed as a source for the metering thread, delivering what arrived since start(): it waits for
+    // The feed as a source for the metering thread, delivering what arrived since start() connected the
+    // inputs (what came before is the silence of unconnected ports): it waits for
     // audio (waking every 10 ms), and ends after `maxFrames` frames (-1: no limit), once the server has
     // gone and what it delivered is read, or, after what has arrived is read, once `stopAsked` is true.
     // One reader per feed; the feed must outlive it.
@@ -85,7 +86,8 @@ class LiveFeed {
     bool mLastReadRolling = true;
 
     // Written by the callback and the server's notification thread, read by any thread.
-    std::atomic<bool> mReading{true};  // cleared once the reader ended: the callback then copies nothing
+    // Set once the inputs are connected, cleared once the reader ended: the callback copies only between.
+    std::atomic<bool> mReading{false};
     std::atomic<bool> mServerGone{false};
     std::atomic<std::int64_t> mXruns{0};
     std::atomic<std::int64_t> mWorstCallbackNs{0};
