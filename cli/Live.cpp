@@ -66,7 +66,8 @@ int runLive(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         err << "quenlix: " << error << '\n';
         return kExitSomeFailed;
     }
-    std::unique_ptr<SessionFactory> factory = followTransport(*plugin, *feed);
+    std::unique_ptr<SessionFactory> factory =
+        followTransport(*plugin, [&feed] { return feed->lastReadRolling(); });
     const bool window = !live.noWindow && windowReachable(*factory, err);
 
     std::vector<FileReport> reports;

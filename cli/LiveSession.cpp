@@ -5,8 +5,8 @@ namespace {
 
 class TransportSession final : public MeteringSession {
   public:
-    TransportSession(std::unique_ptr<MeteringSession> inner, const LiveFeed& feed)
-        : mInner(std::move(inner)), mFeed(feed) {}
+    TransportSession(std::unique_ptr<MeteringSession> inner, const std::function<bool()>& rolling)
+        : mInner(std::move(inner)), mRollingNow(rolling) {}
 
     bool start(int channels, double sampleRate, std::string& error) override {
         return mInner->start(channels, sampleRate, error);
@@ -24,7 +24,7 @@ class TransportSession final : public MeteringSession {
     // The reader hands over frames of one transport state at a time, and the host renders them before it
     // reads again: the state of the last read holds for every block rendered until the next.
     bool render(const float* const* channels, int frames, std::string& error) override {
-        const bool rolling = mFeed.lastReadRolling();
+        const bool rolling = mRollingNow();
         if (rolling != mRolling) {
             mInner->setTransportRunning(rolling);
             mRolling = rolling;
@@ -49,29 +49,30 @@ class TransportSession final : public MeteringSession {
 
   private:
     std::unique_ptr<MeteringSession> mInner;
-    const LiveFeed& mFeed;
+    const std::function<bool()>& mRollingNow;
     bool mRolling = true;  // as start() leaves the transport
 };
 
 class TransportSessionFactory final : public SessionFactory {
   public:
-    TransportSessionFactory(SessionFactory& inner, const LiveFeed& feed) : mInner(inner), mFeed(feed) {}
+    TransportSessionFactory(SessionFactory& inner, std::function<bool()> rolling)
+        : mInner(inner), mRolling(std::move(rolling)) {}
     std::unique_ptr<MeteringSession> create(std::string& error) override {
         std::unique_ptr<MeteringSession> inner = mInner.create(error);
         if (!inner) return nullptr;
-        return std::make_unique<TransportSession>(std::move(inner), mFeed);
+        return std::make_unique<TransportSession>(std::move(inner), mRolling);
     }
     bool useWindows(std::string& error) override { return mInner.useWindows(error); }
 
   private:
     SessionFactory& mInner;
-    const LiveFeed& mFeed;
+    std::function<bool()> mRolling;
 };
 
 }  // namespace
 
-std::unique_ptr<SessionFactory> followTransport(SessionFactory& inner, const LiveFeed& feed) {
-    return std::make_unique<TransportSessionFactory>(inner, feed);
+std::unique_ptr<SessionFactory> followTransport(SessionFactory& inner, std::function<bool()> rolling) {
+    return std::make_unique<TransportSessionFactory>(inner, std::move(rolling));
 }
 
 }  // namespace quenlix::cli

@@ -2,15 +2,16 @@
 // stood when its frames arrived, so that "Sync" follows the JACK transport. Everything else is passed on.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "cli/LiveFeed.h"
 #include "cli/MeteringSession.h"
 
 namespace quenlix::cli {
 
-// Makes the sessions of `inner` follow the transport of `feed` (which both must outlive).
-std::unique_ptr<SessionFactory> followTransport(SessionFactory& inner, const LiveFeed& feed);
+// Makes the sessions of `inner` (which must outlive them) render each block with the transport running as
+// `rolling` says for the frames read last (LiveFeed::lastReadRolling). Rendering thread.
+std::unique_ptr<SessionFactory> followTransport(SessionFactory& inner, std::function<bool()> rolling);
 
 }  // namespace quenlix::cli

@@ -45,7 +45,8 @@ class LiveCommand : public ::testing::Test {
     // Starts the tone client "tone" and waits for its ports.
     void playTone(double peakDbfs, double wobbleHz = 0.0) {
         mTone = std::make_unique<Background>(
-            std::vector<std::string>{QUENLIX_TONE_EXE, "tone", std::to_string(peakDbfs), std::to_string(wobbleHz)},
+            std::vector<std::string>{QUENLIX_TONE_EXE, "tone", std::to_string(peakDbfs),
+                                     std::to_string(wobbleHz)},
             std::vector<std::string>{}, true);
         ASSERT_TRUE(mTone->waitForLine("ready", 10000)) << "the tone client did not start";
     }
