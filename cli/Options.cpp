@@ -75,6 +75,8 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     ArchiveChoices archive;
     CLI::App app{"quenlix: meter audio through the Quenlix level and loudness meter plug-in", "quenlix"};
     app.require_subcommand(1);
+    // `live` has a command line of its own (main() hands it over before this one is read).
+    app.footer("quenlix live: meter a live feed from JACK or PipeWire (quenlix live --help)");
 
     CLI::App* measure = app.add_subcommand("measure", "meter audio files");
     addMeteringOptions(*measure, o, choices);

@@ -65,8 +65,12 @@ TEST_F(LiveCommand, MetersTheFeedForItsDurationAsMeasureMetersTheSameTone) {
     const ProgramRun measure = runToEnd({QUENLIX_EXE, "measure", "--json", file}, 30.0);
     std::remove(file.c_str());
     ASSERT_EQ(measure.exitCode, 0) << measure.err;
-    // What the host displays agrees to the displayed precision.
-    EXPECT_EQ(report.at("readouts"), json::parse(measure.out).at(0).at("readouts"));
+    // What the host displays, and what it reads from the output parameters, agree to the displayed
+    // precision.
+    const json measured = json::parse(measure.out).at(0);
+    EXPECT_EQ(report.at("readouts"), measured.at("readouts"));
+    for (const auto& [name, value] : measured.at("outputs").items())
+        EXPECT_NEAR(report.at("outputs").at(name).get<double>(), value.get<double>(), 0.05) << name;
 }
 
 TEST_F(LiveCommand, EndsOnASignalWithTheSummaryOfWhatWasMetered) {

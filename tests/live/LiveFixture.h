@@ -1,4 +1,5 @@
-// The fixture of the `quenlix live` tests: a JACK dummy server of the test's own at 64-frame periods,
+// The fixture of the `quenlix live` tests: a synchronous JACK dummy server of the test's own at 64-frame
+// periods (so the tone arrives whole however loaded the machine),
 // named for the test and stopped in every outcome, and the tone client playing into it.
 #pragma once
 
@@ -26,9 +27,16 @@ inline double peakForLoudness(double lufs) {
 class LiveCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        mName = "quenlix-live-test-" + std::to_string(getpid()) + "-" + std::to_string(sServers++);
-        mServer = std::make_unique<lv2test::JackServer>(mName, 64);
-        ASSERT_TRUE(mServer->Ready()) << "the JACK dummy server " << mName << " did not start";
+        // Servers started at the same moment by tests run in parallel can trip over JACK's shared
+        // registry; a server that did not come up is stopped and another started.
+        bool ready = false;
+        for (int attempt = 0; attempt < 3 && !ready; ++attempt) {
+            mName = "quenlix-live-test-" + std::to_string(getpid()) + "-" + std::to_string(sServers++);
+            mServer = std::make_unique<lv2test::JackServer>(mName, 64, true);
+            ready = mServer->Ready();
+            if (!ready) mServer.reset();
+        }
+        ASSERT_TRUE(ready) << "the JACK dummy server " << mName << " did not start";
         setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
     }
     void TearDown() override {

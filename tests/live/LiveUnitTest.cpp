@@ -19,7 +19,8 @@ namespace {
 
 // Frames 0, 1, 2, ... with value k of frame i = i * 10 + k, pushed `frames` at a time from column buffers.
 std::int64_t pushCounting(LiveRing& ring, std::int64_t first, std::int64_t frames) {
-    std::vector<std::vector<float>> columns(ring.width(), std::vector<float>(static_cast<std::size_t>(frames)));
+    std::vector<std::vector<float>> columns(ring.width(),
+                                            std::vector<float>(static_cast<std::size_t>(frames)));
     std::vector<const float*> pointers;
     for (int k = 0; k < ring.width(); ++k) {
         for (std::int64_t i = 0; i < frames; ++i) columns[k][i] = static_cast<float>((first + i) * 10 + k);
@@ -41,7 +42,8 @@ TEST(LiveRing, HandsOverFramesInOrderAcrossTheWrapAndDropsWhatFindsNoRoom) {
         std::int64_t pushed = 0, popped = 0;
         std::vector<float> out(static_cast<std::size_t>(c.popFrames * c.width));
         for (int round = 0; round < 50; ++round) {
-            pushed += pushCounting(ring, pushed, std::min(c.pushFrames, ring.capacityFrames() - ring.available()));
+            pushed +=
+                pushCounting(ring, pushed, std::min(c.pushFrames, ring.capacityFrames() - ring.available()));
             const std::int64_t n = ring.pop(out.data(), c.popFrames);
             for (std::int64_t i = 0; i < n; ++i)
                 for (int k = 0; k < c.width; ++k)
@@ -81,8 +83,9 @@ Parsed parse(std::vector<std::string> args) {
 }
 
 TEST(LiveOptions, ReadsTheFeedAndTheMeteringAndDeliveryOptionsMeasureTakes) {
-    const Parsed p = parse({"--channels", "6", "--connect", "desk:pgm_l", "desk:pgm_r", "--name", "pgm",
-                            "--duration", "90", "--no-window", "--target", "ebu", "--json", "--plot", "p.png"});
+    const Parsed p =
+        parse({"--channels", "6", "--connect", "desk:pgm_l", "desk:pgm_r", "--name", "pgm", "--duration",
+               "90", "--no-window", "--target", "ebu", "--json", "--plot", "p.png"});
     ASSERT_FALSE(p.code) << p.err;
     EXPECT_EQ(p.options.channels, 6);
     EXPECT_EQ(p.options.connect, (std::vector<std::string>{"desk:pgm_l", "desk:pgm_r"}));
@@ -182,7 +185,8 @@ TEST(LiveTransport, EveryBlockIsRenderedWithTheTransportOfTheFramesReadLast) {
         rolling = state;
         session->render(channels, 64, error);
     }
-    const std::vector<std::pair<int, bool>> expected = {{64, true}, {64, false}, {64, false}, {64, true}, {64, false}};
+    const std::vector<std::pair<int, bool>> expected = {
+        {64, true}, {64, false}, {64, false}, {64, true}, {64, false}};
     EXPECT_EQ(inner.made->blocks, expected);
     // Told only of changes: the plug-in's transport is not touched in every block.
     EXPECT_EQ(inner.made->transportCalls, 3);
@@ -220,10 +224,13 @@ TEST(LiveReport, TheSummarySaysHowTheSessionEndedWithItsXrunsAndLosses) {
         std::string line;
     };
     const std::vector<Case> cases = {
-        {{"interrupted by SIGINT", 0, 0, 12.5}, "  live session (interrupted by SIGINT): 3.00 s metered, 0 xruns\n"},
-        {{"the JACK server went away", 1, 0, 0.0}, "  live session (the JACK server went away): 3.00 s metered, 1 xrun\n"},
+        {{"interrupted by SIGINT", 0, 0, 12.5},
+         "  live session (interrupted by SIGINT): 3.00 s metered, 0 xruns\n"},
+        {{"the JACK server went away", 1, 0, 0.0},
+         "  live session (the JACK server went away): 3.00 s metered, 1 xrun\n"},
         {{"the duration was reached", 4, 960, 0.0},
-         "  live session (the duration was reached): 3.00 s metered, 4 xruns, 960 frames lost while the metering "
+         "  live session (the duration was reached): 3.00 s metered, 4 xruns, 960 frames lost while the "
+         "metering "
          "was behind\n"},
     };
     for (const Case& c : cases) {

@@ -16,16 +16,23 @@ namespace lv2test {
 
 class JackServer {
   public:
-    // `periodFrames` frames a period at 48 kHz.
-    explicit JackServer(const std::string& name, int periodFrames = 1024) : mName(name) {
+    // `periodFrames` frames a period at 48 kHz. A `synchronous` server waits for its clients in every
+    // cycle, so a client held up on a loaded machine makes the cycle late instead of handing on a stale or
+    // empty buffer.
+    explicit JackServer(const std::string& name, int periodFrames = 1024, bool synchronous = false)
+        : mName(name) {
         const std::string period = std::to_string(periodFrames);
         mPid = fork();
         if (mPid == 0) {
             setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
-            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p", period.c_str(),
-                   static_cast<char*>(nullptr));
+            if (synchronous)
+                execlp("jackd", "jackd", "-S", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p",
+                       period.c_str(), static_cast<char*>(nullptr));
+            else
+                execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p",
+                       period.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
     }
