@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,11 @@ class LiveCommand : public ::testing::Test {
         }
         mServer.reset();
         unsetenv("JACK_DEFAULT_SERVER");
+        // The server leaves the semaphores of clients it outlived or lost (jack_sem.<uid>_<server>_<client>).
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+            if (entry.path().filename().string().find("_" + mName + "_") != std::string::npos)
+                std::filesystem::remove(entry.path(), ec);
     }
 
     // Starts the tone client "tone" and waits for its ports.
