@@ -7,9 +7,16 @@
 namespace quenlix::cli {
 namespace {
 
-// Output parameters by what they publish.
-constexpr int kRmsIl = 5, kRmsMl = 6, kRmsMlMax = 7, kRmsPeakMax = 8, kRmsTpMax = 9, kRmsCrest = 10;
-constexpr int kEbuIl = 12, kEbuMl = 13, kEbuSl = 15, kEbuTpMax = 17, kEbuLra = 18;
+// The output parameters the line shows, by what they publish.
+using quenlix::ParamOf;
+using quenlix::Readout;
+constexpr int kRmsIl = ParamOf(Readout::kRmsIntegrated), kRmsMl = ParamOf(Readout::kRmsMomentary),
+              kRmsMlMax = ParamOf(Readout::kRmsMomentaryMax),
+              kRmsPeakMax = ParamOf(Readout::kRmsSamplePeakMax),
+              kRmsTpMax = ParamOf(Readout::kRmsTruePeakMax), kRmsCrest = ParamOf(Readout::kRmsCrest);
+constexpr int kEbuIl = ParamOf(Readout::kEbuIntegrated), kEbuMl = ParamOf(Readout::kEbuMomentary),
+              kEbuSl = ParamOf(Readout::kEbuShortTerm), kEbuTpMax = ParamOf(Readout::kEbuTruePeakMax),
+              kEbuLra = ParamOf(Readout::kEbuRange);
 
 // Four redraws a second: quick enough to follow speech, slow enough to read.
 constexpr std::chrono::milliseconds kRedrawPeriod{250};
