@@ -103,8 +103,9 @@ class MeteringSession {
 
     // The editor in a window of the window system selected by SessionFactory::useWindows: opened as a
     // top-level window, its timer run once (it draws, takes the user's input), and whether the user asked
-    // to close it. Sessions without windows say so.
-    virtual bool openWindow(std::string& error) {
+    // to close it. Sessions without windows say so. `title` names the window (UTF-8).
+    virtual bool openWindow(const std::string& title, std::string& error) {
+        (void)title;
         error = "no editor window";
         return false;
     }

@@ -35,6 +35,7 @@ struct LoadedPlugin {
     QuenlixInspectFunction inspect = nullptr;
     QuenlixWriteEditorPictureFunction writePicture = nullptr;
     QuenlixUseWindowSystemFunction useWindowSystem = nullptr;            // null in older modules
+    QuenlixSetEditorWindowTitleFunction setWindowTitle = nullptr;        // null in older modules
     QuenlixEditorCloseRequestedFunction editorCloseRequested = nullptr;  // null in older modules
     std::recursive_mutex mainThread;
     ~LoadedPlugin() {
@@ -219,8 +220,10 @@ class PluginSession final : public MeteringSession {
         return ok;
     }
 
-    bool openWindow(std::string& error) override {
+    bool openWindow(const std::string& title, std::string& error) override {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        if (mPlugin->setWindowTitle != nullptr)
+            mPlugin->setWindowTitle(mInstance->GetProcess(), title.c_str());
         if (mPlugin->editorCloseRequested == nullptr || !mInstance->OpenView()) {
             error = "the plug-in cannot open its editor in a window";
             return false;
@@ -375,6 +378,8 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
         std::memcpy(&plugin->useWindowSystem, &symbol, sizeof symbol);
     if ((symbol = dlsym(plugin->handle, QUENLIX_CLOSE_REQUESTED_ENTRY_POINT)) != nullptr)
         std::memcpy(&plugin->editorCloseRequested, &symbol, sizeof symbol);
+    if ((symbol = dlsym(plugin->handle, QUENLIX_WINDOW_TITLE_ENTRY_POINT)) != nullptr)
+        std::memcpy(&plugin->setWindowTitle, &symbol, sizeof symbol);
     return std::make_unique<PluginSessionFactory>(std::move(plugin));
 }
 

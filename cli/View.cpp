@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -55,6 +56,7 @@ struct ViewLink {
     enum class Ask { Nothing, Open, Close };
 
     double speed = 1.0;
+    std::string title;        // of the editor window; set before the metering thread starts
     Clock::time_point start;  // when the first block was due (metering thread)
     std::atomic<int> stop{static_cast<int>(Stop::None)};
 
@@ -125,7 +127,7 @@ void serveWindow(ViewLink& link) {
             std::string error;
             bool opened = false;
             if (ask == ViewLink::Ask::Open) {
-                opened = session->openWindow(error);
+                opened = session->openWindow(link.title, error);
                 window = opened ? session : nullptr;
                 nextTick = Clock::now();
             } else if (window != nullptr) {
@@ -184,6 +186,7 @@ std::vector<FileReport> meterInView(const MeterJob& programme, SessionFactory& f
     link.speed = options.speed;
     std::vector<MeterJob> jobs{programme};
     MeterJob& job = jobs.front();
+    link.title = "Quenlix - " + job.name;
     job.onStart = [&link](MeteringSession& session, std::string& error) {
         if (!link.askMain(ViewLink::Ask::Open, session, error)) return false;
         link.start = Clock::now();

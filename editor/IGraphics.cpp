@@ -71,6 +71,7 @@ int IGraphics::AttachControl(IControl* c) {
 }
 
 void IGraphics::AttachPanelBackground(const IColor* color) {
+    if (color) mBackgroundColor = *color;
     IControl* bg = new IPanelControl(mPlug, IRECT(0, 0, mWidth, mHeight), color);
     if (!mControls.Insert(0, bg)) {
         delete bg;

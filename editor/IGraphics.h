@@ -100,8 +100,11 @@ class IGraphics : public IEditorLink {
     // ---- Construction ----
     // Appends c (the editor takes ownership) and returns its index. A null control is not added (-1).
     int AttachControl(IControl* c);
-    // Inserts an opaque panel of this colour covering the whole editor at index 0.
+    // Inserts an opaque panel of this colour covering the whole editor at index 0; the colour also
+    // becomes the editor's background colour.
     void AttachPanelBackground(const IColor* color);
+    // What a window larger than the editor shows around it: the panel's colour, black without one.
+    const IColor& GetBackgroundColor() const { return mBackgroundColor; }
     // Plug-in side: Hide(hide) on every control bound to the parameter paramIdx.
     void HideControl(int paramIdx, bool hide);
     // Plug-in side: GrayOut(gray) on every control bound to the parameter paramIdx.
@@ -225,4 +228,5 @@ class IGraphics : public IEditorLink {
     bool mEnableTooltips = false;
     IControl* mKeyCatcher = nullptr;
     std::atomic<bool> mMouseDown{false};
+    IColor mBackgroundColor = COLOR_BLACK;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -22,6 +23,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "editor/X11Identity.h"
 #include "editor/X11PopupMenu.h"
 #include "editor/X11Surface.h"
 
@@ -157,10 +159,35 @@ void* IGraphicsX11::OpenWindow(void* window, void*, short leftOffset, short topO
     return Open(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)), leftOffset, topOffset);
 }
 
+void IGraphicsX11::SetWindowTitle(const char* title) {
+    mTitle = title ? title : "";
+    if (WindowIsOpen() && !mWindowDestroyed && !mConnectionLost) {
+        X11SetWindowTitle(mDisplay, mWindow, mTitle.c_str());
+        XFlush(mDisplay);
+    }
+}
+
+void* IGraphicsX11::FailOpen(const std::string& why) {
+    mOpenError = why;
+    std::fprintf(stderr, "Quenlix editor: %s\n", why.c_str());
+    mSurface.reset();
+    if (mWindow) XDestroyWindow(mDisplay, mWindow);
+    mWindow = 0;
+    X11UnregisterConnection(mDisplay);
+    XCloseDisplay(mDisplay);
+    mDisplay = nullptr;
+    return nullptr;
+}
+
 void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     CloseWindow();
+    mOpenError.clear();
     mDisplay = XOpenDisplay(mDisplayName.empty() ? nullptr : mDisplayName.c_str());
-    if (!mDisplay) return nullptr;
+    if (!mDisplay) {
+        mOpenError =
+            "cannot open the X display " + (mDisplayName.empty() ? std::string("$DISPLAY") : mDisplayName);
+        return nullptr;
+    }
     mConnectionLost = false;
     XSetIOErrorExitHandler(mDisplay, &IGraphicsX11::OnConnectionLost, this);
     X11RegisterConnection(mDisplay);
@@ -182,15 +209,23 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
         const bool ok = XGetWindowAttributes(mDisplay, mWindow, &created) != 0;
         if (!trap.Finish() || !ok) {
             mWindow = 0;
+            mOpenError = "the host's parent window is not a window";
             X11UnregisterConnection(mDisplay);
             XCloseDisplay(mDisplay);
             mDisplay = nullptr;
             return nullptr;
         }
     }
+    // A display the editor cannot draw on is said once, rather than left as a blank window.
+    const std::string unservable = X11Surface::Unservable(mDisplay, created.visual, created.depth);
+    if (!unservable.empty()) return FailOpen(unservable);
+    mWindowW = created.width, mWindowH = created.height;
+    mOutsidePending = false;
     // The name and the fixed size also on a child: a host that embeds it reads its size from the hints.
-    const char* title = GetPlug() && GetPlug()->GetEffectName() ? GetPlug()->GetEffectName() : "";
-    XStoreName(mDisplay, mWindow, title);
+    const char* title = !mTitle.empty()                           ? mTitle.c_str()
+                        : GetPlug() && GetPlug()->GetEffectName() ? GetPlug()->GetEffectName()
+                                                                  : "";
+    X11SetWindowIdentity(mDisplay, mWindow, title);
     if (XSizeHints* hints = XAllocSizeHints()) {
         hints->flags = PMinSize | PMaxSize | PBaseSize;
         hints->min_width = hints->max_width = hints->base_width = Width();
@@ -204,6 +239,7 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     }
     mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(),
                                             Height(), mAllowShm);
+    if (!mSurface->Valid()) return FailOpen("no image of the editor's size can be had from the X display");
     XMapWindow(mDisplay, mWindow);
     XFlush(mDisplay);
     mCloseRequested = false;
@@ -272,6 +308,7 @@ void IGraphicsX11::DrawPending() {
     if (!WindowIsOpen() || mWindowDestroyed || mConnectionLost) return;
     DirtyAreas areas;
     const bool dirty = CollectDirtyAreas(&areas);
+    if (mOutsidePending) PaintOutside();
     if (!mExposed.Empty()) {
         // The exposed area is drawn afresh: the raster outside the areas drawn last is not what the
         // screen showed.
@@ -284,6 +321,24 @@ void IGraphicsX11::DrawPending() {
     DrawAreas(areas);
     if (mFieldWindow) PaintTextField();
     XFlush(mDisplay);
+}
+
+void IGraphicsX11::PaintOutside() {
+    mOutsidePending = false;
+    if (!mSurface || !mSurface->Valid()) return;
+    const int w = Width(), h = Height();
+    if (mWindowW <= w && mWindowH <= h) return;
+    const IColor& c = GetBackgroundColor();
+    XGCValues values;
+    values.foreground = mSurface->ToVisualPixel(LICE_RGBA(c.R, c.G, c.B, 255));
+    GC gc = XCreateGC(mDisplay, mWindow, GCForeground, &values);
+    if (mWindowW > w)
+        XFillRectangle(mDisplay, mWindow, gc, w, 0, static_cast<unsigned>(mWindowW - w),
+                       static_cast<unsigned>(mWindowH));
+    if (mWindowH > h)
+        XFillRectangle(mDisplay, mWindow, gc, 0, h, static_cast<unsigned>(std::min(w, mWindowW)),
+                       static_cast<unsigned>(mWindowH - h));
+    XFreeGC(mDisplay, gc);
 }
 
 IMouseMod IGraphicsX11::ModFromState(unsigned int state, unsigned int button) const {
@@ -307,8 +362,20 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
     switch (event->type) {
         case Expose: {
             const XExposeEvent& e = event->xexpose;
-            const IRECT area(e.x, e.y, e.x + e.width, e.y + e.height);
-            mExposed = mExposed.Union(&area);
+            if (e.x + e.width > Width() || e.y + e.height > Height()) mOutsidePending = true;
+            IRECT area(e.x, e.y, std::min(e.x + e.width, Width()), std::min(e.y + e.height, Height()));
+            if (!area.Empty()) mExposed = mExposed.Union(&area);
+            break;
+        }
+        case ConfigureNotify: {
+            // A window manager, a tiling layout or the host may give the window another size: the editor
+            // stays at the top-left, the rest gets the background.
+            const XConfigureEvent& e = event->xconfigure;
+            if (e.window != mWindow) break;
+            if (e.width != mWindowW || e.height != mWindowH) {
+                mWindowW = e.width, mWindowH = e.height;
+                if (mWindowW > Width() || mWindowH > Height()) mOutsidePending = true;
+            }
             break;
         }
         case ButtonPress:

@@ -33,6 +33,10 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // Whether the window may be served through shared memory when the server offers it (the default);
     // false sends every pixel over the connection, as to a server on another machine. Before OpenWindow.
     void SetAllowShm(bool allow) { mAllowShm = allow; }
+    // The window's title (UTF-8); by default the effect name. Applied at once to an open window.
+    void SetWindowTitle(const char* title);
+    // Why the last OpenWindow gave null (one line), or "" after one that succeeded.
+    const std::string& OpenError() const { return mOpenError; }
 
     // ---- IGraphics ----
     // Puts r of the off-screen raster into the window; false while no window is open.
@@ -96,6 +100,11 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     void HandleEvent(_XEvent* event);
     void HandleButton(_XEvent* event, bool press);
     void HandleKeyPress(_XEvent* event);
+    // Paints the part of the window outside the editor (a window made larger than the editor) in
+    // the editor's background colour.
+    void PaintOutside();
+    // Closes what Open made so far after a failure; *why goes to OpenError and one line to stderr.
+    void* FailOpen(const std::string& why);
     IMouseMod ModFromState(unsigned int state, unsigned int button) const;
     // Draws what is dirty and what was exposed, then flushes.
     void DrawPending();
@@ -128,6 +137,11 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     bool mCloseRequested = false;
     bool mConnectionLost = false;
     std::unique_ptr<X11Surface> mSurface;
+    std::string mTitle;
+    std::string mOpenError;
+    // The window's size as the server last told it (ConfigureNotify); it may exceed the editor's.
+    int mWindowW = 0, mWindowH = 0;
+    bool mOutsidePending = false;  // the area outside the editor needs painting
     IRECT mExposed;
     int mScreenUpdates = 0;
     int mUnexpectedErrors = 0;  // of connections already closed

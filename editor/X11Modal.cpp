@@ -16,6 +16,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "editor/X11Identity.h"
 #include "editor/X11RasterWindow.h"
 
 namespace {
@@ -76,7 +77,7 @@ class MessageBoxWindow : public X11RasterWindow {
                                   &x, &y, &child);
         if (!Create(x, y, width, height, false, ButtonPressMask | ButtonReleaseMask | KeyPressMask))
             return false;
-        XStoreName(mDisplay, mWindow, caption ? caption : "");
+        X11SetWindowTitle(mDisplay, mWindow, caption ? caption : "");
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
         if (over) XSetTransientForHint(mDisplay, mWindow, over);

@@ -4,6 +4,7 @@
 #include "raster/Font.h"
 
 // Xlib last (through the header): its macros must not meet the project's headers.
+#include "editor/X11Identity.h"
 #include "editor/X11RasterWindow.h"
 
 X11RasterWindow::X11RasterWindow(Display* display, IGraphics* fonts) : mDisplay(display) {
@@ -44,6 +45,7 @@ bool X11RasterWindow::Create(int x, int y, int w, int h, bool overrideRedirect, 
                             static_cast<unsigned>(h), 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWOverrideRedirect | CWEventMask | CWBackPixmap, &attrs);
     if (!mWindow) return false;
+    X11SetWindowIdentity(mDisplay, mWindow, "");
     mX = x, mY = y;
     mRaster.resize(w, h);
     mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, DefaultVisual(mDisplay, screen),

@@ -65,11 +65,62 @@ Connection* Find(Display* display) {
     return nullptr;
 }
 
-// Position of an 8-bit channel mask (0xFF << shift); -1 for anything else.
-int ChannelShift(unsigned long mask) {
-    for (int shift = 0; shift <= 24; shift += 8)
-        if (mask == (0xFFul << shift)) return shift;
-    return -1;
+// Shift and width of a contiguous channel mask of 1 to 16 bits; false for anything else.
+bool ChannelOf(unsigned long mask, int* shift, int* bits) {
+    if (mask == 0 || mask > 0xFFFFFFFFul) return false;
+    *shift = 0;
+    while (!(mask & 1)) mask >>= 1, ++*shift;
+    *bits = 0;
+    while (mask & 1) mask >>= 1, ++*bits;
+    return mask == 0 && *bits <= 16;
+}
+
+// An 8-bit channel value in `bits` bits: its top bits, or repeated to fill a wider channel.
+uint32_t Widen(uint32_t v, int bits) {
+    if (bits <= 8) return v >> (8 - bits);
+    uint32_t out = 0;
+    int filled = 0;
+    while (filled < bits) out = (out << 8) | v, filled += 8;
+    return out >> (filled - bits);
+}
+
+// A channel of `bits` bits back to 8 bits.
+uint32_t Narrow(uint32_t v, int bits) {
+    if (bits >= 8) return v >> (bits - 8);
+    uint32_t out = 0;
+    int filled = 0;
+    while (filled < 8) out = (out << bits) | v, filled += bits;
+    return out >> (filled - 8);
+}
+
+const char* ClassName(int c) {
+    switch (c) {
+        case StaticGray:
+            return "StaticGray";
+        case GrayScale:
+            return "GrayScale";
+        case StaticColor:
+            return "StaticColor";
+        case PseudoColor:
+            return "PseudoColor";
+        case TrueColor:
+            return "TrueColor";
+        case DirectColor:
+            return "DirectColor";
+        default:
+            return "unknown";
+    }
+}
+
+// Bits per pixel of images of this depth on the display; 0 when the server has no such format.
+int BitsPerPixel(Display* display, int depth) {
+    int n = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &n);
+    int bpp = 0;
+    for (int i = 0; i < n; ++i)
+        if (formats[i].depth == depth) bpp = formats[i].bits_per_pixel;
+    if (formats) XFree(formats);
+    return bpp;
 }
 
 bool NativeIsLsbFirst() {
@@ -137,22 +188,39 @@ bool X11ErrorTrap::Finish() {
     return mOk;
 }
 
+std::string X11Surface::Unservable(Display* display, Visual* visual, int depth) {
+    if (!visual) return "the X display offers no visual for the window";
+    const std::string what = "the X display's visual (" + std::string(ClassName(visual->c_class)) +
+                             ", depth " + std::to_string(depth);
+    const std::string needs = ") cannot be shown: the editor needs TrueColor in 16- or 32-bit pixels";
+    int shift = 0, bits = 0;
+    if (visual->c_class != TrueColor || !ChannelOf(visual->red_mask, &shift, &bits) ||
+        !ChannelOf(visual->green_mask, &shift, &bits) || !ChannelOf(visual->blue_mask, &shift, &bits))
+        return what + needs;
+    const int bpp = BitsPerPixel(display, depth);
+    if (bpp != 16 && bpp != 32) return what + ", " + std::to_string(bpp) + " bits per pixel" + needs;
+    return "";
+}
+
 X11Surface::X11Surface(Display* display, Drawable drawable, Visual* visual, int depth, int w, int h,
                        bool allowShm)
     : mDisplay(display), mDrawable(drawable), mWidth(std::max(w, 1)), mHeight(std::max(h, 1)) {
-    if (!visual || visual->c_class != TrueColor || (depth != 24 && depth != 32)) return;
-    mRedShift = ChannelShift(visual->red_mask);
-    mGreenShift = ChannelShift(visual->green_mask);
-    mBlueShift = ChannelShift(visual->blue_mask);
-    if (mRedShift < 0 || mGreenShift < 0 || mBlueShift < 0) return;
+    if (!Unservable(display, visual, depth).empty()) return;
+    ChannelOf(visual->red_mask, &mRedShift, &mRedBits);
+    ChannelOf(visual->green_mask, &mGreenShift, &mGreenBits);
+    ChannelOf(visual->blue_mask, &mBlueShift, &mBlueBits);
+    for (uint32_t v = 0; v < 256; ++v) {
+        mRed[v] = Widen(v, mRedBits) << mRedShift;
+        mGreen[v] = Widen(v, mGreenBits) << mGreenShift;
+        mBlue[v] = Widen(v, mBlueBits) << mBlueShift;
+    }
     mGC = XCreateGC(mDisplay, mDrawable, 0, nullptr);
     // Shared memory needs the server to read our byte order as it is.
     const bool sameOrder = (ImageByteOrder(mDisplay) == LSBFirst) == NativeIsLsbFirst();
     if (!(allowShm && sameOrder && XShmQueryExtension(mDisplay) && CreateShmImage(visual, depth)))
         CreatePlainImage(visual, depth);
-    // Three 8-bit channels leave one byte of the 32-bit pixel unused.
-    mUnsent = ~((0xFFu << mRedShift) | (0xFFu << mGreenShift) | (0xFFu << mBlueShift));
-    Forget(0, 0, mWidth, mHeight);
+    if (!mImage) return;
+    mSent.assign(static_cast<size_t>(mWidth) * mHeight, 0u);
 }
 
 X11Surface::~X11Surface() {
@@ -173,7 +241,7 @@ bool X11Surface::CreateShmImage(Visual* visual, int depth) {
     XImage* image = XShmCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
                                     &mShmInfo, static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight));
     if (!image) return false;
-    if (image->bits_per_pixel != 32) {
+    if (image->bits_per_pixel != 16 && image->bits_per_pixel != 32) {
         XDestroyImage(image);
         return false;
     }
@@ -209,17 +277,21 @@ bool X11Surface::CreateShmImage(Visual* visual, int depth) {
 }
 
 bool X11Surface::CreatePlainImage(Visual* visual, int depth) {
-    const size_t bytes = static_cast<size_t>(mWidth) * mHeight * 4;
-    char* data = static_cast<char*>(std::malloc(bytes));
-    if (!data) return false;
-    XImage* image =
-        XCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
-                     static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight), 32, mWidth * 4);
-    if (!image) {
-        std::free(data);
+    // Xlib works out the row length from the server's pixel size for the depth; the buffer follows.
+    XImage* image = XCreateImage(mDisplay, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                                 static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight), 32, 0);
+    if (!image) return false;
+    if (image->bits_per_pixel != 16 && image->bits_per_pixel != 32) {
+        XDestroyImage(image);
         return false;
     }
-    // The pixels are written as native 32-bit words; Xlib reorders them for the server when needed.
+    image->data = static_cast<char*>(std::malloc(static_cast<size_t>(image->bytes_per_line) * mHeight));
+    if (!image->data) {
+        XDestroyImage(image);
+        return false;
+    }
+    // The pixels are written as native 16- or 32-bit words; Xlib reorders them for the server when
+    // needed.
     image->byte_order = NativeIsLsbFirst() ? LSBFirst : MSBFirst;
     mImage = image;
     return true;
@@ -247,12 +319,9 @@ void X11Surface::Forget(int x, int y, int w, int h) {
     const int L = std::max(x, 0), T = std::max(y, 0);
     const int R = std::min(x + w, mWidth), B = std::min(y + h, mHeight);
     if (R <= L || B <= T) return;
-    WaitForServer();
-    const int stride = mImage->bytes_per_line / 4;
-    uint32_t* out = reinterpret_cast<uint32_t*>(mImage->data);
     for (int row = T; row < B; ++row)
-        std::fill(out + static_cast<size_t>(row) * stride + L, out + static_cast<size_t>(row) * stride + R,
-                  mUnsent);
+        std::fill(mSent.begin() + static_cast<long>(row) * mWidth + L,
+                  mSent.begin() + static_cast<long>(row) * mWidth + R, 0u);
 }
 
 void X11Surface::Send(int x, int y, int w, int h) {
@@ -263,7 +332,7 @@ void X11Surface::Send(int x, int y, int w, int h) {
     } else {
         XPutImage(mDisplay, mDrawable, mGC, mImage, x, y, x, y, static_cast<unsigned>(w),
                   static_cast<unsigned>(h));
-        mBytesSent += static_cast<long long>(w) * h * 4;
+        mBytesSent += static_cast<long long>(w) * h * (mImage->bits_per_pixel / 8);
     }
     ++mRequests;
 }
@@ -289,22 +358,31 @@ bool X11Surface::Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, 
     if (w <= 0 || h <= 0) return true;
 
     WaitForServer();
+    if (mImage->bits_per_pixel == 16)
+        return ConvertRows<uint16_t>(src, srcX, srcY, dstX, dstY, w, h, onlyChanges);
+    return ConvertRows<uint32_t>(src, srcX, srcY, dstX, dstY, w, h, onlyChanges);
+}
+
+template <typename Word>
+bool X11Surface::ConvertRows(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h,
+                             bool onlyChanges) {
     const LICE_pixel* bits = src->getBits();
     const int span = src->getRowSpan();
-    const int stride = mImage->bytes_per_line / 4;
-    uint32_t* out = reinterpret_cast<uint32_t*>(mImage->data);
+    const int stride = mImage->bytes_per_line / static_cast<int>(sizeof(Word));
+    Word* out = reinterpret_cast<Word*>(mImage->data);
     // The rows changed so far and not yet sent: top..last, columns left..right (block coordinates).
     int top = -1, last = -1, left = 0, right = 0;
+    const int bytesPerPixel = static_cast<int>(sizeof(Word));
     for (int y = 0; y < h; ++y) {
         const LICE_pixel* in = bits + static_cast<size_t>(srcY + y) * span + srcX;
-        uint32_t* row = out + static_cast<size_t>(dstY + y) * stride + dstX;
+        Word* row = out + static_cast<size_t>(dstY + y) * stride + dstX;
+        uint32_t* sent = mSent.data() + static_cast<size_t>(dstY + y) * mWidth + dstX;
         int first = w, end = -1;
         for (int x = 0; x < w; ++x) {
-            const LICE_pixel p = in[x];
-            const uint32_t pixel = (((p >> 8) & 0xFFu) << mRedShift) | (((p >> 16) & 0xFFu) << mGreenShift) |
-                                   (((p >> 24) & 0xFFu) << mBlueShift);
-            if (row[x] != pixel) {
-                row[x] = pixel;
+            const uint32_t p = in[x] | 0xFFu;
+            if (sent[x] != p) {
+                sent[x] = p;
+                row[x] = static_cast<Word>(ToVisualPixel(p));
                 first = std::min(first, x);
                 end = x;
             }
@@ -313,7 +391,7 @@ bool X11Surface::Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, 
         if (end < 0) continue;
         if (top >= 0) {
             const int l = std::min(left, first), r = std::max(right, end);
-            if ((y - last - 1) * (r - l + 1) * 4 > kBridgeBytes) {
+            if ((y - last - 1) * (r - l + 1) * bytesPerPixel > kBridgeBytes) {
                 Send(dstX + left, dstY + top, right - left + 1, last - top + 1);
                 top = -1;
             }
@@ -330,8 +408,11 @@ bool X11Surface::Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, 
 }
 
 unsigned int X11Surface::ToRasterPixel(unsigned long xPixel) const {
-    const int r = static_cast<int>((xPixel >> mRedShift) & 0xFFu);
-    const int g = static_cast<int>((xPixel >> mGreenShift) & 0xFFu);
-    const int b = static_cast<int>((xPixel >> mBlueShift) & 0xFFu);
+    const auto channel = [xPixel](int shift, int bits) {
+        return static_cast<int>(Narrow((static_cast<uint32_t>(xPixel) >> shift) & ((1u << bits) - 1u), bits));
+    };
+    const int r = channel(mRedShift, mRedBits);
+    const int g = channel(mGreenShift, mGreenBits);
+    const int b = channel(mBlueShift, mBlueBits);
     return LICE_RGBA(r, g, b, 255);
 }

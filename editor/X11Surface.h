@@ -1,6 +1,7 @@
 // Putting rasters on an X11 window: the raster's pixels (A, R, G, B bytes, raster/Pixel.h) are turned
-// into the window visual's pixel format in an image of the window's size and sent to the server, through
-// shared memory (MIT-SHM) when the server offers it for this connection, otherwise with XPutImage.
+// into the window visual's pixel format (any TrueColor visual of 16 or 32 bits per pixel: depth 16 as
+// 5-6-5, 24, 30 as 10-10-10) in an image of the window's size and sent to the server, through shared
+// memory (MIT-SHM) when the server offers it for this connection, otherwise with XPutImage.
 // Also the error trap the X11 binding puts around requests that may fail for reasons outside its
 // control (a host that destroyed the parent window, a server refusing shared memory).
 //
@@ -11,6 +12,8 @@
 #include <X11/extensions/XShm.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class LICE_IBitmap;
 
@@ -46,8 +49,12 @@ class X11ErrorTrap {
 
 class X11Surface {
   public:
+    // Why the visual of the given depth cannot be served (one line), or "" when it can: TrueColor with
+    // contiguous channels of 1 to 16 bits, in pixels of 16 or 32 bits.
+    static std::string Unservable(Display* display, Visual* visual, int depth);
+
     // For drawable (a window) of the given visual and depth, w x h pixels. Valid() tells whether the
-    // visual can be served (TrueColor with 8-bit channels, 24 or 32 bits deep).
+    // visual can be served (see Unservable) and the image could be had.
     X11Surface(Display* display, Drawable drawable, Visual* visual, int depth, int w, int h,
                bool allowShm = true);
     ~X11Surface();
@@ -71,8 +78,14 @@ class X11Surface {
     // pixel. A new surface has sent nothing.
     void Forget(int x, int y, int w, int h);
 
+    // The visual's pixel for a raster pixel (its alpha ignored): each channel's top bits, or for a
+    // channel wider than 8 bits the 8 bits repeated, so white stays full white.
+    uint32_t ToVisualPixel(uint32_t rasterPixel) const {
+        return mRed[(rasterPixel >> 8) & 0xFFu] | mGreen[(rasterPixel >> 16) & 0xFFu] |
+               mBlue[(rasterPixel >> 24) & 0xFFu];
+    }
     // Converts one pixel of this visual back into a raster pixel with alpha 255 (for reading the
-    // screen back).
+    // screen back); exact for 8-bit channels, the channel's top bits widened otherwise.
     unsigned int ToRasterPixel(unsigned long xPixel) const;
 
     // Pixel bytes sent over the connection with XPutImage since the surface was made (none through
@@ -89,6 +102,9 @@ class X11Surface {
     void Send(int x, int y, int w, int h);
     bool Convert(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h,
                  bool onlyChanges);
+    template <typename Word>
+    bool ConvertRows(const LICE_IBitmap* src, int srcX, int srcY, int dstX, int dstY, int w, int h,
+                     bool onlyChanges);
 
     Display* mDisplay;
     Drawable mDrawable;
@@ -99,8 +115,12 @@ class X11Surface {
     bool mShmPending = false;  // the server may still be reading the shared image
     int mWidth, mHeight;
     int mRedShift = 0, mGreenShift = 0, mBlueShift = 0;
-    // The bits no colour channel uses: a pixel of the image with them set was never sent.
-    uint32_t mUnsent = 0;
+    int mRedBits = 0, mGreenBits = 0, mBlueBits = 0;
+    // Each 8-bit channel value as the visual's bits in place.
+    uint32_t mRed[256] = {}, mGreen[256] = {}, mBlue[256] = {};
+    // The raster pixel last sent to each image pixel with alpha 255, or 0 where nothing was sent: what
+    // PutChanges compares with, whatever the image's pixel size.
+    std::vector<uint32_t> mSent;
     long long mBytesSent = 0;
     long long mRequests = 0;
 };

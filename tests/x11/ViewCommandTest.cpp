@@ -52,14 +52,20 @@ TEST(ViewCommand, ClosingTheWindowEndsTheRunWithTheSummary) {
     ProgramRun view;
     const auto start = std::chrono::steady_clock::now();
     std::thread program([&] { view = runQuenlix("DISPLAY=" + server.DisplayName(), "view -q " + file); });
-    Window window = findTopLevel(display, "Quenlix", 10000);
+    // The window names the file it shows, and the program behind it, to window managers.
+    Window window = findTopLevel(display, ("Quenlix - " + file).c_str(), 10000);
+    XClassHint hint{};
+    const bool classed = window != 0 && XGetClassHint(display, window, &hint);
+    const std::string className = classed ? hint.res_name : "";
+    if (classed) XFree(hint.res_name), XFree(hint.res_class);
     if (window != 0) AskWindowToClose(display, window);
     program.join();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     XCloseDisplay(display);
     std::remove(file.c_str());
 
-    ASSERT_NE(window, 0u) << "no editor window appeared";
+    ASSERT_NE(window, 0u) << "no editor window titled Quenlix - " << file << " appeared";
+    EXPECT_EQ(className, "quenlix");
     EXPECT_EQ(view.exitCode, 0) << view.err;
     EXPECT_LT(seconds, 30.0);  // a minute of audio at real-time pace, cut short
     EXPECT_NE(view.out.find("Quenlix"), std::string::npos) << view.out;

@@ -82,7 +82,8 @@ inline std::string writeTone(double seconds, double wobbleHz = 0.0) {
     return path;
 }
 
-// The top-level window titled `title` on the display, or 0 once `timeoutMs` has passed without one.
+// The top-level window titled `title`, or `title` followed by " - " and more (the file a view shows), on the
+// display, or 0 once `timeoutMs` has passed without one.
 inline Window findTopLevel(Display* display, const char* title, int timeoutMs) {
     for (int waited = 0; waited < timeoutMs; waited += 20) {
         Window root = 0, parent = 0, *children = nullptr;
@@ -92,7 +93,8 @@ inline Window findTopLevel(Display* display, const char* title, int timeoutMs) {
             for (unsigned int i = 0; i < count && found == 0; ++i) {
                 char* name = nullptr;
                 if (XFetchName(display, children[i], &name) && name) {
-                    if (std::string(name) == title) found = children[i];
+                    const std::string text = name, prefix = std::string(title) + " - ";
+                    if (text == title || text.compare(0, prefix.size(), prefix) == 0) found = children[i];
                     XFree(name);
                 }
             }

@@ -28,13 +28,14 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-XvfbServer::XvfbServer(int width, int height, int timeoutMs) {
+XvfbServer::XvfbServer(int width, int height, int timeoutMs, int depth) {
     int fds[2];
     if (pipe(fds) != 0) {
         mError = "no pipe";
         return;
     }
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string screen =
+        std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     const std::string fd = std::to_string(fds[1]);
     const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
                           screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};

@@ -8,9 +8,9 @@
 
 class XvfbServer {
   public:
-    // Starts Xvfb with one 24-bit screen of the given size; waits at most timeoutMs for it to accept
-    // connections. Running() tells whether it did; Error() says why not.
-    explicit XvfbServer(int width = 1024, int height = 768, int timeoutMs = 10000);
+    // Starts Xvfb with one screen of the given size and depth (bits: 8, 16, 24, 30); waits at most
+    // timeoutMs for it to accept connections. Running() tells whether it did; Error() says why not.
+    explicit XvfbServer(int width = 1024, int height = 768, int timeoutMs = 10000, int depth = 24);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

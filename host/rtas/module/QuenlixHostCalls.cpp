@@ -153,3 +153,12 @@ extern "C" __attribute__((visibility("default"))) int QuenlixEditorCloseRequeste
     if (window->ConnectionLost()) return 2;
     return window->CloseRequested() || !window->WindowIsOpen() ? 1 : 0;
 }
+
+extern "C" __attribute__((visibility("default"))) int QuenlixSetEditorWindowTitle(void* process,
+                                                                                  const char* title) {
+    Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
+    auto* window = plug ? dynamic_cast<IGraphicsX11*>(plug->GetEditor()) : nullptr;
+    if (!window || !title) return -1;
+    window->SetWindowTitle(title);
+    return 0;
+}

@@ -74,3 +74,8 @@ typedef int (*QuenlixUseWindowSystemFunction)(int system);
 // 1 when the editor of the instance behind `process` has a window of its own that the user asked to close
 // (or that is gone), 2 when that window's connection to the X server was lost, else 0. Main thread.
 typedef int (*QuenlixEditorCloseRequestedFunction)(void* process);
+
+#define QUENLIX_WINDOW_TITLE_ENTRY_POINT "QuenlixSetEditorWindowTitle"
+// Names the window the editor of the instance behind `process` opens in (UTF-8), at once when it is open.
+// Returns 0, or -1 for a null argument or an editor without windows. Main thread.
+typedef int (*QuenlixSetEditorWindowTitleFunction)(void* process, const char* title);
