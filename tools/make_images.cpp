@@ -2,7 +2,8 @@
 //
 // Usage: quenlix_make_images <output folder>
 // Writes background.png, led_clip.png, led_meter_12-60db.png, the five selector strips and
-// value.png into the folder (which must exist), replacing files of those names. Exit status 0
+// value.png into the folder (which must exist), replacing files of those names, and each of them
+// drawn at 1.5 and 2 times the size under the names NAME@1.5x.png and NAME@2x.png. Exit status 0
 // when every image was written, 1 otherwise (the reason is printed on stderr).
 
 #include <cstdio>
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
 
     FontBook fonts;
     bool ok = true;
-    for (const ImageFile& file : drawImageSet(&fonts))
-        ok = writeImage(folder + file.name, file.image.get(), file.withAlpha) && ok;
+    for (const double scale : kImageScales)
+        for (const ImageFile& file : drawImageSet(&fonts, scale))
+            ok = writeImage(folder + file.name, file.image.get(), file.withAlpha) && ok;
     return ok ? 0 : 1;
 }

@@ -203,3 +203,71 @@ TEST_F(CommittedImages, MatchWhatTheGeneratorDrawsNow) {
 }
 
 }  // namespace
+
+namespace {
+
+LICE_IBitmap* loadCommitted(const std::string& name) {
+    std::string error;
+    return LICE_LoadPNG((std::string(QUENLIX_IMAGE_DIR) + "/" + name).c_str(), nullptr, &error);
+}
+
+}  // namespace
+
+// The images of each scale: the same frames at s times the size, each starting on a whole pixel, what the
+// generator draws now, and drawn natively rather than enlarged from 1x (text and edges differ from a pixel
+// enlargement).
+TEST(ScaledImages, FramesAreTheScaledFramesAndMatchTheGenerator) {
+    FontBook fonts;
+    for (const double scale : {1.5, 2.0}) {
+        for (const Expected& e : EXPECTED) {
+            const std::string name = scaledImageName(e.file, scale);
+            SCOPED_TRACE(name);
+            std::unique_ptr<LICE_IBitmap> bm(loadCommitted(name));
+            ASSERT_NE(bm, nullptr);
+            const int fw = scaledSize(e.frameWidth, scale), fh = scaledSize(e.frameHeight, scale);
+            EXPECT_EQ(bm->getWidth(), e.horizontal ? fw * e.frames : fw);
+            EXPECT_EQ(bm->getHeight(), e.horizontal ? fh : fh * e.frames);
+        }
+        for (const ImageFile& drawn : drawImageSet(&fonts, scale)) {
+            std::unique_ptr<LICE_IBitmap> committed(loadCommitted(drawn.name));
+            ASSERT_NE(committed, nullptr) << drawn.name;
+            ASSERT_EQ(drawn.image->getWidth(), committed->getWidth()) << drawn.name;
+            ASSERT_EQ(drawn.image->getHeight(), committed->getHeight()) << drawn.name;
+            int differing = 0;
+            for (int y = 0; y < committed->getHeight(); ++y)
+                for (int x = 0; x < committed->getWidth(); ++x) {
+                    const LICE_pixel a = LICE_GetPixel(drawn.image.get(), x, y);
+                    const LICE_pixel b = LICE_GetPixel(committed.get(), x, y);
+                    differing += std::abs(LICE_GETR(a) - LICE_GETR(b)) > 8 ||
+                                 std::abs(LICE_GETG(a) - LICE_GETG(b)) > 8;
+                }
+            EXPECT_LE(differing, committed->getWidth() * committed->getHeight() / 200) << drawn.name;
+        }
+    }
+}
+
+TEST(ScaledImages, TwiceTheSizeIsDrawnNativelyNotEnlarged) {
+    std::unique_ptr<LICE_IBitmap> one(loadCommitted("background.png")),
+        two(loadCommitted("background@2x.png"));
+    ASSERT_NE(one, nullptr);
+    ASSERT_NE(two, nullptr);
+    // A pixel enlargement repeats each 1x pixel in a 2 x 2 block; the native drawing's text and rounded
+    // edges do not.
+    int notBlock = 0;
+    for (int y = 0; y < two->getHeight(); ++y)
+        for (int x = 0; x < two->getWidth(); ++x)
+            notBlock +=
+                (LICE_GetPixel(two.get(), x, y) | 0xFFu) != (LICE_GetPixel(one.get(), x / 2, y / 2) | 0xFFu);
+    EXPECT_GT(notBlock, two->getWidth() * two->getHeight() / 50);
+    // Yet it is the same picture: at 1x resolution the average of each block is close to the 1x pixel.
+    int far = 0;
+    for (int y = 0; y < one->getHeight(); ++y)
+        for (int x = 0; x < one->getWidth(); ++x) {
+            int sum = 0;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx)
+                    sum += luminance(LICE_GetPixel(two.get(), 2 * x + dx, 2 * y + dy));
+            far += std::abs(sum / 4 - luminance(LICE_GetPixel(one.get(), x, y))) > 60;
+        }
+    EXPECT_LT(far, one->getWidth() * one->getHeight() / 50);
+}

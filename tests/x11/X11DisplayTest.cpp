@@ -11,8 +11,9 @@
 #include "editor/HeadlessResponder.h"
 
 // Xlib last (X11TestSupport.h brings it): its macros (None, Bool) must not meet other headers.
-#include "X11TestSupport.h"
 #include <X11/Xatom.h>
+
+#include "X11TestSupport.h"
 
 namespace {
 
@@ -49,8 +50,8 @@ std::string StringProperty(Display* d, Window w, const char* name, Atom* type) {
     unsigned long n = 0, after = 0;
     unsigned char* data = nullptr;
     std::string out;
-    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType, &actual, &format,
-                           &n, &after, &data) == Success &&
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType, &actual,
+                           &format, &n, &after, &data) == Success &&
         data) {
         out.assign(reinterpret_cast<char*>(data), n);
         XFree(data);
@@ -209,8 +210,8 @@ TEST_F(X11DisplayTest, WindowsNameTheirClassTitleAndProcess) {
     int format = 0;
     unsigned long n = 0, after = 0;
     unsigned char* data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &actual,
-                                 &format, &n, &after, &data),
+    ASSERT_EQ(XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                                 &actual, &format, &n, &after, &data),
               Success);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(n, 1u);

@@ -204,8 +204,8 @@ void drawTypeNotes(Painter& p, const TypeLayout& type) {
     p.text("Programme target -23 LUFS", LEFT_PANEL_X + 17, y, 300, 10, note, LICE_DT_LEFT | LICE_DT_TOP);
 }
 
-void drawFrame(LICE_IBitmap* frame, FontBook* fonts, const TypeLayout& type) {
-    Painter p(frame, fonts);
+void drawFrame(LICE_IBitmap* frame, FontBook* fonts, const TypeLayout& type, double scale) {
+    Painter p(frame, fonts, scale);
     p.verticalGradient(0, 0, EDITOR_WIDTH, EDITOR_HEIGHT, BASE_TOP, BASE_BOTTOM);
     drawHeader(p, type);
     drawSelectorLabels(p, type);
@@ -216,13 +216,14 @@ void drawFrame(LICE_IBitmap* frame, FontBook* fonts, const TypeLayout& type) {
 
 }  // namespace
 
-std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts) {
-    auto strip = std::make_unique<LICE_MemBitmap>(EDITOR_WIDTH, EDITOR_HEIGHT * BACKGROUND_FRAMES);
+std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts, double scale) {
+    const int w = scaledSize(EDITOR_WIDTH, scale), h = scaledSize(EDITOR_HEIGHT, scale);
+    auto strip = std::make_unique<LICE_MemBitmap>(w, h * BACKGROUND_FRAMES);
     const TypeLayout* types[BACKGROUND_FRAMES] = {&RMS_LAYOUT, &EBU_LAYOUT};
     for (int i = 0; i < BACKGROUND_FRAMES; ++i) {
-        LICE_MemBitmap frame(EDITOR_WIDTH, EDITOR_HEIGHT);
-        drawFrame(&frame, fonts, *types[i]);
-        placeFrame(strip.get(), &frame, 0, i * EDITOR_HEIGHT);
+        LICE_MemBitmap frame(w, h);
+        drawFrame(&frame, fonts, *types[i], scale);
+        placeFrame(strip.get(), &frame, 0, i * h);
     }
     return strip;
 }

@@ -9,6 +9,6 @@ namespace quenlix::images {
 
 class FontBook;
 
-std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts);
+std::unique_ptr<LICE_IBitmap> drawBackground(FontBook* fonts, double scale = 1.0);
 
 }  // namespace quenlix::images

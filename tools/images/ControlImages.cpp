@@ -62,14 +62,19 @@ void drawFace(Painter& p, int y) {
 
 }  // namespace
 
-std::unique_ptr<LICE_IBitmap> drawSelector(const std::vector<std::string>& entries, FontBook* fonts) {
+std::unique_ptr<LICE_IBitmap> drawSelector(const std::vector<std::string>& entries, FontBook* fonts,
+                                           double scale) {
     const int count = static_cast<int>(entries.size());
-    auto strip = std::make_unique<LICE_MemBitmap>(SELECTOR_WIDTH, SELECTOR_HEIGHT * count);
-    Painter p(strip.get(), fonts);
-    const FaceLayout layout = chooseLayout(p, entries);
+    const int frameHeight = scaledSize(SELECTOR_HEIGHT, scale);
+    auto strip = std::make_unique<LICE_MemBitmap>(scaledSize(SELECTOR_WIDTH, scale), frameHeight * count);
+    // The layout is chosen by 1x measures, so every scale shows the same faces and arrows.
+    Painter measure(strip.get(), fonts);
+    const FaceLayout layout = chooseLayout(measure, entries);
     const int textRight = layout.arrow ? TEXT_RIGHT_WITH_ARROW : TEXT_RIGHT_PLAIN;
     for (int i = 0; i < count; ++i) {
-        const int y = i * SELECTOR_HEIGHT;
+        // Each frame from a whole pixel of its own.
+        Painter p(strip.get(), fonts, scale, 0, i * frameHeight);
+        const int y = 0;
         drawFace(p, y);
         p.fittedText(entries[i].c_str(), TEXT_LEFT, y, textRight - TEXT_LEFT, SELECTOR_HEIGHT, *layout.style,
                      LICE_DT_CENTER | LICE_DT_VCENTER);
@@ -80,9 +85,10 @@ std::unique_ptr<LICE_IBitmap> drawSelector(const std::vector<std::string>& entri
     return strip;
 }
 
-std::unique_ptr<LICE_IBitmap> drawValueField(const char* unit, FontBook* fonts) {
-    auto field = std::make_unique<LICE_MemBitmap>(SELECTOR_WIDTH, SELECTOR_HEIGHT);
-    Painter p(field.get(), fonts);
+std::unique_ptr<LICE_IBitmap> drawValueField(const char* unit, FontBook* fonts, double scale) {
+    auto field = std::make_unique<LICE_MemBitmap>(scaledSize(SELECTOR_WIDTH, scale),
+                                                  scaledSize(SELECTOR_HEIGHT, scale));
+    Painter p(field.get(), fonts, scale);
     p.roundedRect(0, 0, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, FIELD_TOP, FIELD_BOTTOM);
     p.roundedOutline(0, 0, SELECTOR_WIDTH, SELECTOR_HEIGHT, 3.0, 1.0, FACE_RIM);
     p.hLine(3, SELECTOR_HEIGHT - 2, SELECTOR_WIDTH - 6, rgb(255, 255, 255), 0.05f);

@@ -56,17 +56,22 @@ void drawMeterFrame(Painter& p, int originX, int litSegments) {
 
 }  // namespace
 
-std::unique_ptr<LICE_IBitmap> drawLedMeterStrip() {
-    auto strip = std::make_unique<LICE_MemBitmap>(METER_FRAME_WIDTH * METER_FRAMES, METER_FRAME_HEIGHT);
-    Painter p(strip.get(), nullptr);
-    for (int frame = 1; frame <= METER_FRAMES; ++frame)
-        drawMeterFrame(p, (frame - 1) * METER_FRAME_WIDTH, litSegmentsInFrame(frame));
+std::unique_ptr<LICE_IBitmap> drawLedMeterStrip(double scale) {
+    const int frameWidth = scaledSize(METER_FRAME_WIDTH, scale);
+    auto strip =
+        std::make_unique<LICE_MemBitmap>(frameWidth * METER_FRAMES, scaledSize(METER_FRAME_HEIGHT, scale));
+    for (int frame = 1; frame <= METER_FRAMES; ++frame) {
+        // Each frame from a whole pixel of its own.
+        Painter p(strip.get(), nullptr, scale, (frame - 1) * frameWidth, 0);
+        drawMeterFrame(p, 0, litSegmentsInFrame(frame));
+    }
     return strip;
 }
 
-std::unique_ptr<LICE_IBitmap> drawClipLamp() {
-    auto lamp = std::make_unique<LICE_MemBitmap>(CLIP_WIDTH, CLIP_HEIGHT * CLIP_FRAMES);
-    Painter p(lamp.get(), nullptr);
+std::unique_ptr<LICE_IBitmap> drawClipLamp(double scale) {
+    const int frameHeight = scaledSize(CLIP_HEIGHT, scale);
+    auto lamp = std::make_unique<LICE_MemBitmap>(scaledSize(CLIP_WIDTH, scale), frameHeight * CLIP_FRAMES);
+    Painter p(lamp.get(), nullptr, scale);
     const int inner = CLIP_WIDTH - 2;
 
     // Off: a dark red lens in the meter's border colour.
@@ -74,12 +79,13 @@ std::unique_ptr<LICE_IBitmap> drawClipLamp() {
     p.fill(1, 1, inner, CLIP_HEIGHT - 2, rgb(62, 22, 24));
     p.hLine(1, 1, inner, rgb(78, 30, 32));
 
-    // Lit: bright red with a hot top row and a glowing rim.
-    const int y = CLIP_HEIGHT;
-    p.fill(0, y, CLIP_WIDTH, CLIP_HEIGHT, rgb(150, 36, 30));
-    p.verticalGradient(1, y + 1, inner, CLIP_HEIGHT - 2, rgb(255, 128, 112), rgb(226, 40, 30));
-    p.fill(1, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
-    p.fill(CLIP_WIDTH - 2, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
+    // Lit: bright red with a hot top row and a glowing rim, from a whole pixel of its own.
+    Painter lit(lamp.get(), nullptr, scale, 0, frameHeight);
+    const int y = 0;
+    lit.fill(0, y, CLIP_WIDTH, CLIP_HEIGHT, rgb(150, 36, 30));
+    lit.verticalGradient(1, y + 1, inner, CLIP_HEIGHT - 2, rgb(255, 128, 112), rgb(226, 40, 30));
+    lit.fill(1, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
+    lit.fill(CLIP_WIDTH - 2, y + 1, 1, CLIP_HEIGHT - 2, rgb(210, 44, 36));
     return lamp;
 }
 

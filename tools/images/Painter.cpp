@@ -80,21 +80,42 @@ LICE_CachedFont& FontBook::font(const TextStyle& style) {
     return ref;
 }
 
-Painter::Painter(LICE_IBitmap* target, FontBook* fonts) : mTarget(target), mFonts(fonts) {}
+int scaledSize(int v, double scale) {
+    return static_cast<int>(std::floor(v * scale + 0.5));
+}
+
+Painter::Painter(LICE_IBitmap* target, FontBook* fonts, double scale, int originX, int originY)
+    : mTarget(target), mFonts(fonts), mScale(scale), mOriginX(originX), mOriginY(originY) {}
+
+int Painter::px(double v) const {
+    // Halves round up, the same way for every edge, so neighbouring rectangles still meet.
+    return static_cast<int>(std::floor(v * mScale + 0.5));
+}
+
+TextStyle Painter::scaled(const TextStyle& style) const {
+    TextStyle out = style;
+    out.height = std::max(1, px(style.height));
+    return out;
+}
 
 void Painter::fill(int x, int y, int w, int h, LICE_pixel colour, float opacity) {
-    LICE_FillRect(mTarget, x, y, w, h, colour, opacity, LICE_BLIT_MODE_COPY);
+    const int x0 = X(x), y0 = Y(y);
+    LICE_FillRect(mTarget, x0, y0, X(x + w) - x0, Y(y + h) - y0, colour, opacity, LICE_BLIT_MODE_COPY);
 }
 
 void Painter::verticalGradient(int x, int y, int w, int h, LICE_pixel top, LICE_pixel bottom) {
-    for (int row = 0; row < h; ++row) {
-        const double t = h > 1 ? static_cast<double>(row) / (h - 1) : 0.0;
-        fill(x, y + row, w, 1, mixColour(top, bottom, t));
+    // Row by row of the target, so a scaled gradient is as smooth as at 1x.
+    const int x0 = X(x), x1 = X(x + w), y0 = Y(y), rows = Y(y + h) - y0;
+    for (int row = 0; row < rows; ++row) {
+        const double t = rows > 1 ? static_cast<double>(row) / (rows - 1) : 0.0;
+        LICE_FillRect(mTarget, x0, y0 + row, x1 - x0, 1, mixColour(top, bottom, t), 1.0f,
+                      LICE_BLIT_MODE_COPY);
     }
 }
 
 void Painter::roundedRect(double x, double y, double w, double h, double radius, LICE_pixel top,
                           LICE_pixel bottom, float opacity) {
+    x = mOriginX + x * mScale, y = mOriginY + y * mScale, w *= mScale, h *= mScale, radius *= mScale;
     const int x0 = static_cast<int>(std::floor(x));
     const int y0 = static_cast<int>(std::floor(y));
     const int x1 = static_cast<int>(std::ceil(x + w));
@@ -112,6 +133,8 @@ void Painter::roundedRect(double x, double y, double w, double h, double radius,
 
 void Painter::roundedOutline(double x, double y, double w, double h, double radius, double thickness,
                              LICE_pixel colour, float opacity) {
+    x = mOriginX + x * mScale, y = mOriginY + y * mScale, w *= mScale, h *= mScale, radius *= mScale;
+    thickness *= mScale;
     const int x0 = static_cast<int>(std::floor(x));
     const int y0 = static_cast<int>(std::floor(y));
     const int x1 = static_cast<int>(std::ceil(x + w));
@@ -129,6 +152,7 @@ void Painter::roundedOutline(double x, double y, double w, double h, double radi
 }
 
 void Painter::glow(double x, double y, double w, double h, double spread, LICE_pixel colour, float opacity) {
+    x = mOriginX + x * mScale, y = mOriginY + y * mScale, w *= mScale, h *= mScale, spread *= mScale;
     const int x0 = static_cast<int>(std::floor(x - spread));
     const int y0 = static_cast<int>(std::floor(y - spread));
     const int x1 = static_cast<int>(std::ceil(x + w + spread));
@@ -157,6 +181,7 @@ void Painter::vLine(int x, int y, int h, LICE_pixel colour, float opacity) {
 }
 
 void Painter::downTriangle(double cx, double y, double w, double h, LICE_pixel colour) {
+    cx = mOriginX + cx * mScale, y = mOriginY + y * mScale, w *= mScale, h *= mScale;
     const int x0 = static_cast<int>(std::floor(cx - w / 2));
     const int x1 = static_cast<int>(std::ceil(cx + w / 2));
     const int y0 = static_cast<int>(std::floor(y));
@@ -179,23 +204,37 @@ void Painter::downTriangle(double cx, double y, double w, double h, LICE_pixel c
 }
 
 void Painter::text(const char* str, int x, int y, int w, int h, const TextStyle& style, unsigned int align) {
-    LICE_Rect r{x, y, x + w, y + h};
-    mFonts->font(style).DrawText(mTarget, str, -1, &r, align | LICE_DT_NOCLIP | LICE_DT_USEFGALPHA,
-                                 style.colour);
+    LICE_Rect r{X(x), Y(y), X(x + w), Y(y + h)};
+    mFonts->font(scaled(style))
+        .DrawText(mTarget, str, -1, &r, align | LICE_DT_NOCLIP | LICE_DT_USEFGALPHA, style.colour);
 }
 
 void Painter::fittedText(const char* str, int x, int y, int w, int h, const TextStyle& style,
                          unsigned int align) {
     if (w <= 0 || h <= 0) return;
-    if (textWidth(str, style) <= w) {
-        text(str, x, y, w, h, style, align);
+    const int x0 = X(x), y0 = Y(y);
+    fitted(str, x0, y0, X(x + w) - x0, Y(y + h) - y0, scaled(style), align);
+}
+
+void Painter::fitted(const char* str, int x, int y, int w, int h, const TextStyle& style,
+                     unsigned int align) {
+    if (w <= 0 || h <= 0) return;
+    const auto width = [this](const char* s, const TextStyle& st) {
+        LICE_Rect m{0, 0, 0, 0};
+        mFonts->font(st).DrawText(nullptr, s, -1, &m, LICE_DT_CALCRECT);
+        return m.right - m.left;
+    };
+    if (width(str, style) <= w) {
+        LICE_Rect r{x, y, x + w, y + h};
+        mFonts->font(style).DrawText(mTarget, str, -1, &r, align | LICE_DT_NOCLIP | LICE_DT_USEFGALPHA,
+                                     style.colour);
         return;
     }
     constexpr int SCALE = 4;
     TextStyle big = style;
     big.height = style.height * SCALE;
     big.colour = rgb(255, 255, 255);
-    const int bigWidth = textWidth(str, big);
+    const int bigWidth = width(str, big);
     LICE_MemBitmap ink(bigWidth, h * SCALE);
     LICE_Rect r{0, 0, bigWidth, h * SCALE};
     mFonts->font(big).DrawText(&ink, str, -1, &r,
@@ -221,11 +260,19 @@ void Painter::fittedText(const char* str, int x, int y, int w, int h, const Text
 }
 
 void Painter::spacedText(const char* str, int x, int y, int spacing, const TextStyle& style) {
-    const int h = lineHeight(style);
+    // Letter by letter in target pixels: the scaled face's own advances, the spacing scaled.
+    LICE_CachedFont& font = mFonts->font(scaled(style));
+    const int h = font.GetLineHeight();
+    int left = X(x);
+    const int top = Y(y), gap = px(spacing);
     for (const char* p = str; *p; ++p) {
         const char glyph[2] = {*p, '\0'};
-        text(glyph, x, y, 100, h, style, LICE_DT_LEFT | LICE_DT_TOP);
-        x += textWidth(glyph, style) + spacing;
+        LICE_Rect r{left, top, left + px(100), top + h};
+        font.DrawText(mTarget, glyph, -1, &r,
+                      LICE_DT_LEFT | LICE_DT_TOP | LICE_DT_NOCLIP | LICE_DT_USEFGALPHA, style.colour);
+        LICE_Rect m{0, 0, 0, 0};
+        font.DrawText(nullptr, glyph, -1, &m, LICE_DT_CALCRECT);
+        left += m.right - m.left + gap;
     }
 }
 

@@ -44,10 +44,20 @@ class FontBook {
     std::map<std::tuple<std::string, int, int>, std::unique_ptr<LICE_CachedFont>> mFonts;
 };
 
+// Every drawing call takes the image's 1x coordinates and sizes; a painter with a scale s draws the
+// same picture natively at s times the size into a target that large: rectangles from their scaled
+// corners (rounded to whole pixels), shapes at scaled radii, text in faces s times as tall. Text
+// measures stay in 1x units, so the layout of every scale is the one of 1x. The origin (target
+// pixels) is where the painter's (0, 0) falls, so each frame of a strip starts on a whole pixel of
+// its own.
 class Painter {
   public:
     // `target` must outlive the painter; `fonts` is shared by every painter of a run.
-    Painter(LICE_IBitmap* target, FontBook* fonts);
+    Painter(LICE_IBitmap* target, FontBook* fonts, double scale = 1.0, int originX = 0, int originY = 0);
+
+    double scale() const { return mScale; }
+    // A 1x coordinate or size (from 0) in target pixels.
+    int px(double v) const;
 
     LICE_IBitmap* target() const { return mTarget; }
 
@@ -86,9 +96,20 @@ class Painter {
     int lineHeight(const TextStyle& style);
 
   private:
+    int X(double v) const { return mOriginX + px(v); }
+    int Y(double v) const { return mOriginY + px(v); }
+    TextStyle scaled(const TextStyle& style) const;
+    // fittedText in target pixels.
+    void fitted(const char* str, int x, int y, int w, int h, const TextStyle& style, unsigned int align);
+
     LICE_IBitmap* mTarget;
     FontBook* mFonts;
+    double mScale;
+    int mOriginX, mOriginY;
 };
+
+// Size in pixels of `v` 1x pixels drawn at `scale` (rounded, at least 1 for v >= 1).
+int scaledSize(int v, double scale);
 
 // Copies `frame` into `strip` at (x, y) as it stands (alpha included).
 void placeFrame(LICE_IBitmap* strip, const LICE_IBitmap* frame, int x, int y);
