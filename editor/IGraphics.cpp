@@ -8,6 +8,7 @@ IGraphics::IGraphics(IPlugBase* plug, int w, int h, int fps)
     : mPlug(plug), mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 25) {}
 
 IGraphics::~IGraphics() {
+    while (mLoadedImages.GetSize() > 0) mLoadedImages.Delete(mLoadedImages.GetSize() - 1, true);
     delete mKeyCatcher;
     mKeyCatcher = nullptr;
     DeleteControls();
@@ -102,7 +103,7 @@ LICE_IBitmap* IGraphics::GetDrawBitmap() const {
     // Made at the first use: an editor that is never drawn (a host without a UI, the command line
     // measuring a file) never holds the memory.
     if (mRastersPrepared && !mDrawBitmap) {
-        mDrawBitmap = new LICE_SysBitmap(mWidth, mHeight);
+        mDrawBitmap = new LICE_SysBitmap(ScreenWidth(), ScreenHeight());
         mTmpBitmap = new LICE_MemBitmap();
     }
     return mDrawBitmap;

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "editor/IGraphicsStructs.h"
 #include "framework/IEditorLink.h"
@@ -176,6 +177,31 @@ class IGraphics : public IEditorLink {
     void PromptUserInput(IControl* control, IParam* param, IRECT* r);
     void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
 
+    // ---- Scale (UI thread, while no window is open) ----
+    // The editor draws its whole picture natively at `scale` times its size: the images made for that
+    // scale, text at scale times its size, every rectangle scaled from its 1x position. Controls,
+    // their rectangles and all input stay in 1x editor coordinates; the off-screen raster, the areas
+    // handed to DrawScreen and the window are in screen pixels. 1, 1.5 and 2 are drawn (others are
+    // taken to the nearest of them, see SupportedScale); 1 is the default. Rebuilds the rasters and
+    // marks every control dirty when it changes.
+    void SetScale(double scale);
+    double GetScale() const { return mScale; }
+    // The scale drawn for a requested one: below 1.25 gives 1, below 1.75 gives 1.5, else 2 (a
+    // request that is not a number gives 1).
+    static double SupportedScale(double requested);
+    // The editor's size on screen.
+    int ScreenWidth() const { return ToScreen(mWidth); }
+    int ScreenHeight() const { return ToScreen(mHeight); }
+    // A 1x editor coordinate on screen (halves round up, so neighbouring rectangles still meet).
+    int ToScreen(int v) const;
+    IRECT ToScreen(const IRECT& r) const;
+    // The screen pixels an area of the editor may paint: its scaled rectangle, rounded outwards.
+    IRECT ToScreenArea(const IRECT& r) const;
+    // A screen coordinate as the editor point under it (rounded down).
+    int FromScreen(int v) const;
+    // The editor area under a screen area (rounded outwards).
+    IRECT FromScreenArea(const IRECT& r) const;
+
     // ---- Queries ----
     IPlugBase* GetPlug() const { return mPlug; }
     int Width() const { return mWidth; }
@@ -205,6 +231,13 @@ class IGraphics : public IEditorLink {
     int GetMouseControlIdx(int x, int y, bool mouseOver = false);
     // SetClean on every control.
     void CleanAll();
+    // The image of `bitmap` made for the current scale (null at 1x or when bitmap has no data): the
+    // file of that scale beside the 1x one, or, when there is none, the 1x image enlarged.
+    LICE_IBitmap* ScaledBitmap(const IBitmap* bitmap);
+    void RememberImage(const LICE_IBitmap* data, int ID, const char* name);
+    bool DrawScaledBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY,
+                          const IChannelBlend* blend);
+    bool DrawScaledIText(IText* text, char* str, IRECT* r, bool measure);
     void DeleteControls();
 
     WDL_Mutex mMutex;
@@ -229,4 +262,13 @@ class IGraphics : public IEditorLink {
     IControl* mKeyCatcher = nullptr;
     std::atomic<bool> mMouseDown{false};
     IColor mBackgroundColor = COLOR_BLACK;
+    double mScale = 1.0;
+    // The images LoadIBitmap handed out, by their 1x data, with the ID and name they came from, so the
+    // image of another scale can be found for them.
+    struct LoadedImage {
+        const LICE_IBitmap* mData;
+        int mID;
+        WDL_String mName;
+    };
+    WDL_PtrList<LoadedImage> mLoadedImages;
 };

@@ -77,7 +77,8 @@ bool IGraphics::Draw(IRECT* r) {
             // Nothing to paint; the controls are cleaned all the same.
             mDrawRECT = *r;
             CleanAll();
-            return DrawScreen(r);
+            IRECT screen = ToScreenArea(*r);
+            return DrawScreen(&screen);
         }
         DirtyAreas areas;
         areas.Add(*r);
@@ -107,7 +108,8 @@ bool IGraphics::Draw(IRECT* r) {
             ci->SetClean();
         }
     }
-    return DrawScreen(r);
+    IRECT screen = ToScreenArea(*r);
+    return DrawScreen(&screen);
 }
 
 bool IGraphics::DrawAreas(const DirtyAreas& areas) {
@@ -125,7 +127,8 @@ bool IGraphics::DrawAreas(const DirtyAreas& areas) {
             const IRECT paints = c->GetDrawArea();
             if (area.Intersects(&paints)) c->Draw(this);
         }
-        shown = DrawScreen(&area) && shown;
+        IRECT screen = ToScreenArea(area);
+        shown = DrawScreen(&screen) && shown;
     }
     CleanAll();
     return shown;
@@ -138,6 +141,7 @@ void IGraphics::CleanAll() {
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, const IChannelBlend* blend) {
+    if (mScale != 1.0) return DrawScaledBitmap(bitmap, dest, frame, 0, 0, blend);
     double srcX = 0.0, srcY = 0.0;
     if (bitmap->N >= 2 && frame >= 2) {
         if (bitmap->mFramesAreHorizontal) {
@@ -152,6 +156,7 @@ bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, const IChann
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend) {
+    if (mScale != 1.0) return DrawScaledBitmap(bitmap, dest, 0, srcX, srcY, blend);
     const IRECT r = dest->Intersect(&mDrawRECT);
     const int sx = srcX + r.L - dest->L;
     const int sy = srcY + r.T - dest->T;
@@ -161,13 +166,15 @@ bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, con
 }
 
 bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend) {
-    LICE_FillRect(GetDrawBitmap(), r->L, r->T, r->W(), r->H(), IColorToPixel(*color), BlitWeight(blend),
+    const IRECT s = ToScreen(*r);
+    LICE_FillRect(GetDrawBitmap(), s.L, s.T, s.W(), s.H(), IColorToPixel(*color), BlitWeight(blend),
                   BlitMode(blend));
     return true;
 }
 
 bool IGraphics::DrawIText(IText* text, char* str, IRECT* r, bool measure) {
     if (!str || !str[0]) return true;
+    if (mScale != 1.0) return DrawScaledIText(text, str, r, measure);
     LICE_IFont* font = text->mCached ? text->mCached : CacheFont(text);
     if (!font) return false;
     // The font is shared by every editor of the process, so the colour goes with each call.
@@ -257,5 +264,6 @@ IBitmap IGraphics::LoadIBitmap(int ID, const char* name, int nStates, bool frame
         bm = storage.Add(ID, loaded);
     }
     if (!bm) return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+    RememberImage(bm, ID, name);
     return IBitmap(bm, bm->getWidth(), bm->getHeight(), nStates, framesAreHorizontal);
 }

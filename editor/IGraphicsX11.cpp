@@ -25,6 +25,7 @@
 
 #include "editor/X11Identity.h"
 #include "editor/X11PopupMenu.h"
+#include "editor/X11Scale.h"
 #include "editor/X11Surface.h"
 
 extern char** environ;
@@ -191,6 +192,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     mConnectionLost = false;
     XSetIOErrorExitHandler(mDisplay, &IGraphicsX11::OnConnectionLost, this);
     X11RegisterConnection(mDisplay);
+    // The scale is settled before the window takes its size.
+    SetScale(mRequestedScale > 0.0 ? mRequestedScale : X11ScaleFromEnvironment(mDisplay));
     const int screen = DefaultScreen(mDisplay);
     mTopLevel = parent == 0;
     mParent = mTopLevel ? RootWindow(mDisplay, screen) : static_cast<Window>(parent);
@@ -204,8 +207,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
         X11ErrorTrap trap(mDisplay);
         mWindow =
             XCreateWindow(mDisplay, mParent, mTopLevel ? 0 : left, mTopLevel ? 0 : top,
-                          static_cast<unsigned>(Width()), static_cast<unsigned>(Height()), 0, CopyFromParent,
-                          InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attrs);
+                          static_cast<unsigned>(ScreenWidth()), static_cast<unsigned>(ScreenHeight()), 0,
+                          CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attrs);
         const bool ok = XGetWindowAttributes(mDisplay, mWindow, &created) != 0;
         if (!trap.Finish() || !ok) {
             mWindow = 0;
@@ -228,8 +231,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     X11SetWindowIdentity(mDisplay, mWindow, title);
     if (XSizeHints* hints = XAllocSizeHints()) {
         hints->flags = PMinSize | PMaxSize | PBaseSize;
-        hints->min_width = hints->max_width = hints->base_width = Width();
-        hints->min_height = hints->max_height = hints->base_height = Height();
+        hints->min_width = hints->max_width = hints->base_width = ScreenWidth();
+        hints->min_height = hints->max_height = hints->base_height = ScreenHeight();
         XSetWMNormalHints(mDisplay, mWindow, hints);
         XFree(hints);
     }
@@ -237,8 +240,8 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
         mDeleteAtom = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteAtom, 1);
     }
-    mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, Width(),
-                                            Height(), mAllowShm);
+    mSurface = std::make_unique<X11Surface>(mDisplay, mWindow, created.visual, created.depth, ScreenWidth(),
+                                            ScreenHeight(), mAllowShm);
     if (!mSurface->Valid()) return FailOpen("no image of the editor's size can be had from the X display");
     XMapWindow(mDisplay, mWindow);
     XFlush(mDisplay);
@@ -280,10 +283,11 @@ bool IGraphicsX11::DrawScreen(IRECT* r) {
     if (!WindowIsOpen() || !mSurface || !mSurface->Valid()) return false;
     const LICE_IBitmap* raster = GetDrawBitmap();
     if (!raster) return false;
-    int L = 0, T = 0, R = Width(), B = Height();
+    // r is in screen pixels (the editor's area at its scale).
+    int L = 0, T = 0, R = ScreenWidth(), B = ScreenHeight();
     if (r && !r->Empty()) {
         L = std::max(r->L, 0), T = std::max(r->T, 0);
-        R = std::min(r->R, Width()), B = std::min(r->B, Height());
+        R = std::min(r->R, ScreenWidth()), B = std::min(r->B, ScreenHeight());
     }
     // Only what changed goes over the connection (an Expose makes the surface forget what it sent).
     if (R > L && B > T) mSurface->PutChanges(raster, L, T, L, T, R - L, B - T);
@@ -312,7 +316,10 @@ void IGraphicsX11::DrawPending() {
     if (!mExposed.Empty()) {
         // The exposed area is drawn afresh: the raster outside the areas drawn last is not what the
         // screen showed.
-        if (mSurface) mSurface->Forget(mExposed.L, mExposed.T, mExposed.W(), mExposed.H());
+        if (mSurface) {
+            const IRECT screen = ToScreenArea(mExposed);
+            mSurface->Forget(screen.L, screen.T, screen.W(), screen.H());
+        }
         areas.Add(mExposed);
         mExposed = IRECT();
     } else if (!dirty) {
@@ -326,7 +333,7 @@ void IGraphicsX11::DrawPending() {
 void IGraphicsX11::PaintOutside() {
     mOutsidePending = false;
     if (!mSurface || !mSurface->Valid()) return;
-    const int w = Width(), h = Height();
+    const int w = ScreenWidth(), h = ScreenHeight();
     if (mWindowW <= w && mWindowH <= h) return;
     const IColor& c = GetBackgroundColor();
     XGCValues values;
@@ -362,9 +369,13 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
     switch (event->type) {
         case Expose: {
             const XExposeEvent& e = event->xexpose;
-            if (e.x + e.width > Width() || e.y + e.height > Height()) mOutsidePending = true;
-            IRECT area(e.x, e.y, std::min(e.x + e.width, Width()), std::min(e.y + e.height, Height()));
-            if (!area.Empty()) mExposed = mExposed.Union(&area);
+            if (e.x + e.width > ScreenWidth() || e.y + e.height > ScreenHeight()) mOutsidePending = true;
+            const IRECT screen(e.x, e.y, std::min(e.x + e.width, ScreenWidth()),
+                               std::min(e.y + e.height, ScreenHeight()));
+            if (screen.W() > 0 && screen.H() > 0) {
+                const IRECT area = FromScreenArea(screen);
+                mExposed = mExposed.Union(&area);
+            }
             break;
         }
         case ConfigureNotify: {
@@ -374,7 +385,7 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
             if (e.window != mWindow) break;
             if (e.width != mWindowW || e.height != mWindowH) {
                 mWindowW = e.width, mWindowH = e.height;
-                if (mWindowW > Width() || mWindowH > Height()) mOutsidePending = true;
+                if (mWindowW > ScreenWidth() || mWindowH > ScreenHeight()) mOutsidePending = true;
             }
             break;
         }
@@ -389,9 +400,9 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
             const XMotionEvent& e = event->xmotion;
             const IMouseMod mod = ModFromState(e.state, 0);
             if (e.state & (Button1Mask | Button3Mask)) {
-                HandleMouseDragged(e.x, e.y, mod);
+                HandleMouseDragged(FromScreen(e.x), FromScreen(e.y), mod);
             } else {
-                HandleMouseMoved(e.x, e.y, mod);
+                HandleMouseMoved(FromScreen(e.x), FromScreen(e.y), mod);
             }
             break;
         }
@@ -423,13 +434,15 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
 void IGraphicsX11::HandleButton(XEvent* event, bool press) {
     const XButtonEvent& e = event->xbutton;
     if (e.button == Button4 || e.button == Button5) {
-        if (press) HandleMouseWheel(e.x, e.y, ModFromState(e.state, 0), e.button == Button4 ? 1 : -1);
+        if (press)
+            HandleMouseWheel(FromScreen(e.x), FromScreen(e.y), ModFromState(e.state, 0),
+                             e.button == Button4 ? 1 : -1);
         return;
     }
     if (e.button != Button1 && e.button != Button3) return;
     const IMouseMod mod = ModFromState(e.state, e.button);
     if (!press) {
-        HandleMouseUp(e.x, e.y, mod);
+        HandleMouseUp(FromScreen(e.x), FromScreen(e.y), mod);
         return;
     }
     int clicks = 1;
@@ -443,7 +456,7 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
 
     mModalRelease = false;
     mModalRan = false;
-    HandleMouseDown(e.x, e.y, mod, clicks);
+    HandleMouseDown(FromScreen(e.x), FromScreen(e.y), mod, clicks);
     // The clicks in a menu or box this press opened were not the editor's: the next press on the same
     // spot is a click of its own, however soon it comes.
     if (mModalRan) mLastPressTime = 0;
@@ -460,7 +473,7 @@ void IGraphicsX11::DeliverModalRelease() {
     if (!mWindowDestroyed)
         XTranslateCoordinates(mDisplay, DefaultRootWindow(mDisplay), mWindow, mModalReleaseX, mModalReleaseY,
                               &x, &y, &child);
-    HandleMouseUp(x, y, ModFromState(mModalReleaseState, mModalReleaseButton));
+    HandleMouseUp(FromScreen(x), FromScreen(y), ModFromState(mModalReleaseState, mModalReleaseButton));
 }
 
 void IGraphicsX11::HandleKeyPress(XEvent* event) {
@@ -492,9 +505,10 @@ bool IGraphicsX11::OpenMenuWindow(IPopupMenu* menu, const IRECT& r) {
     if (mWindowDestroyed) return false;
     int x = 0, y = 0;
     Window child;
-    XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), r.L, r.B + 5, &x, &y, &child);
+    XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), ToScreen(r.L), ToScreen(r.B + 5),
+                          &x, &y, &child);
     auto window = std::make_unique<X11PopupMenu>(mDisplay, this, menu);
-    if (!window->Open(x, y, r.W())) return false;
+    if (!window->Open(x, y, ToScreen(r.R) - ToScreen(r.L))) return false;
     mMenuWindow = std::move(window);
     mModalRan = true;
     mModalRelease = false;
@@ -578,7 +592,7 @@ bool IGraphicsX11::OpenURL(const char* url, const char*, const char*, const char
 
 void IGraphicsX11::TextEntryOpened() {
     const HeadlessTextField* field = GetTextField();
-    const IRECT& r = field->GetRect();
+    const IRECT r = ToScreen(field->GetRect());
     if (r.W() <= 0 || r.H() <= 0) return;
     XSetWindowAttributes attrs;
     attrs.event_mask = ExposureMask | ButtonPressMask;
@@ -623,6 +637,7 @@ void IGraphicsX11::PaintTextField() {
     LICE_MemBitmap& raster = *mFieldRaster;
     const int w = raster.getWidth(), h = raster.getHeight();
     LICE_Clear(&raster, background);
+    style.mSize = std::max(1, ToScreen(style.mSize));
     style.mCached = nullptr;
     LICE_IFont* font = CacheFont(&style);
     if (font) {

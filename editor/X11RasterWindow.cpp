@@ -8,7 +8,9 @@
 #include "editor/X11RasterWindow.h"
 
 X11RasterWindow::X11RasterWindow(Display* display, IGraphics* fonts) : mDisplay(display) {
-    mStyle = IText(12, &COLOR_BLACK, "Monaco", IText::kStyleNormal, IText::kAlignNear);
+    // At the editor's scale, as the editor's own text.
+    mStyle = IText(fonts ? fonts->ToScreen(12) : 12, &COLOR_BLACK, "Monaco", IText::kStyleNormal,
+                   IText::kAlignNear);
     mFont = fonts ? fonts->CacheFont(&mStyle) : nullptr;
     mLineHeight = mFont ? mFont->GetLineHeight() : 12;
 }

@@ -2,6 +2,7 @@
 // system after a few seconds of a six-channel demonstration programme and writes it as a PNG.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
     const char* out = argc > 1 ? argv[1] : "quenlix-editor.png";
     const bool ebu = argc > 2 && std::strcmp(argv[2], "ebu") == 0;
     if (argc > 2 && !ebu && std::strcmp(argv[2], "rms") != 0) {
-        std::fprintf(stderr, "usage: %s [out.png] [rms|ebu]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [out.png] [rms|ebu] [scale]\n", argv[0]);
         return 2;
     }
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
         HostSetsParam(plug, Quenlix::kRmsChannelConfig, 4);  // 6 channels
     }
     IGraphicsHeadless* editor = OpenEditor(plug);
+    if (editor && argc > 3) editor->SetScale(std::atof(argv[3]));
     if (!editor) {
         std::fprintf(stderr, "the editor has no headless window system\n");
         return 1;
