@@ -167,6 +167,7 @@ void writeOutputs(const Options& options, MeteringSession& session, PublishSampl
                   FileReport& report) {
     std::string failed;
     if (sampling.withTimeline && !sampling.timeline.close(failed)) report.outputErrors.push_back(failed);
+    if (!options.snapshotPath.empty()) session.setEditorScale(options.editorScale);
     if (!options.snapshotPath.empty() && !session.snapshot(options.snapshotPath, failed))
         report.outputErrors.push_back(failed);
     if (!options.saveStatePath.empty()) {

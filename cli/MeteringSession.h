@@ -98,6 +98,10 @@ class MeteringSession {
     virtual Measurements measurements() const = 0;
     virtual Readouts readouts() const = 0;
 
+    // The scale the editor draws at in the picture of snapshot and in the window of openWindow: 1, 1.5 or 2
+    // times its size, or 0 (the default) for 1 in pictures and the desktop's choice in windows. Sessions
+    // without an editor ignore it.
+    virtual void setEditorScale(double scale) { (void)scale; }
     // Opens the editor headless, lets its timer run, saves the picture as PNG, closes the editor.
     virtual bool snapshot(const std::string& pngPath, std::string& error) = 0;
 

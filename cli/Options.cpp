@@ -53,6 +53,10 @@ void addMeteringOptions(CLI::App& cmd, Options& o, MeteringChoices& c) {
     cmd.add_flag("--json", o.json, "print a JSON array instead of tables");
     cmd.add_option("--timeline", o.timelinePath, "write the published outputs every 50 ms as CSV");
     cmd.add_option("--snapshot", o.snapshotPath, "write the editor as it looks at the end as PNG");
+    if (cmd.get_name() != "view")
+        cmd.add_option("--snapshot-scale", o.editorScale,
+                       "draw the --snapshot picture at 1, 1.5 or 2 times its size")
+            ->check(CLI::IsMember({1.0, 1.5, 2.0}));
     cmd.add_option("--state", o.statePath, "apply a saved settings chunk before metering")
         ->check(CLI::ExistingFile);
     cmd.add_option("--save-state", o.saveStatePath, "write the settings chunk after metering");
@@ -98,6 +102,9 @@ std::optional<int> parseArguments(int argc, const char* const* argv, Options& o,
     addMeteringOptions(*view, o, choices);
     view->add_option("--speed", o.speed, "times real-time pace (default 1)")
         ->check(CLI::Range(0.01, kMaxViewSpeed));
+    view->add_option("--scale", o.editorScale,
+                     "draw the editor at 1, 1.5 or 2 times its size (default: from GDK_SCALE or Xft.dpi)")
+        ->check(CLI::IsMember({1.0, 1.5, 2.0}));
     view->add_option("FILE", o.files,
                      "audio file; - (standard input), a pipe or a named pipe is read as a WAV or AU stream")
         ->required()

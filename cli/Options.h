@@ -55,6 +55,9 @@ struct Options {
     bool dualMono = false;  // mono files metered as a stereo insert with the signal in both channels
 
     double speed = 1.0;  // view: times real-time pace
+    // The editor's scale: measure/demo --snapshot-scale for the picture (1, 1.5, 2), view --scale for the
+    // window (0: from the desktop, GDK_SCALE or Xft.dpi).
+    double editorScale = 0.0;
 
     // Whole archives.
     std::string jsonlPath;      // records as programmes end; "-": standard output

@@ -36,6 +36,7 @@ struct LoadedPlugin {
     QuenlixWriteEditorPictureFunction writePicture = nullptr;
     QuenlixUseWindowSystemFunction useWindowSystem = nullptr;            // null in older modules
     QuenlixSetEditorWindowTitleFunction setWindowTitle = nullptr;        // null in older modules
+    QuenlixSetEditorScaleFunction setEditorScale = nullptr;              // null in older modules
     QuenlixEditorCloseRequestedFunction editorCloseRequested = nullptr;  // null in older modules
     std::recursive_mutex mainThread;
     ~LoadedPlugin() {
@@ -204,8 +205,11 @@ class PluginSession final : public MeteringSession {
         return out;
     }
 
+    void setEditorScale(double scale) override { mEditorScale = scale; }
+
     bool snapshot(const std::string& pngPath, std::string& error) override {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
+        if (!applyEditorScale(mEditorScale > 0.0 ? mEditorScale : 1.0, error)) return false;
         if (!mInstance->OpenView()) {
             error = "the plug-in has no editor view";
             return false;
@@ -224,6 +228,7 @@ class PluginSession final : public MeteringSession {
         std::lock_guard<std::recursive_mutex> lock(mPlugin->mainThread);
         if (mPlugin->setWindowTitle != nullptr)
             mPlugin->setWindowTitle(mInstance->GetProcess(), title.c_str());
+        if (mEditorScale > 0.0 && !applyEditorScale(mEditorScale, error)) return false;
         if (mPlugin->editorCloseRequested == nullptr || !mInstance->OpenView()) {
             error = "the plug-in cannot open its editor in a window";
             return false;
@@ -265,6 +270,20 @@ class PluginSession final : public MeteringSession {
                std::to_string(packed & 0xFF);
     }
 
+    // Only a scale other than 1 needs the module's scale call, so older modules still draw 1x pictures.
+    bool applyEditorScale(double scale, std::string& error) {
+        if (mPlugin->setEditorScale == nullptr) {
+            if (scale == 1.0) return true;
+            error = "the plug-in module cannot draw its editor at another scale";
+            return false;
+        }
+        if (mPlugin->setEditorScale(mInstance->GetProcess(), scale) != 0) {
+            error = "the plug-in's editor cannot be drawn at scale " + std::to_string(scale);
+            return false;
+        }
+        return true;
+    }
+
     bool inspect(QuenlixMeterReport& r) const {
         if (!mInstance || mPlugin->inspect == nullptr) return false;
         std::memset(&r, 0, sizeof r);
@@ -284,6 +303,7 @@ class PluginSession final : public MeteringSession {
     std::int64_t mFramesRendered = 0;
     std::string mVersion;
     bool mConnectionLost = false;
+    double mEditorScale = 0.0;
 };
 
 class PluginSessionFactory final : public SessionFactory {
@@ -380,6 +400,8 @@ std::unique_ptr<SessionFactory> makePluginSessionFactory(const std::string& plug
         std::memcpy(&plugin->editorCloseRequested, &symbol, sizeof symbol);
     if ((symbol = dlsym(plugin->handle, QUENLIX_WINDOW_TITLE_ENTRY_POINT)) != nullptr)
         std::memcpy(&plugin->setWindowTitle, &symbol, sizeof symbol);
+    if ((symbol = dlsym(plugin->handle, QUENLIX_EDITOR_SCALE_ENTRY_POINT)) != nullptr)
+        std::memcpy(&plugin->setEditorScale, &symbol, sizeof symbol);
     return std::make_unique<PluginSessionFactory>(std::move(plugin));
 }
 

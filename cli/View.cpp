@@ -187,7 +187,8 @@ std::vector<FileReport> meterInView(const MeterJob& programme, SessionFactory& f
     std::vector<MeterJob> jobs{programme};
     MeterJob& job = jobs.front();
     link.title = "Quenlix - " + job.name;
-    job.onStart = [&link](MeteringSession& session, std::string& error) {
+    job.onStart = [&link, &options](MeteringSession& session, std::string& error) {
+        session.setEditorScale(options.editorScale);
         if (!link.askMain(ViewLink::Ask::Open, session, error)) return false;
         link.start = Clock::now();
         return true;

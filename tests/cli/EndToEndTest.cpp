@@ -296,12 +296,44 @@ bool isPng616x320(const std::string& bytes) {
     return be32(16) == 616 && be32(20) == 320;
 }
 
+// Width and height of a PNG file's picture, or 0 x 0.
+std::pair<unsigned, unsigned> pngSize(const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+    auto be32 = [&](std::size_t at) {
+        return (unsigned(static_cast<unsigned char>(bytes[at])) << 24) |
+               (unsigned(static_cast<unsigned char>(bytes[at + 1])) << 16) |
+               (unsigned(static_cast<unsigned char>(bytes[at + 2])) << 8) |
+               unsigned(static_cast<unsigned char>(bytes[at + 3]));
+    };
+    return {be32(16), be32(20)};
+}
+
 TEST_F(EndToEnd, SnapshotIsTheEditorPicture) {
     std::string f = wav("sine.wav", 2, 48000, 1.0);
     std::string png = dir.file("editor.png");
     test::ProgramRun r = run({"measure", "--snapshot", png, f});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(isPng616x320(test::readFile(png)));
+}
+
+TEST_F(EndToEnd, SnapshotScaleDrawsThePictureAtThatSize) {
+    std::string f = wav("sine.wav", 2, 48000, 1.0);
+    const struct {
+        const char* scale;
+        unsigned w, h;
+    } cases[] = {{"1", 616, 320}, {"1.5", 924, 480}, {"2", 1232, 640}};
+    std::string one;
+    for (const auto& c : cases) {
+        std::string png = dir.file(std::string("editor-") + c.scale + ".png");
+        test::ProgramRun r = run({"measure", "--snapshot", png, "--snapshot-scale", c.scale, f});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(pngSize(test::readFile(png)), std::make_pair(c.w, c.h)) << c.scale;
+        if (c.w == 616) one = test::readFile(png);
+    }
+    // Scale 1 is the picture without the option, byte for byte.
+    std::string plain = dir.file("editor.png");
+    ASSERT_EQ(run({"measure", "--snapshot", plain, f}).exitCode, 0);
+    EXPECT_TRUE(test::readFile(plain) == one);
 }
 
 TEST_F(EndToEnd, DemoPrintsTheTableAndWritesItsPictureHere) {

@@ -55,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"measure", "--timeline", "t.csv", "a.wav", "b.wav"},
                       std::vector<std::string>{"measure", "--snapshot", "s.png", "a.wav", "b.wav"},
                       std::vector<std::string>{"measure", "--save-state", "s.bin", "a.wav", "b.wav"},
-                      std::vector<std::string>{"demo", "extra.wav"}));
+                      std::vector<std::string>{"demo", "extra.wav"},
+                      std::vector<std::string>{"measure", "--snapshot-scale", "3", "a.wav"},
+                      std::vector<std::string>{"measure", "--snapshot-scale", "1.25", "a.wav"},
+                      std::vector<std::string>{"view", "--scale", "0", "a.wav"},
+                      std::vector<std::string>{"view", "--snapshot-scale", "2", "a.wav"}));
 
 TEST(Arguments, HelpStopsWithExitCodeZero) {
     Parsed p = parse({"measure", "--help"});

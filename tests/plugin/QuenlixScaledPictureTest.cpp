@@ -81,9 +81,11 @@ TEST_F(ScaledPicture, ImagesStandAtTheirScaledRectanglesShowingTheFrameOfTheirVa
         // Controls keep their 1x rectangles whatever the scale.
         EXPECT_EQ(plug.GetEditor()->GetControl(layout::LedMeter(0))->GetRECT()->L, QuenlixLayout::kMeterLeft);
         // Meters below their clip lamps (drawn over their top rows), the lamps, the opaque background.
-        const int lampRows = editor->ToScreen(QuenlixLayout::kClipLampTop + 5) - editor->ToScreen(QuenlixLayout::kMeterTop);
+        const int lampRows =
+            editor->ToScreen(QuenlixLayout::kClipLampTop + 5) - editor->ToScreen(QuenlixLayout::kMeterTop);
         const int lit = ShownFrame(layout::LedMeter(0), "led_meter_12-60db.png", 73, true, c.scale, lampRows);
-        const int dark = ShownFrame(layout::LedMeter(3), "led_meter_12-60db.png", 73, true, c.scale, lampRows);
+        const int dark =
+            ShownFrame(layout::LedMeter(3), "led_meter_12-60db.png", 73, true, c.scale, lampRows);
         const int lamp = ShownFrame(layout::ClipLamp(0), "led_clip.png", 2, false, c.scale, 0);
         EXPECT_GT(lit, 1);
         EXPECT_EQ(dark, 1);
@@ -104,8 +106,8 @@ TEST_F(ScaledPicture, TextIsDrawnAtTwiceTheSizeNotEnlarged) {
     const LICE_IBitmap* two = editor->GetFramebuffer();
     // In the read-out column: a doubled 1x picture repeats every pixel in 2 x 2 blocks; the text drawn at
     // twice the size has edges of its own, yet puts ink in the same places.
-    const IRECT readouts(QuenlixLayout::kReadoutLeft, QuenlixLayout::kRmsReadoutTops[0], QuenlixLayout::kReadoutRight,
-                         QuenlixLayout::kRmsReadoutTops[5] + 20);
+    const IRECT readouts(QuenlixLayout::kReadoutLeft, QuenlixLayout::kRmsReadoutTops[0],
+                         QuenlixLayout::kReadoutRight, QuenlixLayout::kRmsReadoutTops[5] + 20);
     int notDoubled = 0, inkOne = 0, inkTwo = 0;
     for (int y = readouts.T; y < readouts.B; ++y)
         for (int x = readouts.L; x < readouts.R; ++x) {

@@ -5,15 +5,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "editor/HeadlessResponder.h"
 
 // Xlib last (X11TestSupport.h brings it): its macros (None, Bool) must not meet other headers.
+#include "X11TestSupport.h"
+
+// After Xlib's own headers.
 #include <X11/Xatom.h>
 
-#include "X11TestSupport.h"
+#include "editor/X11Scale.h"
 
 namespace {
 
@@ -219,7 +223,81 @@ TEST_F(X11DisplayTest, WindowsNameTheirClassTitleAndProcess) {
     XFree(data);
     // A new title reaches the open window.
     mX11->SetWindowTitle("Quenlix - other.wav");
-    XSync(d, False);
+    XSync(mX11->GetDisplay(), False);
     EXPECT_EQ(StringProperty(d, w, "_NET_WM_NAME", &type), "Quenlix - other.wav");
+    XCloseDisplay(d);
+}
+
+TEST(X11Scale, DesktopSettingsGiveTheScale) {
+    const struct {
+        const char* gdkScale;
+        double scale;
+    } gdk[] = {{"2", 2.0}, {"1", 1.0},  {"1.5", 1.5}, {"", 0.0},
+               {"x", 0.0}, {"2x", 0.0}, {"-1", 0.0},  {nullptr, 0.0}};
+    for (const auto& c : gdk)
+        EXPECT_EQ(ScaleFromGdkScale(c.gdkScale), c.scale) << (c.gdkScale ? c.gdkScale : "null");
+    const struct {
+        const char* resources;
+        double dpi;
+    } xft[] = {{"Xft.dpi:\t192\n", 192.0},
+               {"Xcursor.size:\t24\nXft.dpi:\t144\nXft.antialias:\t1\n", 144.0},
+               {"Xft.dpi: 96", 96.0},
+               {"Xft.dpiX:\t192\n", 0.0},
+               {"Xcursor.size:\t24\n", 0.0},
+               {"", 0.0},
+               {nullptr, 0.0}};
+    for (const auto& c : xft)
+        EXPECT_EQ(XftDpiFromResources(c.resources), c.dpi) << (c.resources ? c.resources : "null");
+    const struct {
+        double dpi, scale;
+    } dpi[] = {{0.0, 1.0},   {96.0, 1.0},  {120.0, 1.0}, {143.9, 1.0},
+               {144.0, 1.5}, {191.0, 1.5}, {192.0, 2.0}, {288.0, 2.0}};
+    for (const auto& c : dpi) EXPECT_EQ(ScaleForDpi(c.dpi), c.scale) << c.dpi;
+}
+
+TEST_F(X11DisplayTest, TheWindowTakesItsSizeFromGdkScaleOrXftDpi) {
+    XvfbServer server(1600, 1000);
+    if (!server.Running()) GTEST_SKIP() << server.Error();
+    Display* d = XOpenDisplay(server.DisplayName().c_str());
+    ASSERT_NE(d, nullptr);
+    const char* before = std::getenv("GDK_SCALE");
+    const std::string saved = before ? before : "";
+    const auto geometry = [&](unsigned* w, unsigned* h) {
+        Window root;
+        int x = 0, y = 0;
+        unsigned border = 0, depth = 0;
+        XGetGeometry(d, mX11->GetXWindow(), &root, &x, &y, w, h, &border, &depth);
+    };
+    unsetenv("GDK_SCALE");
+    // The desktop's density in the resource database, as xrdb sets it.
+    const char dpi[] = "Xft.dpi:\t144\n";
+    XChangeProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(dpi), static_cast<int>(sizeof dpi - 1));
+    XSync(d, False);
+    Open(server, true);
+    ASSERT_NE(mX11->OpenWindow(nullptr), nullptr);
+    unsigned w = 0, h = 0;
+    geometry(&w, &h);
+    EXPECT_EQ(w, 924u);
+    EXPECT_EQ(h, 480u);
+    mX11->CloseWindow();
+    // GDK_SCALE wins over the density; a host's or user's choice wins over both.
+    setenv("GDK_SCALE", "2", 1);
+    ASSERT_NE(mX11->OpenWindow(nullptr), nullptr);
+    geometry(&w, &h);
+    EXPECT_EQ(w, 1232u);
+    EXPECT_EQ(h, 640u);
+    mX11->CloseWindow();
+    mX11->SetRequestedScale(1.0);
+    ASSERT_NE(mX11->OpenWindow(nullptr), nullptr);
+    geometry(&w, &h);
+    EXPECT_EQ(w, 616u);
+    EXPECT_EQ(h, 320u);
+    if (before) {
+        setenv("GDK_SCALE", saved.c_str(), 1);
+    } else {
+        unsetenv("GDK_SCALE");
+    }
+    mX11Plug.reset();
     XCloseDisplay(d);
 }

@@ -16,7 +16,8 @@ namespace {
 
 class X11EditorTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { sServer = new XvfbServer(); }
+    // Large enough for the editor at twice its size.
+    static void SetUpTestSuite() { sServer = new XvfbServer(1600, 1000); }
     static void TearDownTestSuite() {
         delete sServer;
         sServer = nullptr;
@@ -42,10 +43,9 @@ class X11EditorTest : public ::testing::Test {
         if (mDisplay) XCloseDisplay(mDisplay);
     }
 
-    // A host window of 700 x 400 on the test's own connection.
-    Window MakeParent() {
-        mParent =
-            XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 30, 40, 700, 400, 0, 0, 0x202020);
+    // A host window of 700 x 400 (or the size given) on the test's own connection.
+    Window MakeParent(unsigned w = 700, unsigned h = 400) {
+        mParent = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 30, 40, w, h, 0, 0, 0x202020);
         XMapWindow(mDisplay, mParent);
         XSync(mDisplay, False);
         return mParent;
@@ -65,6 +65,7 @@ class X11EditorTest : public ::testing::Test {
     }
 
     void ShowHeadless() {
+        mHeadless->SetScale(mX11->GetScale());
         mHeadless->OpenWindow(nullptr);
         mHeadless->SetAllControlsDirty();
         mHeadless->Tick();
@@ -86,6 +87,8 @@ class X11EditorTest : public ::testing::Test {
         x11Host.RunSine(frames, 0.4, 997.0);
         headlessHost.RunSine(frames, 0.4, 997.0);
     }
+
+    void InjectInputAtScale(double scale);
 
     static XvfbServer* sServer;
     Display* mDisplay = nullptr;
@@ -140,16 +143,24 @@ TEST_F(X11EditorTest, WindowShowsTheHeadlessPictureAsChildAndTopLevel) {
     ExpectWindowEqualsHeadless("top-level window");
 }
 
-TEST_F(X11EditorTest, InjectedInputActsAsOnTheHeadlessEditor) {
+// Clicks, a wheel turn, a menu and typing through the server at the window's scale, against the same
+// input at 1x coordinates given to the headless editor.
+void X11EditorTest::InjectInputAtScale(double scale) {
     // Both start in the EBU R128 layout; the menu brings back RMS.
     SetParamFromHost(*mX11Plug, Quenlix::kType, 1.0);
     SetParamFromHost(*mHeadlessPlug, Quenlix::kType, 1.0);
     const IRECT typeRect = *mX11->GetControl(layout::kTypeSelector)->GetRECT();
     const IRECT fieldRect = *mX11->GetControl(layout::kWindowField)->GetRECT();
 
-    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(MakeParent()), nullptr, 0, 0), nullptr);
+    mX11->SetRequestedScale(scale);
+    const Window parent = MakeParent(static_cast<unsigned>(700 * scale), static_cast<unsigned>(400 * scale));
+    ASSERT_NE(mX11->OpenWindow(reinterpret_cast<void*>(parent), nullptr, 0, 0), nullptr);
+    ASSERT_EQ(mX11->GetScale(), scale);
     TickUntilShown();
     const Window editor = mX11->GetXWindow();
+    // Where the user sees the controls: their rectangles at the window's scale.
+    const IRECT typeOnScreen = mX11->ToScreen(typeRect);
+    const IRECT fieldOnScreen = mX11->ToScreen(fieldRect);
 
     // The user, on a connection of its own; the editor's thread keeps ticking meanwhile. Windows may
     // vanish between the user's listing them and looking at them: such errors are only counted.
@@ -181,9 +192,9 @@ TEST_F(X11EditorTest, InjectedInputActsAsOnTheHeadlessEditor) {
             if (!ok && failure.empty()) failure = what;
             return ok;
         };
-        const Point field = CentreOnScreen(d, editor, &fieldRect);
+        const Point field = CentreOnScreen(d, editor, &fieldOnScreen);
         // Type selector: the menu opens; its first item is "RMS".
-        click(CentreOnScreen(d, editor, &typeRect), 1);
+        click(CentreOnScreen(d, editor, &typeOnScreen), 1);
         Window menu = 0;
         if (step(WaitFor([&] { return (menu = FindMenuWindow(d)) != 0; }), "the menu window did not open")) {
             XWindowAttributes wa;
@@ -251,6 +262,14 @@ TEST_F(X11EditorTest, InjectedInputActsAsOnTheHeadlessEditor) {
     // "123.5678": the applied text, not the refused characters and not the cancelled "99".
     EXPECT_NEAR(mX11Plug->GetParam(Quenlix::kRmsWindow)->Value(), 123.5678, 0.5);
     ExpectWindowEqualsHeadless("after the menu, the wheel and the fields");
+}
+
+TEST_F(X11EditorTest, InjectedInputActsAsOnTheHeadlessEditor) {
+    InjectInputAtScale(1.0);
+}
+
+TEST_F(X11EditorTest, InjectedInputAtTwiceTheSizeActsAsAtOneTimes) {
+    InjectInputAtScale(2.0);
 }
 
 TEST_F(X11EditorTest, OpeningAndClosingLeavesNoErrorsOrConnections) {

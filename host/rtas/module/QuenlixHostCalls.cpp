@@ -162,3 +162,17 @@ extern "C" __attribute__((visibility("default"))) int QuenlixSetEditorWindowTitl
     window->SetWindowTitle(title);
     return 0;
 }
+
+extern "C" __attribute__((visibility("default"))) int QuenlixSetEditorScale(void* process, double scale) {
+    Quenlix* plug = process ? PlugOfProcess(process) : nullptr;
+    IGraphics* editor = plug ? plug->GetEditor() : nullptr;
+    const bool drawn = scale == 1.0 || scale == 1.5 || scale == 2.0;
+    if (!editor || !(drawn || scale == 0.0)) return -1;
+    if (auto* window = dynamic_cast<IGraphicsX11*>(editor)) {
+        window->SetRequestedScale(scale);
+        return 0;
+    }
+    if (!drawn) return -1;
+    editor->SetScale(scale);
+    return 0;
+}

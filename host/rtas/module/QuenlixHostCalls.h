@@ -79,3 +79,10 @@ typedef int (*QuenlixEditorCloseRequestedFunction)(void* process);
 // Names the window the editor of the instance behind `process` opens in (UTF-8), at once when it is open.
 // Returns 0, or -1 for a null argument or an editor without windows. Main thread.
 typedef int (*QuenlixSetEditorWindowTitleFunction)(void* process, const char* title);
+
+#define QUENLIX_EDITOR_SCALE_ENTRY_POINT "QuenlixSetEditorScale"
+// The scale the editor of the instance behind `process` draws at: 1, 1.5 or 2 times its size; in a window,
+// 0 takes it from the desktop (GDK_SCALE, Xft.dpi). For a window, from the next time it opens; for the
+// headless view, at once. Returns 0, or -1 for a null process or another scale. Main thread, while no
+// window of the instance is open.
+typedef int (*QuenlixSetEditorScaleFunction)(void* process, double scale);
