@@ -31,6 +31,10 @@ class IGraphicsLinux : public IGraphics {
     // executable or one or two folders above it, and last in the "resources/img" folder of the source
     // tree this program was built from.
     void SetResourceFolder(const char* dir) { mResourceFolder = dir ? dir : ""; }
+    // The scale a window of a binding with a screen is drawn at (IGraphics::SetScale), taken when it
+    // opens: a host's or a user's choice; 0 (the default) lets the binding ask the desktop. UI thread.
+    void SetRequestedScale(double scale) { mRequestedScale = scale; }
+    double GetRequestedScale() const { return mRequestedScale; }
 
     // ---- IGraphics ----
     void ForceEndUserEdit() override;
@@ -116,6 +120,7 @@ class IGraphicsLinux : public IGraphics {
   private:
     WDL_String mBundleID;
     std::string mResourceFolder;
+    double mRequestedScale = 0.0;
     std::unique_ptr<HeadlessTextField> mTextField;
     IPopupMenu* mMenu = nullptr;  // the open menu (not owned)
     PopupMenuDone mMenuDone;

@@ -193,7 +193,7 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
     XSetIOErrorExitHandler(mDisplay, &IGraphicsX11::OnConnectionLost, this);
     X11RegisterConnection(mDisplay);
     // The scale is settled before the window takes its size.
-    SetScale(mRequestedScale > 0.0 ? mRequestedScale : X11ScaleFromEnvironment(mDisplay));
+    SetScale(GetRequestedScale() > 0.0 ? GetRequestedScale() : X11ScaleFromEnvironment(mDisplay));
     const int screen = DefaultScreen(mDisplay);
     mTopLevel = parent == 0;
     mParent = mTopLevel ? RootWindow(mDisplay, screen) : static_cast<Window>(parent);

@@ -33,9 +33,6 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // Whether the window may be served through shared memory when the server offers it (the default);
     // false sends every pixel over the connection, as to a server on another machine. Before OpenWindow.
     void SetAllowShm(bool allow) { mAllowShm = allow; }
-    // The scale the window is drawn at (IGraphics::SetScale), taken when it opens: a host's or a user's
-    // choice; 0 (the default) takes it from the environment (X11ScaleFromEnvironment).
-    void SetRequestedScale(double scale) { mRequestedScale = scale; }
     // The window's title (UTF-8); by default the effect name. Applied at once to an open window.
     void SetWindowTitle(const char* title);
     // Why the last OpenWindow gave null (one line), or "" after one that succeeded.
@@ -131,7 +128,6 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // X types by their plain values: Window and Atom are XIDs, Time milliseconds.
     std::string mDisplayName;
     bool mAllowShm = true;
-    double mRequestedScale = 0.0;
     _XDisplay* mDisplay = nullptr;
     unsigned long mParent = 0;
     unsigned long mWindow = 0;

@@ -16,7 +16,7 @@
 
 namespace lv2 {
 
-constexpr const char* kEditorAccessUri = "urn:harbelwick:lv2:editor-access#1";
+constexpr const char* kEditorAccessUri = "urn:harbelwick:lv2:editor-access#2";
 
 // The host side, from the UI's features: the UI write function and, when the host offers ui:touch,
 // the gesture calls. The editor reports a setting it changed as the new value of its control port.
@@ -37,8 +37,11 @@ struct EditorAccess {
     int (*idle)(LV2_Handle instance);
     // Closes the window; nothing more reaches the host afterwards. Safe when not open.
     void (*close)(LV2_Handle instance);
-    // The editor's size in pixels.
+    // The editor's size in pixels on screen (at its scale).
     void (*size)(LV2_Handle instance, int* width, int* height);
+    // The scale the next open draws at: the host's ui:scaleFactor (1, 1.5, 2; others are taken to the
+    // nearest), or 0 to let the editor ask the desktop (GDK_SCALE, Xft.dpi). Before open.
+    void (*scale)(LV2_Handle instance, double scale);
 };
 
 }  // namespace lv2

@@ -5,14 +5,18 @@
 // and many openings and closings while the audio thread runs.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <lv2/atom/atom.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -56,8 +60,22 @@ class UiModule {
 // One UI of an instance, with the features a host in the plug-in's process gives.
 class Ui {
   public:
-    Ui(const UiModule& module, lv2test::Instance& instance, Window parent, bool withTouch = true)
+    // scaleFactor > 0: the host gives ui:scaleFactor (as an atom of `scaleType`) through opts:options.
+    Ui(const UiModule& module, lv2test::Instance& instance, Window parent, bool withTouch = true,
+       float scaleFactor = 0.0f)
         : mDescriptor(module.Descriptor()) {
+        mMap.handle = &mUris;
+        mMap.map = [](LV2_URID_Map_Handle h, const char* uri) {
+            auto* uris = static_cast<std::vector<std::string>*>(h);
+            for (size_t i = 0; i < uris->size(); ++i)
+                if ((*uris)[i] == uri) return static_cast<LV2_URID>(i + 1);
+            uris->push_back(uri);
+            return static_cast<LV2_URID>(uris->size());
+        };
+        mScaleFactor = scaleFactor;
+        mOptions[0] = {LV2_OPTIONS_INSTANCE, 0, mMap.map(mMap.handle, LV2_UI__scaleFactor), sizeof(float),
+                       mMap.map(mMap.handle, LV2_ATOM__Float), &mScaleFactor};
+        mOptions[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         mData.data_access = lilv_instance_get_descriptor(instance.Raw())->extension_data;
         mResize.handle = this;
         mResize.ui_resize = [](LV2UI_Feature_Handle h, int w, int height) {
@@ -75,6 +93,10 @@ class Ui {
                         {LV2_UI__resize, &mResize},
                         {LV2_UI__idleInterface, nullptr},
                         {LV2_UI__touch, &mTouch}};
+        if (scaleFactor > 0.0f) {
+            mFeatureList.push_back({LV2_URID__map, &mMap});
+            mFeatureList.push_back({LV2_OPTIONS__options, mOptions});
+        }
         for (LV2_Feature& f : mFeatureList)
             if (withTouch || std::string(f.URI) != LV2_UI__touch) mFeatures.push_back(&f);
         mFeatures.push_back(nullptr);
@@ -120,6 +142,10 @@ class Ui {
     LV2_Extension_Data_Feature mData{};
     LV2UI_Resize mResize{};
     LV2UI_Touch mTouch{};
+    std::vector<std::string> mUris;
+    LV2_URID_Map mMap{};
+    float mScaleFactor = 0.0f;
+    LV2_Options_Option mOptions[2] = {};
     std::vector<LV2_Feature> mFeatureList;
     std::vector<const LV2_Feature*> mFeatures;
 };
@@ -224,6 +250,29 @@ TEST_F(Lv2EditorTest, OpensInTheHostWindowAtItsSizeAndFollowsTheHostsPorts) {
     PluginHost(*mHeadlessPlug).RunConstant(64, 0.0f, 64);
     EXPECT_EQ(DifferencesFromHeadless(ui.window, &first), 0) << "first difference " << first;
     EXPECT_TRUE(ui.calls.empty()) << "a host change was echoed to the host";
+}
+
+TEST_F(Lv2EditorTest, TheHostsScaleFactorDrawsTheEditorAtThatSizeAndTellsTheHost) {
+    const struct {
+        float scaleFactor;
+        int w, h;
+    } cases[] = {{2.0f, 1232, 640}, {1.5f, 924, 480}, {1.0f, 616, 320}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scaleFactor);
+        lv2test::Instance instance(mBundle, kStereo, 44100.0);
+        ASSERT_TRUE(instance.Ok());
+        Ui ui(mModule, instance, mParent, true, c.scaleFactor);
+        ASSERT_TRUE(ui.Ok());
+        EXPECT_EQ(ui.resized.w, c.w);
+        EXPECT_EQ(ui.resized.h, c.h);
+        EXPECT_EQ(ui.IdleFor(100), 0);
+        Window root;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        XGetGeometry(mDisplay, ui.window, &root, &x, &y, &w, &h, &border, &depth);
+        EXPECT_EQ(static_cast<int>(w), c.w);
+        EXPECT_EQ(static_cast<int>(h), c.h);
+    }
 }
 
 TEST_F(Lv2EditorTest, SettingsChangedInTheEditorReachTheHostsPorts) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
+#include "editor/IGraphicsLinux.h"
 #include "editor/WindowSystem.h"
 #include "framework/CreationSampleRate.h"
 #include "host/lv2/IPlugLV2.h"
@@ -127,14 +128,19 @@ void EditorClose(LV2_Handle instance) {
 
 void EditorSize(LV2_Handle instance, int* width, int* height) {
     const IGraphics* g = instance ? dynamic_cast<const IGraphics*>(Plug(instance)->GetGUI()) : nullptr;
-    if (width) *width = g ? g->Width() : 0;
-    if (height) *height = g ? g->Height() : 0;
+    if (width) *width = g ? g->ScreenWidth() : 0;
+    if (height) *height = g ? g->ScreenHeight() : 0;
+}
+
+void EditorScale(LV2_Handle instance, double scale) {
+    auto* g = instance ? dynamic_cast<IGraphicsLinux*>(Plug(instance)->GetGUI()) : nullptr;
+    if (g) g->SetRequestedScale(scale);
 }
 
 // Any thread.
 const void* ExtensionData(const char* uri) {
     static const LV2_State_Interface state = {Save, Restore};
-    static const lv2::EditorAccess editor = {EditorOpen, EditorIdle, EditorClose, EditorSize};
+    static const lv2::EditorAccess editor = {EditorOpen, EditorIdle, EditorClose, EditorSize, EditorScale};
     if (uri && std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
     if (uri && std::strcmp(uri, lv2::kEditorAccessUri) == 0) return &editor;
     return nullptr;

@@ -1,7 +1,8 @@
 // The bundle's X11 UI: a thin module that opens the plug-in instance's own editor inside the host's
 // window. It reaches the instance through instance-access and the plug-in module's editor-access
 // interface through data-access, hands the editor the host's write function (and ui:touch when
-// offered), tells the host the editor's fixed size through ui:resize, and drives it from the host's
+// offered), draws it at the host's ui:scaleFactor (else at the desktop's scale), tells the host the
+// editor's size at that scale through ui:resize, and drives it from the host's
 // ui:idleInterface calls. Port events need no handling: the editor shows the plug-in's own
 // parameters, which the plug-in updates from its ports.
 //
@@ -10,8 +11,11 @@
 #include <lv2/core/lv2.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/atom/atom.h>
 #include <lv2/log/logger.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cstring>
 #include <new>
@@ -33,6 +37,24 @@ const void* FindFeature(const LV2_Feature* const* features, const char* uri) {
     for (int i = 0; features && features[i]; ++i)
         if (features[i]->URI && std::strcmp(features[i]->URI, uri) == 0) return features[i]->data;
     return nullptr;
+}
+
+// The host's ui:scaleFactor (a float, or a double or an int from a lenient host), or 0 when it gives none.
+double ScaleFactor(const LV2_Feature* const* features) {
+    const auto* map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+    const auto* options = static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+    if (!map || !map->map || !options) return 0.0;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID atomFloat = map->map(map->handle, LV2_ATOM__Float);
+    const LV2_URID atomDouble = map->map(map->handle, LV2_ATOM__Double);
+    const LV2_URID atomInt = map->map(map->handle, LV2_ATOM__Int);
+    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+        if (o->key != key || !o->value) continue;
+        if (o->type == atomFloat && o->size == sizeof(float)) return *static_cast<const float*>(o->value);
+        if (o->type == atomDouble && o->size == sizeof(double)) return *static_cast<const double*>(o->value);
+        if (o->type == atomInt && o->size == sizeof(int32_t)) return *static_cast<const int32_t*>(o->value);
+    }
+    return 0.0;
 }
 
 void WritePort(void* controller, uint32_t port, float value) {
@@ -83,6 +105,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* /*descriptor*/, const char* plu
     if (ui->touch && !ui->touch->touch) ui->touch = nullptr;
     ui->host = {ui, WritePort, ui->touch ? TouchPort : nullptr};
 
+    const double scale = ScaleFactor(features);
+    access->scale(instance, scale > 0.0 ? scale : 0.0);
     const uintptr_t window = access->open(instance, reinterpret_cast<uintptr_t>(parent), &ui->host);
     if (window == 0) {
         lv2_log_error(&logger,
