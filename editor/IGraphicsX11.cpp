@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -230,9 +231,17 @@ void* IGraphicsX11::Open(unsigned long parent, int left, int top) {
                                                                   : "";
     X11SetWindowIdentity(mDisplay, mWindow, title);
     if (XSizeHints* hints = XAllocSizeHints()) {
+        // A host that embeds the window and scales its own widgets (GTK under GDK_SCALE) reads the
+        // hints in its logical pixels, each that many screen pixels wide: the size in those units
+        // makes it reserve exactly the editor's screen size.
+        const double hostScale =
+            mTopLevel ? 1.0 : std::max(1.0, std::floor(ScaleFromGdkScale(std::getenv("GDK_SCALE"))));
+        mHostScaled = hostScale > 1.0;
+        const int w = static_cast<int>(ScreenWidth() / hostScale + 0.5);
+        const int h = static_cast<int>(ScreenHeight() / hostScale + 0.5);
         hints->flags = PMinSize | PMaxSize | PBaseSize;
-        hints->min_width = hints->max_width = hints->base_width = ScreenWidth();
-        hints->min_height = hints->max_height = hints->base_height = ScreenHeight();
+        hints->min_width = hints->max_width = hints->base_width = w;
+        hints->min_height = hints->max_height = hints->base_height = h;
         XSetWMNormalHints(mDisplay, mWindow, hints);
         XFree(hints);
     }
@@ -383,6 +392,13 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
             // stays at the top-left, the rest gets the background.
             const XConfigureEvent& e = event->xconfigure;
             if (e.window != mWindow) break;
+            if (!mTopLevel && mHostScaled && (e.width < ScreenWidth() || e.height < ScreenHeight())) {
+                // A host scaling its widgets sized the window from the hints in its logical pixels:
+                // the editor keeps its screen size, which is the area that host reserves for it.
+                XResizeWindow(mDisplay, mWindow, static_cast<unsigned>(ScreenWidth()),
+                              static_cast<unsigned>(ScreenHeight()));
+                break;
+            }
             if (e.width != mWindowW || e.height != mWindowH) {
                 mWindowW = e.width, mWindowH = e.height;
                 if (mWindowW > ScreenWidth() || mWindowH > ScreenHeight()) mOutsidePending = true;

@@ -142,6 +142,7 @@ class IGraphicsX11 : public IGraphicsLinux, private IX11ModalOwner {
     // The window's size as the server last told it (ConfigureNotify); it may exceed the editor's.
     int mWindowW = 0, mWindowH = 0;
     bool mOutsidePending = false;  // the area outside the editor needs painting
+    bool mHostScaled = false;      // a child whose hints are in the host's logical pixels
     IRECT mExposed;
     int mScreenUpdates = 0;
     int mUnexpectedErrors = 0;  // of connections already closed

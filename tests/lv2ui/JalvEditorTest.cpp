@@ -36,7 +36,7 @@ std::string ReadFile(const std::string& path) {
 class JalvProcess {
   public:
     JalvProcess(const std::string& display, const std::string& jackName, const std::string& dir,
-                const std::vector<std::string>& args)
+                const std::vector<std::string>& args, const char* gdkScale = nullptr)
         : mOut(dir + "/jalv.out"), mErr(dir + "/jalv.err") {
         const std::string bundle = QUENLIX_LV2_BUNDLE;
         const std::string lv2Path = bundle.substr(0, bundle.rfind('/'));
@@ -49,6 +49,11 @@ class JalvProcess {
         setenv("GDK_BACKEND", "x11", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
         setenv("GSETTINGS_BACKEND", "memory", 1);
+        if (gdkScale) {
+            setenv("GDK_SCALE", gdkScale, 1);
+        } else {
+            unsetenv("GDK_SCALE");
+        }
         for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             setenv(var, dir.c_str(), 1);
         const int out = open(mOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -352,4 +357,90 @@ TEST(RealHostEditor, JalvGtkRepaintsItsWindowWhileTheEditorsMenuIsOpen) {
     XCloseDisplay(d);
     ASSERT_NE(status, -1) << "jalv.gtk3 did not end after its window was closed:\n" << jalv.Log();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ":\n" << jalv.Log();
+}
+
+// jalv.gtk3 on a desktop at twice the density (GDK_SCALE=2): the editor is drawn at twice its size and
+// fills the area the host reserves for it, 1232 x 640 pixels, instead of its top-left quarter. The
+// screenshot of the host's window is written beside the 1x one (QUENLIX_JALV_SCREENSHOT_2X).
+TEST(RealHostEditor, JalvGtkAtTwiceTheDensityShowsTheEditorFillingItsArea) {
+    XvfbServer xvfb(1800, 1200);
+    if (!xvfb.Running()) GTEST_SKIP() << "no X server for this test: " << xvfb.Error();
+    const std::string jackName = "quenlix-jalv-gtk2x-test-" + std::to_string(getpid());
+    lv2test::JackServer jack(jackName);
+    if (!jack.Ready()) GTEST_SKIP() << "the JACK dummy server could not be started on this machine";
+    quenlix::cli::test::ScratchDir dir;
+    const std::string scratch = dir.file("");
+    JalvProcess jalv(
+        xvfb.DisplayName(), jackName, scratch.substr(0, scratch.size() - 1),
+        {"-x", "--jack-name", "quenlix-jalv-gtk2x", "-c", "type=1", "urn:harbelwick:quenlix:stereo"}, "2");
+    Display* d = XOpenDisplay(xvfb.DisplayName().c_str());
+    ASSERT_NE(d, nullptr);
+    Window editor = 0;
+    const bool shown = WaitFor(
+        [&] { return (editor = FindNamed(d, DefaultRootWindow(d), "Quenlix")) != 0 || !jalv.Running(); },
+        30000);
+    ASSERT_TRUE(shown && editor) << "no editor window in jalv.gtk3:\n" << jalv.Log();
+    const Window host = TopLevelOf(d, editor);
+    // A tone into the plug-in, so the picture shows the meters at work.
+    const pid_t tone = fork();
+    if (tone == 0) {
+        setenv("JACK_DEFAULT_SERVER", jackName.c_str(), 1);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        execlp("jack_simple_client", "jack_simple_client", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const std::string connect =
+        "JACK_DEFAULT_SERVER='" + jackName + "' jack_connect jack_simple_client:output";
+    WaitFor(
+        [&] {
+            return std::system((connect + "1 quenlix-jalv-gtk2x:in_1 2>/dev/null").c_str()) == 0 &&
+                   std::system((connect + "2 quenlix-jalv-gtk2x:in_2 2>/dev/null").c_str()) == 0;
+        },
+        10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    // The editor at twice its size fills the host's window below the host's own menu bar, edge to edge.
+    XWindowAttributes wa, hostArea;
+    ASSERT_TRUE(XGetWindowAttributes(d, editor, &wa));
+    ASSERT_TRUE(XGetWindowAttributes(d, host, &hostArea));
+    EXPECT_EQ(wa.width, 1232);
+    EXPECT_EQ(wa.height, 640);
+    int editorX = 0, editorY = 0;
+    Window child;
+    XTranslateCoordinates(d, editor, host, 0, 0, &editorX, &editorY, &child);
+    EXPECT_EQ(editorX, 0);
+    EXPECT_EQ(hostArea.width, 1232) << "the host's window is " << hostArea.width << " x " << hostArea.height;
+    EXPECT_EQ(hostArea.height - editorY, 640) << "the host's window is " << hostArea.width << " x "
+                                              << hostArea.height << ", the editor at y " << editorY;
+    int w = 0, h = 0;
+    std::vector<LICE_pixel> hostPixels;
+    {
+        // A host window larger than the screen cannot be read back: an error to count, not the end.
+        XErrorCounter unreadable;
+        hostPixels = ReadWindow(d, host, &w, &h);
+        XSync(d, False);
+        if (unreadable.Count() > 0 || hostPixels.empty()) w = h = 0;
+    }
+    LICE_MemBitmap shot(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            shot.getBits()[static_cast<size_t>(y) * shot.getRowSpan() + x] =
+                hostPixels[static_cast<size_t>(y) * w + x];
+    if (w > 0) {
+        EXPECT_TRUE(LICE_WritePNG(QUENLIX_JALV_SCREENSHOT_2X, &shot, false));
+    }
+    std::printf("jalv.gtk3 (GDK_SCALE=2) window %dx%d with the editor at %dx%d; screenshot %s\n", w, h,
+                wa.width, wa.height, QUENLIX_JALV_SCREENSHOT_2X);
+
+    AskWindowToClose(d, host);
+    const int status = jalv.WaitExit(15000);
+    if (tone > 0) {
+        kill(tone, SIGTERM);
+        waitpid(tone, nullptr, 0);
+    }
+    XCloseDisplay(d);
+    ASSERT_NE(status, -1) << "jalv.gtk3 did not end after its window was closed:\n" << jalv.Log();
+    const std::string log = jalv.Log();
+    for (const char* bad : {"X Error", "BadWindow", "BadDrawable", "cannot be opened", "CRITICAL"})
+        EXPECT_EQ(log.find(bad), std::string::npos) << bad << " in:\n" << log;
 }

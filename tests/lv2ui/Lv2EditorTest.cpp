@@ -73,8 +73,12 @@ class Ui {
             return static_cast<LV2_URID>(uris->size());
         };
         mScaleFactor = scaleFactor;
-        mOptions[0] = {LV2_OPTIONS_INSTANCE, 0, mMap.map(mMap.handle, LV2_UI__scaleFactor), sizeof(float),
-                       mMap.map(mMap.handle, LV2_ATOM__Float), &mScaleFactor};
+        mOptions[0] = {LV2_OPTIONS_INSTANCE,
+                       0,
+                       mMap.map(mMap.handle, LV2_UI__scaleFactor),
+                       sizeof(float),
+                       mMap.map(mMap.handle, LV2_ATOM__Float),
+                       &mScaleFactor};
         mOptions[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         mData.data_access = lilv_instance_get_descriptor(instance.Raw())->extension_data;
         mResize.handle = this;
@@ -252,7 +256,10 @@ TEST_F(Lv2EditorTest, OpensInTheHostWindowAtItsSizeAndFollowsTheHostsPorts) {
     EXPECT_TRUE(ui.calls.empty()) << "a host change was echoed to the host";
 }
 
+// The host counts ui:resize in its own pixels, scaleFactor screen pixels each: the editor drawn at the
+// host's scale is reported at its 1x size in those units.
 TEST_F(Lv2EditorTest, TheHostsScaleFactorDrawsTheEditorAtThatSizeAndTellsTheHost) {
+    unsetenv("GDK_SCALE");
     const struct {
         float scaleFactor;
         int w, h;
@@ -263,8 +270,8 @@ TEST_F(Lv2EditorTest, TheHostsScaleFactorDrawsTheEditorAtThatSizeAndTellsTheHost
         ASSERT_TRUE(instance.Ok());
         Ui ui(mModule, instance, mParent, true, c.scaleFactor);
         ASSERT_TRUE(ui.Ok());
-        EXPECT_EQ(ui.resized.w, c.w);
-        EXPECT_EQ(ui.resized.h, c.h);
+        EXPECT_EQ(ui.resized.w, 616);
+        EXPECT_EQ(ui.resized.h, 320);
         EXPECT_EQ(ui.IdleFor(100), 0);
         Window root;
         int x = 0, y = 0;

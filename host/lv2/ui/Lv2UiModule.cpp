@@ -8,15 +8,16 @@
 //
 // Every callback runs on the host's UI thread. No exception leaves a callback.
 
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
-#include <lv2/atom/atom.h>
 #include <lv2/log/logger.h>
 #include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -55,6 +56,13 @@ double ScaleFactor(const LV2_Feature* const* features) {
         if (o->type == atomInt && o->size == sizeof(int32_t)) return *static_cast<const int32_t*>(o->value);
     }
     return 0.0;
+}
+
+// The whole-number GDK_SCALE of the host's process, or 1.
+double GdkScale() {
+    const char* value = std::getenv("GDK_SCALE");
+    const int scale = value ? std::atoi(value) : 1;
+    return scale > 1 ? scale : 1.0;
 }
 
 void WritePort(void* controller, uint32_t port, float value) {
@@ -120,6 +128,14 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* /*descriptor*/, const char* plu
     if (const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize))) {
         int w = 0, h = 0;
         access->size(instance, &w, &h);
+        // A host that scales its own widgets (one giving ui:scaleFactor, or a GTK host under GDK_SCALE)
+        // counts sizes in its logical pixels, each `hostScale` screen pixels wide: the editor's screen
+        // size in those units fills the area it reserves exactly.
+        const double hostScale = scale > 0.0 ? scale : GdkScale();
+        if (hostScale > 1.0) {
+            w = static_cast<int>(w / hostScale + 0.5);
+            h = static_cast<int>(h / hostScale + 0.5);
+        }
         if (resize->ui_resize && w > 0 && h > 0) resize->ui_resize(resize->handle, w, h);
     }
     return ui;
