@@ -1,4 +1,5 @@
-// The Quenlix editor in an X11 window on a private Xvfb: a full redraw (every control drawn and the
+// The Quenlix editor in an X11 window on a private Xvfb, BM_FullRedraw and BM_MeterTick at 1, 1.5 and
+// 2 times its size (scale10: the scale times 10): a full redraw (every control drawn and the
 // whole window compared with what it shows; nothing changed, so nothing is sent), a typical tick while audio
 // runs (the six meters, their peak read-outs and the read-outs of the active type changed), one second of an
 // open editor with nothing to draw (25 ticks; the CPU time per iteration is the editor's CPU use of that
@@ -31,11 +32,11 @@
 namespace {
 
 struct OpenEditor {
-    XvfbServer server;
+    XvfbServer server{1600, 1000};  // room for the editor at twice its size
     std::unique_ptr<Quenlix> plug;
     IGraphicsX11* editor = nullptr;
 
-    bool Open(bool allowShm = true) {
+    bool Open(bool allowShm = true, double scale = 1.0) {
         if (!server.Running()) return false;
         SetWindowSystem(EWindowSystem::kX11);
         plug = std::make_unique<Quenlix>(IPlugInstanceInfo());
@@ -43,6 +44,7 @@ struct OpenEditor {
         editor = dynamic_cast<IGraphicsX11*>(plug->GetEditor());
         editor->SetDisplayName(server.DisplayName().c_str());
         editor->SetAllowShm(allowShm);
+        editor->SetRequestedScale(scale);
         if (!editor->OpenWindow(nullptr)) return false;
         for (int i = 0; i < 10; ++i) {
             editor->Tick();
@@ -59,7 +61,7 @@ void Finish(IGraphicsX11* editor) {
 
 void BM_FullRedraw(benchmark::State& state) {
     OpenEditor e;
-    if (!e.Open()) {
+    if (!e.Open(true, state.range(0) / 10.0)) {
         state.SkipWithError("no X server");
         return;
     }
@@ -70,11 +72,11 @@ void BM_FullRedraw(benchmark::State& state) {
     }
     state.SetLabel(e.editor->GetGUIAPI());
 }
-BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullRedraw)->ArgName("scale10")->Arg(10)->Arg(15)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 void BM_MeterTick(benchmark::State& state) {
     OpenEditor e;
-    if (!e.Open()) {
+    if (!e.Open(true, state.range(0) / 10.0)) {
         state.SkipWithError("no X server");
         return;
     }
@@ -96,7 +98,7 @@ void BM_MeterTick(benchmark::State& state) {
         Finish(e.editor);
     }
 }
-BENCHMARK(BM_MeterTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MeterTick)->ArgName("scale10")->Arg(10)->Arg(15)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 void BM_IdleSecond(benchmark::State& state) {
     OpenEditor e;
