@@ -137,13 +137,13 @@ bool IGraphics::DrawScaledBitmap(IBitmap* bitmap, IRECT* dest, int frame, int sr
     const IRECT to = ToScreen(*dest);
     const IRECT clip = ToScreenArea(mDrawRECT);
     const IRECT r = to.Intersect(&clip);
-    LICE_Blit(GetDrawBitmap(), data, r.L, r.T, static_cast<int>(sx) + r.L - to.L, static_cast<int>(sy) + r.T - to.T,
-              r.W(), r.H(), blend ? blend->mWeight : 1.0f,
-              !blend                                                 ? LICE_BLIT_MODE_COPY
-              : blend->mMethod == IChannelBlend::kBlendClobber       ? LICE_BLIT_MODE_CLOBBER
-              : blend->mMethod == IChannelBlend::kBlendAdd           ? LICE_BLIT_MODE_ADD
-              : blend->mMethod == IChannelBlend::kBlendColorDodge    ? LICE_BLIT_MODE_DODGE
-                                                                     : LICE_BLIT_MODE_COPY);
+    LICE_Blit(GetDrawBitmap(), data, r.L, r.T, static_cast<int>(sx) + r.L - to.L,
+              static_cast<int>(sy) + r.T - to.T, r.W(), r.H(), blend ? blend->mWeight : 1.0f,
+              !blend                                              ? LICE_BLIT_MODE_COPY
+              : blend->mMethod == IChannelBlend::kBlendClobber    ? LICE_BLIT_MODE_CLOBBER
+              : blend->mMethod == IChannelBlend::kBlendAdd        ? LICE_BLIT_MODE_ADD
+              : blend->mMethod == IChannelBlend::kBlendColorDodge ? LICE_BLIT_MODE_DODGE
+                                                                  : LICE_BLIT_MODE_COPY);
     return true;
 }
 
