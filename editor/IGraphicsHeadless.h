@@ -75,7 +75,8 @@ class IGraphicsHeadless : public IGraphicsLinux {
     void Deactivate();
 
     // ---- What a test or script looks at ----
-    // The screen: mWidth x mHeight pixels, alpha 255 (the raster's alpha byte is not shown).
+    // The screen: ScreenWidth() x ScreenHeight() pixels (the editor at its scale), alpha 255 (the raster's
+    // alpha byte is not shown).
     const LICE_IBitmap* GetFramebuffer() const;
     bool WriteScreenPNG(const char* path, std::string* error = nullptr) const;
     int ScreenUpdates() const { return mScreenUpdates; }
