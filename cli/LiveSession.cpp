@@ -41,7 +41,10 @@ class TransportSession final : public MeteringSession {
     bool snapshot(const std::string& pngPath, std::string& error) override {
         return mInner->snapshot(pngPath, error);
     }
-    bool openWindow(std::string& error) override { return mInner->openWindow(error); }
+    void setEditorScale(double scale) override { mInner->setEditorScale(scale); }
+    bool openWindow(const std::string& title, std::string& error) override {
+        return mInner->openWindow(title, error);
+    }
     void tickWindow() override { mInner->tickWindow(); }
     bool windowCloseRequested() override { return mInner->windowCloseRequested(); }
     bool windowConnectionLost() override { return mInner->windowConnectionLost(); }
