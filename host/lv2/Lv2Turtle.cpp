@@ -222,6 +222,8 @@ std::string ManifestTurtle(const IPlugBase& plug, const BundleFiles& files) {
         for (const std::string& f : ui.requiredFeatures) out << " ;\n    lv2:requiredFeature <" << f << ">";
         for (const std::string& f : ui.optionalFeatures) out << " ;\n    lv2:optionalFeature <" << f << ">";
         for (const std::string& f : ui.extensionData) out << " ;\n    lv2:extensionData <" << f << ">";
+        for (const std::string& o : ui.supportedOptions)
+            out << " ;\n    <http://lv2plug.in/ns/ext/options#supportedOption> <" << o << ">";
         out << " .\n\n";
     }
     return out.str();

@@ -20,6 +20,7 @@ struct UiEntry {
     std::vector<std::string> requiredFeatures;  // feature URIs
     std::vector<std::string> optionalFeatures;  // feature URIs
     std::vector<std::string> extensionData;     // interface URIs
+    std::vector<std::string> supportedOptions;  // option URIs the UI reads (opts:supportedOption)
 };
 
 // What a host shows of a control port beyond the parameter table.

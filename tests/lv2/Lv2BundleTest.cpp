@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
+#include <lv2/options/options.h>
 #include <lv2/presets/presets.h>
+#include <lv2/ui/ui.h>
 
 #include <map>
 #include <memory>
@@ -222,4 +224,24 @@ TEST(Lv2Bundle, LicenceAndVersionFollowTheProduct) {
     LilvNode* project = lilv_new_uri(w, kUriBase);
     EXPECT_EQ(Value(w, project, std::string(kDoap) + "license"), "http://opensource.org/licenses/MIT");
     lilv_node_free(project);
+}
+
+// A host passes its density only to a UI that says it reads it; without it the editor would be drawn
+// at 1x on a HiDPI host.
+TEST(Lv2Bundle, TheEditorAsksForTheHostsScaleFactor) {
+    Bundle bundle;
+    LilvWorld* w = bundle.World();
+    const LilvPlugin* p = bundle.Plugin(kPlugins[0].uri);
+    ASSERT_NE(p, nullptr);
+    LilvUIs* uis = lilv_plugin_get_uis(p);
+    ASSERT_EQ(lilv_uis_size(uis), 1u);
+    const LilvNode* ui = lilv_ui_get_uri(lilv_uis_get(uis, lilv_uis_begin(uis)));
+    LilvNode* supported = lilv_new_uri(w, LV2_OPTIONS__supportedOption);
+    LilvNode* scale = lilv_new_uri(w, LV2_UI__scaleFactor);
+    EXPECT_TRUE(lilv_world_ask(w, ui, supported, scale));
+    LilvNode* optional = lilv_new_uri(w, LV2_CORE__optionalFeature);
+    LilvNode* options = lilv_new_uri(w, LV2_OPTIONS__options);
+    EXPECT_TRUE(lilv_world_ask(w, ui, optional, options));
+    for (LilvNode* n : {supported, scale, optional, options}) lilv_node_free(n);
+    lilv_uis_free(uis);
 }

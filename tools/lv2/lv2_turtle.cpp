@@ -4,6 +4,7 @@
 
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 
 #include <cstdio>
@@ -43,8 +44,10 @@ int main(int argc, char** argv) {
              LV2_UI__X11UI,
              QUENLIX_LV2_UI_BINARY,
              {LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI, LV2_UI__parent, LV2_UI__idleInterface},
-             {LV2_UI__resize, LV2_UI__touch, LV2_UI__noUserResize},
-             {LV2_UI__idleInterface}});
+             {LV2_UI__resize, LV2_UI__touch, LV2_UI__noUserResize, LV2_OPTIONS__options},
+             {LV2_UI__idleInterface},
+             // the density the host draws at, so the editor is drawn at it natively
+             {LV2_UI__scaleFactor}});
         for (int idx : quenlix::kReadoutParams)
             files.portNotes[idx] = {quenlix::kParams[idx].hostUnit, quenlix::kParams[idx].comment};
         const std::string dir = std::string(argv[1]) + "/";
