@@ -4,7 +4,7 @@
 
 #include "framework/WDL_TypedBuf.h"
 
-struct ParamSpec;
+struct ParamDef;
 
 // One plug-in parameter: type, current value in its own units, bounds, step, shape of the
 // normalised mapping, default, display precision, texts, and the texts shown for discrete values.
@@ -97,10 +97,10 @@ class IParam {
         GetDisplayForHost(Value(), false, out, withDisplayText, outSize);
     }
 
-    // The table row the parameter was defined from (InitParamFromSpec), null for one defined field by
+    // The table row the parameter was defined from (InitParamFromDef), null for one defined field by
     // field.
-    const ParamSpec* GetSpec() const { return mSpec; }
-    void SetSpec(const ParamSpec* spec) { mSpec = spec; }
+    const ParamDef* GetDef() const { return mDef; }
+    void SetDef(const ParamDef* def) { mDef = def; }
 
     // Truncation toward zero that cannot overflow: NaN gives 0, out-of-range values saturate.
     static int TruncToInt(double v);
@@ -131,6 +131,6 @@ class IParam {
     char mGroup[kTextSize] = {};
     bool mNegateDisplay = false;
     bool mCanAutomate = true;
-    const ParamSpec* mSpec = nullptr;
+    const ParamDef* mDef = nullptr;
     WDL_TypedBuf<DisplayText> mDisplayTexts{static_cast<int>(sizeof(DisplayText)) * 8};
 };

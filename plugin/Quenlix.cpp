@@ -66,7 +66,7 @@ Quenlix::~Quenlix() {
 }
 
 void Quenlix::DefineParams() {
-    for (int i = 0; i < kNumParams; ++i) InitParamFromSpec(GetParam(i), quenlix::kParams[i].spec);
+    for (int i = 0; i < kNumParams; ++i) InitParamFromDef(GetParam(i), quenlix::kParams[i].def);
 }
 
 int Quenlix::GetReadoutTextControl(int paramIdx) const {

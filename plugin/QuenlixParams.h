@@ -11,7 +11,7 @@
 
 #include <array>
 
-#include "framework/ParamSpec.h"
+#include "framework/ParamDef.h"
 
 namespace quenlix {
 
@@ -64,7 +64,7 @@ enum class Readout {
 enum MeterTypeOf { kAnyType = -1, kRmsType = 0, kEbuType = 1 };
 
 struct QuenlixParam {
-    ParamSpec spec;
+    ParamDef def;
     Readout shows;
     MeterTypeOf type;
     const char* key;  // a read-out's short name in the editor's column ("ML Max"); "" for a setting
@@ -85,7 +85,7 @@ inline constexpr const char* kEbuChannelTexts[] = {"2.0 Stereo", "4.0 Surround",
 
 constexpr QuenlixParam Setting(const char* name, int count, const char* const* texts, MeterTypeOf type) {
     return {{name, IParam::kTypeEnum, 0.0, static_cast<double>(count - 1), 0.0, 1.0, "", 1.0, texts,
-             ParamSpec::Role::kSetting},
+             ParamDef::Role::kSetting},
             Readout::kNone,
             type,
             "",
@@ -98,7 +98,7 @@ constexpr QuenlixParam Out(const char* name, double minValue, double maxValue, c
                            Readout shows, MeterTypeOf type, const char* key, const char* comment,
                            const char* hostUnit = "") {
     return {{name, IParam::kTypeDouble, minValue, maxValue, minValue, 0.1, unit, 1.0, nullptr,
-             ParamSpec::Role::kReadout},
+             ParamDef::Role::kReadout},
             shows,
             type,
             key,
@@ -114,7 +114,7 @@ inline constexpr QuenlixParam kParams[ParamIndex::kNumParams] = {
     detail::Setting("RMS Meter Mode", 2, detail::kRmsModeTexts, kRmsType),
     // Its shape gives the short windows most of a fader's travel.
     {{"RMS Window", IParam::kTypeDouble, 10.0, 3000.0, 300.0, 1.0, "ms", 2.5, nullptr,
-      ParamSpec::Role::kSetting},
+      ParamDef::Role::kSetting},
      Readout::kNone,
      kRmsType,
      "",
@@ -157,37 +157,37 @@ constexpr int ParamOf(Readout what) {
 }
 
 // How many parameters have `role` and, for `type` other than kAnyType, belong to that type.
-constexpr int CountParams(ParamSpec::Role role, MeterTypeOf type = kAnyType) {
+constexpr int CountParams(ParamDef::Role role, MeterTypeOf type = kAnyType) {
     int n = 0;
     for (const QuenlixParam& p : kParams)
-        if (p.spec.role == role && (type == kAnyType || p.type == type)) ++n;
+        if (p.def.role == role && (type == kAnyType || p.type == type)) ++n;
     return n;
 }
 
 // The indices of those parameters, in index order.
 template <int N>
-constexpr std::array<int, N> ParamsWith(ParamSpec::Role role, MeterTypeOf type = kAnyType) {
+constexpr std::array<int, N> ParamsWith(ParamDef::Role role, MeterTypeOf type = kAnyType) {
     std::array<int, N> out{};
     int n = 0;
     for (int i = 0; i < ParamIndex::kNumParams; ++i)
-        if (kParams[i].spec.role == role && (type == kAnyType || kParams[i].type == type) && n < N)
+        if (kParams[i].def.role == role && (type == kAnyType || kParams[i].type == type) && n < N)
             out[n++] = i;
     return out;
 }
 
-inline constexpr int kNumReadouts = CountParams(ParamSpec::Role::kReadout);
-inline constexpr int kNumRmsReadouts = CountParams(ParamSpec::Role::kReadout, kRmsType);
-inline constexpr int kNumEbuReadouts = CountParams(ParamSpec::Role::kReadout, kEbuType);
-inline constexpr int kNumSettings = CountParams(ParamSpec::Role::kSetting);
+inline constexpr int kNumReadouts = CountParams(ParamDef::Role::kReadout);
+inline constexpr int kNumRmsReadouts = CountParams(ParamDef::Role::kReadout, kRmsType);
+inline constexpr int kNumEbuReadouts = CountParams(ParamDef::Role::kReadout, kEbuType);
+inline constexpr int kNumSettings = CountParams(ParamDef::Role::kSetting);
 
 // Read-outs and settings in index order; the read-outs of each type in the editor's column order.
 inline constexpr std::array<int, kNumReadouts> kReadoutParams =
-    ParamsWith<kNumReadouts>(ParamSpec::Role::kReadout);
+    ParamsWith<kNumReadouts>(ParamDef::Role::kReadout);
 inline constexpr std::array<int, kNumSettings> kSettingParams =
-    ParamsWith<kNumSettings>(ParamSpec::Role::kSetting);
+    ParamsWith<kNumSettings>(ParamDef::Role::kSetting);
 inline constexpr std::array<int, kNumRmsReadouts> kRmsReadoutParams =
-    ParamsWith<kNumRmsReadouts>(ParamSpec::Role::kReadout, kRmsType);
+    ParamsWith<kNumRmsReadouts>(ParamDef::Role::kReadout, kRmsType);
 inline constexpr std::array<int, kNumEbuReadouts> kEbuReadoutParams =
-    ParamsWith<kNumEbuReadouts>(ParamSpec::Role::kReadout, kEbuType);
+    ParamsWith<kNumEbuReadouts>(ParamDef::Role::kReadout, kEbuType);
 
 }  // namespace quenlix

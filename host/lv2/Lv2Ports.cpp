@@ -5,7 +5,7 @@
 
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
-#include "framework/ParamSpec.h"
+#include "framework/ParamDef.h"
 
 namespace lv2 {
 namespace {
@@ -60,7 +60,7 @@ std::string AudioOutSymbol(int c) {
 
 bool IsOutputParam(const IParam* param) {
     if (!param) return false;
-    if (const ParamSpec* row = param->GetSpec()) return row->role == ParamSpec::Role::kReadout;
+    if (const ParamDef* row = param->GetDef()) return row->role == ParamDef::Role::kReadout;
     const size_t n = std::strlen(kOutputParamPrefix);
     return std::strncmp(param->GetNameForHost(), kOutputParamPrefix, n) == 0;
 }

@@ -118,8 +118,8 @@ TEST_F(EndToEnd, OutputsSettingsAndReadoutsAreThePluginsOwn) {
         for (auto& [name, text] : r["settings"].items()) settings.insert(name);
         for (auto& [name, value] : r["outputs"].items()) outputs.insert(name);
         std::set<std::string> tableSettings, tableOutputs;
-        for (int idx : quenlix::kSettingParams) tableSettings.insert(quenlix::kParams[idx].spec.name);
-        for (int idx : quenlix::kReadoutParams) tableOutputs.insert(quenlix::kParams[idx].spec.name);
+        for (int idx : quenlix::kSettingParams) tableSettings.insert(quenlix::kParams[idx].def.name);
+        for (int idx : quenlix::kReadoutParams) tableOutputs.insert(quenlix::kParams[idx].def.name);
         EXPECT_EQ(settings, tableSettings);
         EXPECT_EQ(outputs, tableOutputs);
 
@@ -130,8 +130,8 @@ TEST_F(EndToEnd, OutputsSettingsAndReadoutsAreThePluginsOwn) {
         for (int i = 0; i < count; ++i) {
             const quenlix::QuenlixParam& p = quenlix::kParams[column[i]];
             char shown[32];
-            std::snprintf(shown, sizeof shown, "%.1f", r["outputs"][p.spec.name].get<double>());
-            EXPECT_EQ(r["readouts"][p.key].get<std::string>(), std::string(shown)) << p.spec.name;
+            std::snprintf(shown, sizeof shown, "%.1f", r["outputs"][p.def.name].get<double>());
+            EXPECT_EQ(r["readouts"][p.key].get<std::string>(), std::string(shown)) << p.def.name;
         }
     }
 }

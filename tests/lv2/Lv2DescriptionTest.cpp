@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "framework/IParam.h"
-#include "framework/ParamSpec.h"
+#include "framework/ParamDef.h"
 #include "host/lv2/IPlugLV2.h"
 #include "host/lv2/Lv2Ports.h"
 #include "host/lv2/Lv2Turtle.h"
@@ -32,14 +32,13 @@ TEST(Lv2Names, SymbolsAreValidLv2SymbolsMadeFromTheNames) {
 // A parameter's table row says whether the plug-in writes it; only one defined field by field goes by
 // its name.
 TEST(Lv2Names, OutputsAreTheTablesReadoutsOrElseNamedAsOutputs) {
-    static constexpr ParamSpec kReadout = {
-        "Level", IParam::kTypeDouble,      -60.0, 12.0, -60.0, 0.1, "dBFS", 1.0,
-        nullptr, ParamSpec::Role::kReadout};
-    static constexpr ParamSpec kSetting = {
-        "OUT:Gain", IParam::kTypeDouble,      -60.0, 12.0, 0.0, 0.1, "dB", 1.0,
-        nullptr,    ParamSpec::Role::kSetting};
+    static constexpr ParamDef kReadout = {
+        "Level", IParam::kTypeDouble,     -60.0, 12.0, -60.0, 0.1, "dBFS", 1.0,
+        nullptr, ParamDef::Role::kReadout};
+    static constexpr ParamDef kSetting = {
+        "OUT:Gain", IParam::kTypeDouble, -60.0, 12.0, 0.0, 0.1, "dB", 1.0, nullptr, ParamDef::Role::kSetting};
     struct Case {
-        const ParamSpec* row;
+        const ParamDef* row;
         const char* name;  // for a parameter defined field by field
         bool output;
     };
@@ -52,7 +51,7 @@ TEST(Lv2Names, OutputsAreTheTablesReadoutsOrElseNamedAsOutputs) {
     for (const Case& c : cases) {
         IParam param;
         if (c.row)
-            InitParamFromSpec(&param, *c.row);
+            InitParamFromDef(&param, *c.row);
         else
             param.InitDouble(c.name, 0.0, 0.0, 1.0, 0.1);
         EXPECT_EQ(lv2::IsOutputParam(&param), c.output) << param.GetNameForHost();
@@ -86,11 +85,11 @@ TEST(Lv2Description, EveryPortMatchesTheParameterTable) {
             ASSERT_NE(port, nullptr);
             EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(p, port)), symbols[i].c_str());
             LilvNode* name = lilv_port_get_name(p, port);
-            EXPECT_STREQ(lilv_node_as_string(name), quenlix::kParams[i].spec.name);
+            EXPECT_STREQ(lilv_node_as_string(name), quenlix::kParams[i].def.name);
             lilv_node_free(name);
             // The plug-in's read-outs are the ports it writes.
             EXPECT_EQ(lilv_port_is_a(p, port, output),
-                      quenlix::kParams[i].spec.role == ParamSpec::Role::kReadout)
+                      quenlix::kParams[i].def.role == ParamDef::Role::kReadout)
                 << param->GetNameForHost();
             LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
             lilv_port_get_range(p, port, &def, &min, &max);

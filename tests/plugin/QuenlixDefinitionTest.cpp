@@ -68,7 +68,7 @@ TEST_F(NewInstance, EachReadoutParameterCarriesWhatTheEditorShowsForIt) {
         const int count = type == 1 ? quenlix::kNumEbuReadouts : quenlix::kNumRmsReadouts;
         for (int i = 0; i < count; ++i) {
             const int idx = params[i];
-            SCOPED_TRACE(quenlix::kParams[idx].spec.name);
+            SCOPED_TRACE(quenlix::kParams[idx].def.name);
             char published[64] = {};
             fresh.GetParam(idx)->GetDisplayForHost(published, false, sizeof published);
             EXPECT_STREQ(ReadoutText(fresh, fresh.GetReadoutTextControl(idx)), published);
@@ -139,7 +139,7 @@ TEST_F(Presets, EbuPresetSetsTypeOnlyAndSwitchesTheLayout) {
     LoadPreset(plug, 2);
     EXPECT_EQ(ParamValue(plug, Quenlix::kType), 1.0);
     for (int i = 1; i < Quenlix::kNumParams; ++i)
-        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].spec.defaultValue) << i;
+        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].def.defaultValue) << i;
     EXPECT_FALSE(plug.GetEditor()->GetControl(layout::kEbuChannelSelector)->IsHidden());
     EXPECT_TRUE(plug.GetEditor()->GetControl(layout::kRmsChannelSelector)->IsHidden());
     EXPECT_EQ(ControlValue(plug, layout::kBackground), 1.0);
@@ -161,7 +161,7 @@ TEST_F(Presets, DefaultPresetRestoresEveryDefault) {
     HostSetsParam(plug, Quenlix::kRmsMeterMode, 1);
     LoadPreset(plug, 0);
     for (int i = 0; i < Quenlix::kNumParams; ++i)
-        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].spec.defaultValue) << i;
+        EXPECT_EQ(ParamValue(plug, i), quenlix::kParams[i].def.defaultValue) << i;
     EXPECT_EQ(plug.GetRmsMeter().mRmsOffsetDb, 0.0);
 }
 

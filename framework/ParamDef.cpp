@@ -1,6 +1,6 @@
-#include "framework/ParamSpec.h"
+#include "framework/ParamDef.h"
 
-void InitParamFromSpec(IParam* param, const ParamSpec& row) {
+void InitParamFromDef(IParam* param, const ParamDef& row) {
     if (row.kind == IParam::kTypeEnum) {
         const int count = static_cast<int>(row.maxValue) + 1;
         param->InitEnum(row.name, static_cast<int>(row.defaultValue), count, row.unit);
@@ -9,5 +9,5 @@ void InitParamFromSpec(IParam* param, const ParamSpec& row) {
         param->InitDouble(row.name, row.defaultValue, row.minValue, row.maxValue, row.step, row.unit, "",
                           row.shape);
     }
-    param->SetSpec(&row);
+    param->SetDef(&row);
 }

@@ -4,12 +4,12 @@
 
 // One row of a plug-in's parameter table: everything a host, an editor or a description file needs to
 // know about a parameter before the plug-in runs. A product keeps its rows in one constant table, in
-// index order, and defines every IParam from it (InitParamFromSpec); the IParam then remembers its row,
+// index order, and defines every IParam from it (InitParamFromDef); the IParam then remembers its row,
 // so that code which sees only the framework (a host adapter, a description generator) reads the same
 // facts, including what the model itself does not mark: whether the plug-in writes the parameter.
 //
 // Rows are compile-time constants with static storage; any thread.
-struct ParamSpec {
+struct ParamDef {
     // A setting is written by the host or the user; a read-out is written by the plug-in, for the
     // host to show and record.
     enum class Role { kSetting, kReadout };
@@ -28,4 +28,4 @@ struct ParamSpec {
 
 // Defines param from row (the plug-in's constructor): type, name, unit, bounds, default, step, shape
 // and display texts, and makes row the parameter's own. row must outlive the parameter.
-void InitParamFromSpec(IParam* param, const ParamSpec& row);
+void InitParamFromDef(IParam* param, const ParamDef& row);
