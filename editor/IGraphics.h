@@ -238,6 +238,8 @@ class IGraphics : public IEditorLink {
     bool DrawScaledBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY,
                           const IChannelBlend* blend);
     bool DrawScaledIText(IText* text, char* str, IRECT* r, bool measure);
+    // Shrinks or moves *r to a measured text of width x height editor units, as its alignment places it.
+    static void FitToMeasuredText(const IText* text, IRECT* r, int width, int height);
     void DeleteControls();
 
     WDL_Mutex mMutex;

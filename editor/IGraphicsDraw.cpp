@@ -194,6 +194,11 @@ bool IGraphics::DrawIText(IText* text, char* str, IRECT* r, bool measure) {
     font->DrawText(nullptr, str, -1, &rc, flags | LICE_DT_CALCRECT, color);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
+    FitToMeasuredText(text, r, width, height);
+    return true;
+}
+
+void IGraphics::FitToMeasuredText(const IText* text, IRECT* r, int width, int height) {
     if (text->mAlign == IText::kAlignCenter) {
         r->L = static_cast<int>(static_cast<float>(r->L + r->R) * 0.5f) - width / 2;
         r->R = r->L + width;
@@ -203,7 +208,6 @@ bool IGraphics::DrawIText(IText* text, char* str, IRECT* r, bool measure) {
         r->R = r->L + width;
     }
     r->B = r->T + height;
-    return true;
 }
 
 LICE_IFont* IGraphics::CacheFont(IText* text) {

@@ -170,14 +170,6 @@ bool IGraphics::DrawScaledIText(IText* text, char* str, IRECT* r, bool measure) 
     // The measure in editor units, rounded up so the box still holds the text.
     const int width = static_cast<int>(std::ceil((rc.right - rc.left) / mScale));
     const int height = static_cast<int>(std::ceil((rc.bottom - rc.top) / mScale));
-    if (text->mAlign == IText::kAlignCenter) {
-        r->L = static_cast<int>(static_cast<float>(r->L + r->R) * 0.5f) - width / 2;
-        r->R = r->L + width;
-    } else if (text->mAlign == IText::kAlignFar) {
-        r->L = r->R - width;
-    } else {
-        r->R = r->L + width;
-    }
-    r->B = r->T + height;
+    FitToMeasuredText(text, r, width, height);
     return true;
 }
